@@ -1,0 +1,12 @@
+// Linux errno values as the Windows error codes the product looks at.
+#pragma once
+
+#include "platform/types.h"
+
+namespace platform::posix {
+
+DWORD Win32ErrorFromErrno(int error);
+// Sets the calling thread's last error from errno.
+void SetLastErrorFromErrno();
+
+}  // namespace platform::posix

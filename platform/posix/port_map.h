@@ -1,0 +1,16 @@
+// The port map: COM port numbers name devices through links in one directory.
+//
+// "comN" in the directory links to the device that is COM port N, much as the DOS device
+// links of a Windows emulation layer do. The directory is $FLASHGATE_PORTS_DIR when set,
+// else ~/.config/flashgate/ports. No link, no port.
+#pragma once
+
+#include <string>
+
+namespace platform::posix {
+
+std::string PortMapDirectory();
+// The path to open for port n; empty when the map has no link for it.
+std::string PortPath(unsigned portNumber);
+
+}  // namespace platform::posix

@@ -1,0 +1,450 @@
+#include "platform/posix/serial_device.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/last_error.h"
+#include "platform/posix/errno_map.h"
+#include "platform/sync.h"
+
+namespace platform::posix {
+namespace {
+
+struct BaudMapping {
+  DWORD rate;
+  speed_t speed;
+};
+
+constexpr BaudMapping kBaudRates[] = {
+    {110, B110},       {300, B300},       {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool SpeedForRate(DWORD rate, speed_t* speed) {
+  for (const BaudMapping& mapping : kBaudRates) {
+    if (mapping.rate == rate) {
+      *speed = mapping.speed;
+      return true;
+    }
+  }
+  return false;
+}
+
+DWORD RateForSpeed(speed_t speed) {
+  for (const BaudMapping& mapping : kBaudRates) {
+    if (mapping.speed == speed) return mapping.rate;
+  }
+  return 0;
+}
+
+std::uint64_t MonotonicMs() {
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+// Pseudo-terminals have no modem lines and answer ENOTTY or EINVAL; that is not a failure.
+bool ModemIoctl(int fd, unsigned long request, int bits) {
+  if (ioctl(fd, request, &bits) == 0) return true;
+  return errno == ENOTTY || errno == EINVAL;
+}
+
+bool SetModemLine(int fd, int line, bool on) { return ModemIoctl(fd, on ? TIOCMBIS : TIOCMBIC, line); }
+
+bool ConfigureRaw(int fd) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return false;
+  cfmakeraw(&settings);
+  settings.c_cflag |= CLOCAL | CREAD;
+  settings.c_cflag &= ~HUPCL;
+  settings.c_cc[VMIN] = 1;
+  settings.c_cc[VTIME] = 0;
+  return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+}  // namespace
+
+std::shared_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    SetLastErrorFromErrno();
+    return nullptr;
+  }
+  const auto fail = [fd](DWORD error) {
+    close(fd);
+    SetLastError(error);
+    return nullptr;
+  };
+  termios probe{};
+  if (tcgetattr(fd, &probe) != 0) return fail(ERROR_NOT_SUPPORTED);
+  // Root is not held back by TIOCEXCL, so the advisory lock is what keeps a second program out.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED);
+  ioctl(fd, TIOCEXCL);
+  if (!ConfigureRaw(fd)) return fail(Win32ErrorFromErrno(errno));
+  const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd < 0) return fail(Win32ErrorFromErrno(errno));
+  return std::shared_ptr<SerialDevice>(new SerialDevice(fd, wakeFd));
+}
+
+SerialDevice::~SerialDevice() {
+  close(m_fd);
+  close(m_wakeFd);
+}
+
+void SerialDevice::OnHandleClosed() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closed = true;
+  }
+  ioctl(m_fd, TIOCNXCL);
+  flock(m_fd, LOCK_UN);
+  Wake();
+}
+
+void SerialDevice::Wake() {
+  const std::uint64_t one = 1;
+  // A full counter already wakes the waiter, so a failed write loses nothing.
+  [[maybe_unused]] const ssize_t n = write(m_wakeFd, &one, sizeof one);
+}
+
+void SerialDevice::DrainWake() {
+  std::uint64_t count = 0;
+  [[maybe_unused]] const ssize_t n = read(m_wakeFd, &count, sizeof count);
+}
+
+bool SerialDevice::GetState(DCB* dcb) const {
+  termios settings{};
+  if (tcgetattr(m_fd, &settings) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  int lines = 0;
+  // Without modem lines (a pseudo-terminal) report them raised, as Linux raises them on open.
+  if (ioctl(m_fd, TIOCMGET, &lines) != 0) lines = TIOCM_DTR | TIOCM_RTS;
+
+  *dcb = DCB{};
+  dcb->DCBlength = sizeof(DCB);
+  dcb->BaudRate = RateForSpeed(cfgetospeed(&settings));
+  switch (settings.c_cflag & CSIZE) {
+    case CS5: dcb->ByteSize = 5; break;
+    case CS6: dcb->ByteSize = 6; break;
+    case CS7: dcb->ByteSize = 7; break;
+    default: dcb->ByteSize = 8; break;
+  }
+  if (!(settings.c_cflag & PARENB)) {
+    dcb->Parity = NOPARITY;
+  } else if (settings.c_cflag & CMSPAR) {
+    dcb->Parity = (settings.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+  } else {
+    dcb->Parity = (settings.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+  }
+  dcb->StopBits = (settings.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+  dcb->fBinary = 1;
+  dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
+  dcb->fOutxCtsFlow = (settings.c_cflag & CRTSCTS) ? 1 : 0;
+  dcb->fOutX = (settings.c_iflag & IXON) ? 1 : 0;
+  dcb->fInX = (settings.c_iflag & IXOFF) ? 1 : 0;
+  dcb->fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  if (settings.c_cflag & CRTSCTS) {
+    dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
+  } else {
+    dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+  }
+  dcb->XonChar = static_cast<char>(settings.c_cc[VSTART]);
+  dcb->XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+  dcb->EofChar = static_cast<char>(settings.c_cc[VEOF]);
+  return true;
+}
+
+bool SerialDevice::SetState(const DCB& dcb) {
+  termios settings{};
+  if (tcgetattr(m_fd, &settings) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  speed_t speed = B0;
+  if (!SpeedForRate(dcb.BaudRate, &speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
+      dcb.StopBits > TWOSTOPBITS) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  cfsetispeed(&settings, speed);
+  cfsetospeed(&settings, speed);
+
+  constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  settings.c_cflag = (settings.c_cflag & ~CSIZE) | kSizes[dcb.ByteSize - 5];
+  settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
+  switch (dcb.Parity) {
+    case ODDPARITY: settings.c_cflag |= PARENB | PARODD; break;
+    case EVENPARITY: settings.c_cflag |= PARENB; break;
+    case MARKPARITY: settings.c_cflag |= PARENB | PARODD | CMSPAR; break;
+    case SPACEPARITY: settings.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+  }
+  // One and a half stop bits do not exist here; like other emulations, take two.
+  if (dcb.StopBits == ONESTOPBIT) {
+    settings.c_cflag &= ~CSTOPB;
+  } else {
+    settings.c_cflag |= CSTOPB;
+  }
+  if (dcb.fParity && dcb.Parity != NOPARITY) {
+    settings.c_iflag |= INPCK;
+  } else {
+    settings.c_iflag &= ~INPCK;
+  }
+  const bool ctsFlow = dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
+  if (ctsFlow) {
+    settings.c_cflag |= CRTSCTS;
+  } else {
+    settings.c_cflag &= ~CRTSCTS;
+  }
+  settings.c_iflag &= ~(IXON | IXOFF);
+  if (dcb.fOutX) settings.c_iflag |= IXON;
+  if (dcb.fInX) settings.c_iflag |= IXOFF;
+  settings.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+  settings.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+
+  if (tcsetattr(m_fd, TCSANOW, &settings) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  // The modem lines follow only once the line settings are in place.
+  const bool dtr = dcb.fDtrControl != DTR_CONTROL_DISABLE;
+  const bool rts = dcb.fRtsControl != RTS_CONTROL_DISABLE;
+  if (!SetModemLine(m_fd, TIOCM_DTR, dtr) || !SetModemLine(m_fd, TIOCM_RTS, rts)) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return true;
+}
+
+bool SerialDevice::Escape(DWORD function) {
+  bool ok = false;
+  switch (function) {
+    case SETRTS: ok = SetModemLine(m_fd, TIOCM_RTS, true); break;
+    case CLRRTS: ok = SetModemLine(m_fd, TIOCM_RTS, false); break;
+    case SETDTR: ok = SetModemLine(m_fd, TIOCM_DTR, true); break;
+    case CLRDTR: ok = SetModemLine(m_fd, TIOCM_DTR, false); break;
+    case SETBREAK: ok = ModemIoctl(m_fd, TIOCSBRK, 0); break;
+    case CLRBREAK: ok = ModemIoctl(m_fd, TIOCCBRK, 0); break;
+    case SETXOFF: ok = tcflow(m_fd, TCOOFF) == 0; break;
+    case SETXON: ok = tcflow(m_fd, TCOON) == 0; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return false;
+  }
+  if (!ok) SetLastErrorFromErrno();
+  return ok;
+}
+
+bool SerialDevice::Purge(DWORD flags) {
+  if (flags & PURGE_TXABORT) {
+    std::lock_guard<std::mutex> lock(m_writeMutex);
+    Complete(m_pending.overlapped, ERROR_OPERATION_ABORTED, static_cast<DWORD>(m_pending.done));
+    m_pending = PendingWrite{};
+  }
+  int queues = -1;
+  if ((flags & PURGE_TXCLEAR) && (flags & PURGE_RXCLEAR)) {
+    queues = TCIOFLUSH;
+  } else if (flags & PURGE_TXCLEAR) {
+    queues = TCOFLUSH;
+  } else if (flags & PURGE_RXCLEAR) {
+    queues = TCIFLUSH;
+  }
+  if (queues >= 0 && tcflush(m_fd, queues) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return true;
+}
+
+bool SerialDevice::QueueStatus(COMSTAT* status) const {
+  *status = COMSTAT{};
+  int waiting = 0;
+  if (ioctl(m_fd, FIONREAD, &waiting) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  int unsent = 0;
+  if (ioctl(m_fd, TIOCOUTQ, &unsent) != 0) unsent = 0;
+  status->cbInQue = static_cast<DWORD>(waiting);
+  status->cbOutQue = static_cast<DWORD>(unsent);
+  return true;
+}
+
+void SerialDevice::SetTimeouts(const COMMTIMEOUTS& timeouts) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_timeouts = timeouts;
+}
+
+COMMTIMEOUTS SerialDevice::Timeouts() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_timeouts;
+}
+
+void SerialDevice::SetMask(DWORD mask) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_mask = mask;
+    ++m_maskGeneration;
+  }
+  Wake();
+}
+
+bool SerialDevice::WaitEvent(DWORD* events) {
+  *events = 0;
+  std::uint64_t generation = 0;
+  DWORD mask = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed) {
+      SetLastError(ERROR_OPERATION_ABORTED);
+      return false;
+    }
+    if (m_mask == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    generation = m_maskGeneration;
+    mask = m_mask;
+  }
+  for (;;) {
+    pollfd fds[2] = {{m_fd, static_cast<short>((mask & EV_RXCHAR) ? POLLIN : 0), 0}, {m_wakeFd, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      SetLastErrorFromErrno();
+      return false;
+    }
+    if (fds[1].revents & POLLIN) {
+      DrainWake();
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (m_closed) {
+        SetLastError(ERROR_OPERATION_ABORTED);
+        return false;
+      }
+      // A new mask ends the wait with no events, which is how another thread releases it.
+      if (m_maskGeneration != generation) return true;
+    }
+    if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+      return false;
+    }
+    if (fds[0].revents & POLLIN) {
+      *events = EV_RXCHAR;
+      return true;
+    }
+  }
+}
+
+bool SerialDevice::ReadNow(BYTE* buffer, DWORD count, DWORD* read) {
+  *read = 0;
+  for (;;) {
+    const ssize_t n = ::read(m_fd, buffer, count);
+    if (n >= 0) {
+      *read = static_cast<DWORD>(n);
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return true;
+    SetLastErrorFromErrno();
+    return false;
+  }
+}
+
+std::uint64_t SerialDevice::WriteDeadline(DWORD count) const {
+  const COMMTIMEOUTS timeouts = Timeouts();
+  const std::uint64_t total =
+      static_cast<std::uint64_t>(timeouts.WriteTotalTimeoutMultiplier) * count + timeouts.WriteTotalTimeoutConstant;
+  return total == 0 ? 0 : MonotonicMs() + total;
+}
+
+bool SerialDevice::WriteAvailable(PendingWrite& write) {
+  while (write.done < write.data.size()) {
+    const ssize_t n = ::write(m_fd, write.data.data() + write.done, write.data.size() - write.done);
+    if (n > 0) {
+      write.done += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN) {
+      return true;
+    } else {
+      SetLastErrorFromErrno();
+      return false;
+    }
+  }
+  return true;
+}
+
+SerialDevice::WriteProgress SerialDevice::FinishWrite(PendingWrite& write, bool wait) {
+  for (;;) {
+    if (!WriteAvailable(write)) return WriteProgress::Failed;
+    if (write.done == write.data.size()) return WriteProgress::Done;
+    if (!wait) return WriteProgress::Incomplete;
+    int timeoutMs = -1;
+    if (write.deadlineMs != 0) {
+      const std::uint64_t now = MonotonicMs();
+      // A write that times out completes with what went out, as the original does.
+      if (now >= write.deadlineMs) return WriteProgress::Done;
+      timeoutMs = static_cast<int>(write.deadlineMs - now);
+    }
+    pollfd fd{m_fd, POLLOUT, 0};
+    const int ready = poll(&fd, 1, timeoutMs);
+    if (ready < 0 && errno != EINTR) {
+      SetLastErrorFromErrno();
+      return WriteProgress::Failed;
+    }
+    if (ready > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+      SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+      return WriteProgress::Failed;
+    }
+  }
+}
+
+SerialDevice::WriteStart SerialDevice::StartWrite(const BYTE* data, DWORD count, OVERLAPPED* overlapped,
+                                                  DWORD* written) {
+  std::lock_guard<std::mutex> lock(m_writeMutex);
+  if (m_pending.overlapped) {
+    // The earlier write's remainder goes out first, so bytes never overtake each other.
+    PendingWrite earlier = std::move(m_pending);
+    m_pending = PendingWrite{};
+    const bool done = FinishWrite(earlier, true) == WriteProgress::Done;
+    Complete(earlier.overlapped, done ? ERROR_SUCCESS : GetLastError(), static_cast<DWORD>(earlier.done));
+  }
+  PendingWrite write;
+  write.overlapped = overlapped;
+  write.data.assign(data, data + count);
+  if (!WriteAvailable(write)) return WriteStart::Failed;
+  *written = static_cast<DWORD>(write.done);
+  if (write.done == write.data.size()) return WriteStart::Done;
+  write.deadlineMs = WriteDeadline(count);
+  if (overlapped) {
+    m_pending = std::move(write);
+    return WriteStart::Pending;
+  }
+  const WriteProgress progress = FinishWrite(write, true);
+  *written = static_cast<DWORD>(write.done);
+  return progress == WriteProgress::Done ? WriteStart::Done : WriteStart::Failed;
+}
+
+SerialDevice::WriteProgress SerialDevice::ContinueWrite(OVERLAPPED* overlapped, bool wait, DWORD* written) {
+  std::lock_guard<std::mutex> lock(m_writeMutex);
+  if (m_pending.overlapped != overlapped || overlapped == nullptr) return WriteProgress::NotPending;
+  const WriteProgress progress = FinishWrite(m_pending, wait);
+  *written = static_cast<DWORD>(m_pending.done);
+  if (progress != WriteProgress::Incomplete) m_pending = PendingWrite{};
+  return progress;
+}
+
+void SerialDevice::Complete(OVERLAPPED* overlapped, DWORD status, DWORD transferred) {
+  if (!overlapped) return;
+  overlapped->Internal = status;
+  overlapped->InternalHigh = transferred;
+  if (overlapped->hEvent) SetEvent(overlapped->hEvent);
+}
+
+}  // namespace platform::posix

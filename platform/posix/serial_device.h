@@ -1,0 +1,80 @@
+// One open serial device on Linux: a terminal file descriptor in raw mode, plus an eventfd
+// that wakes a thread blocked in WaitEvent when the event mask changes or the handle closes.
+//
+// The object lives as long as anybody uses it; its descriptors close with the last reference.
+// Closing the handle gives up the exclusive lock at once, so the port can be opened again
+// while a late thread still holds a reference.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/comm.h"
+#include "platform/handles.h"
+
+namespace platform::posix {
+
+class SerialDevice final : public KernelObject {
+ public:
+  // Opens, locks and puts the device into raw mode; on failure sets the last error.
+  static std::shared_ptr<SerialDevice> Open(const std::string& path);
+  ~SerialDevice() override;
+  void OnHandleClosed() override;
+
+  bool GetState(DCB* dcb) const;
+  bool SetState(const DCB& dcb);
+  bool Escape(DWORD function);
+  bool Purge(DWORD flags);
+  bool QueueStatus(COMSTAT* status) const;
+  void SetTimeouts(const COMMTIMEOUTS& timeouts);
+  COMMTIMEOUTS Timeouts() const;
+
+  void SetMask(DWORD mask);
+  bool WaitEvent(DWORD* events);
+
+  // Reads what is waiting, never blocking; false on a device error.
+  bool ReadNow(BYTE* buffer, DWORD count, DWORD* read);
+  // Writes what the device takes now. The rest, if any, is kept as the pending write of
+  // `overlapped` (or, without one, written before returning within the write time-out).
+  enum class WriteStart { Done, Pending, Failed };
+  WriteStart StartWrite(const BYTE* data, DWORD count, OVERLAPPED* overlapped, DWORD* written);
+  // Moves the pending write of `overlapped` on; with `wait`, until done or timed out.
+  enum class WriteProgress { Done, Incomplete, Failed, NotPending };
+  WriteProgress ContinueWrite(OVERLAPPED* overlapped, bool wait, DWORD* written);
+
+  // Records the end of an I/O in its OVERLAPPED and signals its event.
+  static void Complete(OVERLAPPED* overlapped, DWORD status, DWORD transferred);
+
+ private:
+  SerialDevice(int fd, int wakeFd) : m_fd(fd), m_wakeFd(wakeFd) {}
+
+  struct PendingWrite {
+    OVERLAPPED* overlapped = nullptr;
+    std::vector<BYTE> data;
+    std::size_t done = 0;
+    std::uint64_t deadlineMs = 0;  // 0: no time-out
+  };
+
+  void Wake();
+  void DrainWake();
+  bool WriteAvailable(PendingWrite& write);
+  WriteProgress FinishWrite(PendingWrite& write, bool wait);
+  std::uint64_t WriteDeadline(DWORD count) const;
+
+  const int m_fd;
+  const int m_wakeFd;
+  // Guards the mask, its generation, the closed mark and the time-outs.
+  mutable std::mutex m_mutex;
+  DWORD m_mask = 0;
+  std::uint64_t m_maskGeneration = 0;
+  bool m_closed = false;
+  COMMTIMEOUTS m_timeouts{};
+  // Held for a whole write, waits included, so a waiting writer never blocks the reader.
+  std::mutex m_writeMutex;
+  PendingWrite m_pending;
+};
+
+}  // namespace platform::posix

@@ -1,0 +1,79 @@
+// The one serial port of the program, with the framing state of the link and the response
+// buffer the receive thread fills. The user-interface thread calls everything except
+// ReadAvailable and FeedReceived, which belong to the receive thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+
+#include "link/frame.h"
+#include "link/log_queue.h"
+#include "platform/comm.h"
+#include "platform/text.h"
+#include "platform/wnd.h"
+
+class CSerialPort : public CObject {
+ public:
+  static constexpr int kResponseBufferSize = 500;
+  static constexpr int kReceiveBufferSize = 512;
+
+  CSerialPort();
+  ~CSerialPort() override;
+  CSerialPort(const CSerialPort&) = delete;
+  CSerialPort& operator=(const CSerialPort&) = delete;
+
+  // The port itself.
+  void SetLineSettings(BYTE portNumber, DWORD baudRate, BYTE byteSize, BYTE stopBits, BYTE parity);
+  void SetPortNumber(BYTE portNumber) { m_nPortNumber = portNumber; }
+  bool Attach(CWnd* owner, CLogQueue* logQueue);
+  bool Open();
+  bool ApplyLineSettings();
+  bool Close();
+  bool Release();
+  bool WriteByte(BYTE b);
+  bool WriteBuffer(const BYTE* data, DWORD count);
+  DWORD ReadAvailable(BYTE* buffer, DWORD maxCount);
+
+  // Framing.
+  void SendPacket(const BYTE* packet, WORD count, int delayMs);
+  void ResendLastPacket();
+  bool SendByte(BYTE b, bool escape);
+  bool FeedReceived(const BYTE* data, int count);
+
+  // Hand-over to the dialog.
+  void DeliverResponse(const BYTE* payload, WORD length);
+  void LogLine(int kind, const CString& text);
+  const BYTE* GetResponse() const { return m_response; }
+  // Every comm event starts a new accumulation.
+  void RestartReceive() { m_nReceiveCount = 0; }
+
+  HANDLE GetHandle() const { return m_hComm.load(); }
+  BYTE GetPortNumber() const { return m_nPortNumber; }
+
+ private:
+  bool WriteOverlapped(const BYTE* data, DWORD count);
+  void PostToOwner(UINT message) const;
+  void ClearEvents();
+
+  // Read by the receive thread while the user-interface thread may close the port.
+  std::atomic<HANDLE> m_hComm{nullptr};
+  int m_nReceiveCount = 0;
+  BYTE m_response[kResponseBufferSize] = {};
+  CWnd* m_pOwner = nullptr;
+  CLogQueue* m_pLogQueue = nullptr;
+  BYTE m_nPortNumber = 1;
+  BYTE m_nByteSize = 8;
+  DWORD m_dwBaudRate = 57600;
+  BYTE m_nParity = NOPARITY;
+  BYTE m_nStopBits = ONESTOPBIT;
+  OVERLAPPED m_writeOverlapped = {};
+  OVERLAPPED m_readOverlapped = {};
+  int m_nSavedRequestLength = 0;
+  BYTE m_savedRequest[wire::kMaxRequestLength] = {};
+
+  // Receive side: raw bytes since the last frame end, then the same without flags.
+  BYTE m_receiveBuffer[kReceiveBufferSize] = {};
+  BYTE m_frameBuffer[kReceiveBufferSize + 1] = {};
+  // Send side: sized for the worst case, so no request can overrun it.
+  std::array<BYTE, wire::MaxFrameLength(wire::kMaxRequestLength)> m_sendFrame = {};
+};

@@ -1,0 +1,61 @@
+// The framing side of the port: requests out as frames, responses in from raw bytes.
+#include <cstring>
+
+#include "link/frame.h"
+#include "platform/clock.h"
+#include "serial/serial_port.h"
+
+void CSerialPort::SendPacket(const BYTE* packet, WORD count, int delayMs) {
+  // A packet that could not be kept for resending is no request of this protocol.
+  if (count > wire::kMaxRequestLength) return;
+  m_nSavedRequestLength = count;
+  std::memmove(m_savedRequest, packet, count);
+
+  const std::size_t length = wire::EncodeFrame(m_savedRequest, count, m_sendFrame.data());
+  WriteBuffer(m_sendFrame.data(), static_cast<DWORD>(length));
+  if (delayMs > 0) Sleep(static_cast<DWORD>(delayMs));
+}
+
+void CSerialPort::ResendLastPacket() {
+  SendPacket(m_savedRequest, static_cast<WORD>(m_nSavedRequestLength), 0);
+  LogLine(LOG_INFO, "패킷 재전송합니다.");
+}
+
+bool CSerialPort::SendByte(BYTE b, bool escape) {
+  if (escape && wire::NeedsEscape(b)) {
+    const bool escapeSent = WriteByte(wire::kEscape);
+    const bool byteSent = WriteByte(static_cast<BYTE>(b ^ wire::kEscapeXor));
+    return escapeSent && byteSent;
+  }
+  return WriteByte(b);
+}
+
+bool CSerialPort::FeedReceived(const BYTE* data, int count) {
+  bool ok = true;
+  for (int i = 0; i < count; ++i) {
+    if (m_nReceiveCount >= kReceiveBufferSize) {
+      // Too long for any response: drop what was gathered and start again.
+      ok = false;
+      m_nReceiveCount = 0;
+      continue;
+    }
+    m_receiveBuffer[m_nReceiveCount++] = data[i];
+  }
+  if (!ok) return false;
+  if (m_nReceiveCount == 0 || m_receiveBuffer[m_nReceiveCount - 1] != wire::kFlag) return true;
+
+  std::memset(m_frameBuffer, 0, sizeof m_frameBuffer);
+  WORD frameLength = 0;
+  for (int i = 0; i < m_nReceiveCount; ++i) {
+    if (m_receiveBuffer[i] != wire::kFlag) m_frameBuffer[frameLength++] = m_receiveBuffer[i];
+  }
+  m_nReceiveCount = 0;
+
+  const WORD payloadLength = wire::DecodeFrame(m_frameBuffer, frameLength);
+  if (payloadLength != 0) {
+    DeliverResponse(m_frameBuffer, payloadLength);
+  } else {
+    LogLine(LOG_ERROR, "\n[RX]Bad CRC in response packet\n");
+  }
+  return true;
+}
