@@ -39,8 +39,8 @@ constexpr auto Complete = &SerialDevice::Complete;
 
 }  // namespace
 
-HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*securityAttributes*/,
-                   DWORD /*creation*/, DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*securityAttributes*/, DWORD /*creation*/,
+                   DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
   const unsigned port = name ? PortNumberFromName(name) : 0;
   const std::string path = port ? platform::posix::PortPath(port) : std::string();
   if (path.empty()) {
@@ -83,8 +83,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVER
       if (written) *written = 0;
       SetLastError(ERROR_IO_PENDING);
       return FALSE;
-    case SerialDevice::WriteStart::Failed:
-      break;
+    case SerialDevice::WriteStart::Failed: break;
   }
   const DWORD error = GetLastError();
   Complete(overlapped, error, count);
@@ -97,12 +96,8 @@ BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferre
   if (!device || !overlapped) return FALSE;
   DWORD count = 0;
   switch (device->ContinueWrite(overlapped, wait != FALSE, &count)) {
-    case SerialDevice::WriteProgress::Incomplete:
-      SetLastError(ERROR_IO_INCOMPLETE);
-      return FALSE;
-    case SerialDevice::WriteProgress::Done:
-      Complete(overlapped, ERROR_SUCCESS, count);
-      break;
+    case SerialDevice::WriteProgress::Incomplete: SetLastError(ERROR_IO_INCOMPLETE); return FALSE;
+    case SerialDevice::WriteProgress::Done: Complete(overlapped, ERROR_SUCCESS, count); break;
     case SerialDevice::WriteProgress::Failed: {
       const DWORD error = GetLastError();
       Complete(overlapped, error, count);

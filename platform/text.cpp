@@ -1,11 +1,11 @@
 #include "platform/text.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 
 void CString::Format(const char* format, ...) {
   va_list args;

@@ -70,8 +70,8 @@ bool CSerialPort::Open() {
   m_nReceiveCount = 0;
   g_bPortOpen = FALSE;
 
-  const HANDLE handle = CreateFileA(DeviceName(m_nPortNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+  const HANDLE handle = CreateFileA(DeviceName(m_nPortNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   m_hComm = handle;
 

@@ -1,9 +1,9 @@
 #include "platform/posix/port_map.h"
 
-#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cstdlib>
 
 namespace platform::posix {
 namespace {

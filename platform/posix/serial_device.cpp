@@ -1,7 +1,5 @@
 #include "platform/posix/serial_device.h"
 
-#include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -9,6 +7,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
 
 #include "platform/last_error.h"
 #include "platform/posix/errno_map.h"

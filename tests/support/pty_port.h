@@ -1,0 +1,56 @@
+// A pseudo-terminal published in a private port map as "comN": the test holds the master
+// side and plays the handset, the code under test opens the port by its COM number.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+namespace testing_support {
+
+// A private port-map directory for one test, installed in FLASHGATE_PORTS_DIR.
+class ScopedPortMap {
+ public:
+  ScopedPortMap();
+  ~ScopedPortMap();
+  ScopedPortMap(const ScopedPortMap&) = delete;
+  ScopedPortMap& operator=(const ScopedPortMap&) = delete;
+
+  const std::string& Directory() const { return m_dir; }
+  // Links comN to `target`.
+  void Publish(unsigned portNumber, const std::string& target) const;
+  void Unpublish(unsigned portNumber) const;
+
+ private:
+  std::string m_dir;
+  std::string m_previous;
+  bool m_hadPrevious = false;
+};
+
+class PtyPort {
+ public:
+  // Opens a pseudo-terminal in raw mode and links it as comN in `map`.
+  PtyPort(const ScopedPortMap& map, unsigned portNumber);
+  ~PtyPort();
+  PtyPort(const PtyPort&) = delete;
+  PtyPort& operator=(const PtyPort&) = delete;
+
+  const std::string& SlavePath() const { return m_slavePath; }
+  int MasterFd() const { return m_master; }
+
+  // What the host wrote: waits at most timeoutMs for `count` bytes and answers what came.
+  std::vector<BYTE> Read(std::size_t count, int timeoutMs = 2000);
+  // Everything already waiting, after the line was quiet for quietMs.
+  std::vector<BYTE> Drain(int quietMs = 50);
+  void Write(const std::vector<BYTE>& bytes);
+  // Hangs the line up, as an unplugged cable does.
+  void CloseMaster();
+
+ private:
+  int m_master = -1;
+  int m_slave = -1;  // kept open so the line is not hung up before the host opens it
+  std::string m_slavePath;
+};
+
+}  // namespace testing_support
