@@ -22,14 +22,9 @@ inline void PutEscaped(BYTE b, BYTE* frame, std::size_t& out) {
 }  // namespace
 
 std::size_t EncodeFrame(const BYTE* packet, std::size_t count, BYTE* frame) {
-  WORD crc = kFcsInit;
   std::size_t out = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const BYTE b = packet[i];
-    PutEscaped(b, frame, out);
-    crc = FcsUpdate(crc, b);
-  }
-  const WORD fcs = static_cast<WORD>(crc ^ 0xFFFF);
+  for (std::size_t i = 0; i < count; ++i) PutEscaped(packet[i], frame, out);
+  const WORD fcs = static_cast<WORD>(FcsUpdate(kFcsInit, packet, count) ^ 0xFFFF);
   PutEscaped(static_cast<BYTE>(fcs & 0xFF), frame, out);
   PutEscaped(static_cast<BYTE>(fcs >> 8), frame, out);
   frame[out++] = kFlag;

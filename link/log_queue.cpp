@@ -1,5 +1,8 @@
 #include "link/log_queue.h"
 
+#include "link/link_messages.h"
+#include "platform/messages.h"
+
 CLogQueue::CLogQueue() { Reset(); }
 
 void CLogQueue::Reset() {
@@ -26,4 +29,9 @@ bool CLogQueue::Pop(CLogEntry& entry) {
   m_entries[m_nHead].Clear();
   m_nHead = (m_nHead + 1) % m_nCapacity;
   return true;
+}
+
+void QueueLogLine(CLogQueue* queue, CWnd* owner, int kind, const CString& text) {
+  if (text.IsEmpty() || !queue) return;
+  if (queue->Push(kind, text) && owner) ::PostMessage(owner->GetSafeHwnd(), WM_LOG_QUEUED, 0, 0);
 }

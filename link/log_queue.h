@@ -4,6 +4,7 @@
 
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "platform/wnd.h"
 
 constexpr int LOG_ERROR = 3;  // shown red
 constexpr int LOG_INFO = 4;   // shown black; every other kind is shown blue
@@ -44,3 +45,7 @@ class CLogQueue {
   CLogEntry m_entries[kCapacity];
   CCriticalSection m_lock;
 };
+
+// Queues a line for the dialog and, if the queue took it, posts one WM_LOG_QUEUED to `owner`.
+// Empty text queues nothing; a full queue drops the line.
+void QueueLogLine(CLogQueue* queue, CWnd* owner, int kind, const CString& text);

@@ -2,6 +2,8 @@
 
 #include "platform/messages.h"
 
+const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
+
 CWnd::~CWnd() { CWnd::DestroyWindow(); }
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,11 +1,14 @@
 // CObject and the CWnd base: a window handle and the procedure its messages reach.
 #pragma once
 
+#include "platform/runtime_class.h"
 #include "platform/types.h"
 
 class CObject {
  public:
+  static const CRuntimeClass classCObject;
   virtual ~CObject() = default;
+  virtual const CRuntimeClass* GetRuntimeClass() const { return &classCObject; }
 };
 
 class CWnd : public CObject {

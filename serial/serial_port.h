@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 
+#include "image/image_block.h"
 #include "link/frame.h"
 #include "link/log_queue.h"
 #include "platform/comm.h"
@@ -40,6 +41,18 @@ class CSerialPort : public CObject {
   bool SendByte(BYTE b, bool escape);
   bool FeedReceived(const BYTE* data, int count);
 
+  // Requests. Each is one packet; the answer arrives later as WM_RESPONSE_READY.
+  void SendHello();
+  void SendCopyModule();
+  void SendSetBaud(BYTE baudCode);
+  void SendReset();
+  void SendErase(DWORD start, DWORD length);
+  void SendWriteBlock(const ImageBlock* block);
+  // Unframed output: the bare data of a block, and the command that switches a handset
+  // running its normal software into download mode.
+  bool SendRawBlock(const ImageBlock* block);
+  bool SendDownloadAtCommand();
+
   // Hand-over to the dialog.
   void DeliverResponse(const BYTE* payload, WORD length);
   void LogLine(int kind, const CString& text);
@@ -52,7 +65,6 @@ class CSerialPort : public CObject {
 
  private:
   bool WriteOverlapped(const BYTE* data, DWORD count);
-  void PostToOwner(UINT message) const;
   void ClearEvents();
 
   // Read by the receive thread while the user-interface thread may close the port.
@@ -74,6 +86,8 @@ class CSerialPort : public CObject {
   // Receive side: raw bytes since the last frame end, then the same without flags.
   BYTE m_receiveBuffer[kReceiveBufferSize] = {};
   BYTE m_frameBuffer[kReceiveBufferSize + 1] = {};
+  // The write request being built; bytes past a short block's count stay zero.
+  ImageBlock m_writePacket = {};
   // Send side: sized for the worst case, so no request can overrun it.
   std::array<BYTE, wire::MaxFrameLength(wire::kMaxRequestLength)> m_sendFrame = {};
 };

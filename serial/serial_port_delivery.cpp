@@ -11,14 +11,7 @@ void CSerialPort::DeliverResponse(const BYTE* payload, WORD length) {
   // Only the response code is ever read; a longer payload keeps its first 500 bytes.
   const std::size_t kept = std::min<std::size_t>(length, kResponseBufferSize);
   std::memcpy(m_response, payload, kept);
-  PostToOwner(WM_RESPONSE_READY);
+  if (m_pOwner) ::PostMessage(m_pOwner->GetSafeHwnd(), WM_RESPONSE_READY, 0, 0);
 }
 
-void CSerialPort::LogLine(int kind, const CString& text) {
-  if (text.IsEmpty() || !m_pLogQueue) return;
-  if (m_pLogQueue->Push(kind, text)) PostToOwner(WM_LOG_QUEUED);
-}
-
-void CSerialPort::PostToOwner(UINT message) const {
-  if (m_pOwner) ::PostMessage(m_pOwner->GetSafeHwnd(), message, 0, 0);
-}
+void CSerialPort::LogLine(int kind, const CString& text) { QueueLogLine(m_pLogQueue, m_pOwner, kind, text); }
