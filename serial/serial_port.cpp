@@ -69,6 +69,8 @@ void CSerialPort::ClearEvents() {
 bool CSerialPort::Open() {
   m_nReceiveCount = 0;
   g_bPortOpen = FALSE;
+  // A handle left from an earlier Open would otherwise stay open, and the port locked, for good.
+  if (const HANDLE stale = m_hComm.exchange(nullptr)) CloseHandle(stale);
 
   const HANDLE handle = CreateFileA(DeviceName(m_nPortNumber), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);

@@ -86,6 +86,10 @@ CThreadRX* StartReceiveThread(CWnd* owner, CSerialPort* port, CLogQueue* logQueu
   auto* thread = static_cast<CThreadRX*>(
       AfxBeginThread(RUNTIME_CLASS(CThreadRX), THREAD_PRIORITY_ABOVE_NORMAL, 0, CREATE_SUSPENDED, nullptr));
   if (!thread) return nullptr;
+  // Active from here, not only once Run begins: a stop that comes before the new thread has
+  // run at all must still wait for it, or the thread could later take up a port that was
+  // opened again for the next connection.
+  g_bThreadActive = TRUE;
   ::ResumeThread(thread->m_hThread);
   thread->StartReceiving(owner, port, logQueue);
   return thread;

@@ -1,0 +1,429 @@
+// The comm API over real pseudo-terminals: the test holds the master side of each line and
+// plays the handset, the code under test opens the slave side by its COM name.
+#include "platform/comm.h"
+
+#include <gtest/gtest.h>
+#include <termios.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/last_error.h"
+#include "platform/sync.h"
+#include "tests/support/pty_port.h"
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+using namespace std::chrono_literals;
+using testing_support::PtyPort;
+using testing_support::ScopedPortMap;
+
+// Far longer than any of these operations takes; only a hang runs into it.
+constexpr auto kBound = 2000ms;
+// More than a pseudo-terminal buffers, so a write of it has to go pending.
+constexpr DWORD kLargeWrite = 256 * 1024;
+
+HANDLE OpenPort(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+int OpenDescriptorCount() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+Bytes Pattern(std::size_t size) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i ^ (i >> 8) ^ (i >> 16));
+  return bytes;
+}
+
+void SetWriteTimeout(HANDLE port, DWORD constantMs) {
+  COMMTIMEOUTS timeouts{};
+  timeouts.WriteTotalTimeoutConstant = constantMs;
+  ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+}
+
+struct WaitResult {
+  BOOL ok;
+  DWORD events;
+};
+
+std::future<WaitResult> StartWait(HANDLE port) {
+  return std::async(std::launch::async, [port] {
+    DWORD events = 0xFFFF;
+    const BOOL ok = WaitCommEvent(port, &events, nullptr);
+    return WaitResult{ok, events};
+  });
+}
+
+// A wait that never ends must not hang the test run in the future's destructor, so it is
+// given up on: the thread keeps nothing of the test's stack.
+bool EndsWithin(std::future<WaitResult>& wait, std::chrono::milliseconds bound) {
+  if (wait.wait_for(bound) == std::future_status::ready) return true;
+  new std::future<WaitResult>(std::move(wait));
+  return false;
+}
+
+class CommTest : public ::testing::Test {
+ protected:
+  ScopedPortMap m_map;
+  PtyPort m_pty{m_map, 4};
+};
+
+// Port names.
+
+class CommPortNameTest : public CommTest {
+ protected:
+  PtyPort m_pty5{m_map, 5};
+  PtyPort m_pty12{m_map, 12};
+};
+
+TEST_F(CommPortNameTest, ShortAndDevicePathNamesReachTheirOwnPorts) {
+  struct Case {
+    const char* name;
+    PtyPort& pty;
+    BYTE marker;
+  } const cases[] = {{"COM4", m_pty, 0x04}, {"\\\\.\\COM5", m_pty5, 0x05}, {"\\\\.\\COM12", m_pty12, 0x12}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HANDLE port = OpenPort(c.name);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(port, &c.marker, 1, &written, nullptr));
+    EXPECT_EQ(c.pty.Read(1), Bytes{c.marker});
+    EXPECT_TRUE(CloseHandle(port));
+  }
+  EXPECT_TRUE(m_pty.Drain(10).empty());
+  EXPECT_TRUE(m_pty5.Drain(10).empty());
+  EXPECT_TRUE(m_pty12.Drain(10).empty());
+}
+
+TEST_F(CommPortNameTest, ShortNameStopsAtPortNine) {
+  EXPECT_EQ(OpenPort("COM12"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(CommPortNameTest, NamesThatAreNotComPortsAreNotFound) {
+  // Device paths too: only the port map decides which device is a port.
+  const std::string names[] = {
+      "LPT4", "COM4x", "COM", "", "\\\\.\\COM", "\\\\.\\LPT4", m_pty.SlavePath(), m_map.Directory() + "/com4"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_EQ(OpenPort(name.c_str()), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  }
+}
+
+TEST_F(CommPortNameTest, PortWithoutLinkIsNotFound) {
+  EXPECT_EQ(OpenPort("COM3"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(CommPortNameTest, UnpluggedPortIsNotFound) {
+  m_map.Publish(6, m_map.Directory() + "/no-such-device");
+  EXPECT_EQ(OpenPort("\\\\.\\COM6"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(CommPortNameTest, DeviceThatIsNoTerminalIsRefusedWithoutLeakingIt) {
+  m_map.Publish(7, "/dev/null");
+  const int before = OpenDescriptorCount();
+  EXPECT_EQ(OpenPort("\\\\.\\COM7"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+// Exclusive use.
+
+using CommExclusiveTest = CommTest;
+
+TEST_F(CommExclusiveTest, HeldPortIsRefusedUnderEitherName) {
+  const HANDLE first = OpenPort("COM4");
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  for (const char* name : {"COM4", "\\\\.\\COM4"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(OpenPort(name), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  }
+  EXPECT_TRUE(CloseHandle(first));
+}
+
+TEST_F(CommExclusiveTest, ClosedPortOpensAgainAtOnce) {
+  const HANDLE first = OpenPort("COM4");
+  ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(first));
+  const HANDLE second = OpenPort("COM4");
+  ASSERT_NE(second, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CloseHandle(second));
+}
+
+// Line settings.
+
+class CommLineSettingsTest : public CommTest {
+ protected:
+  void SetUp() override { ASSERT_NE(m_port, INVALID_HANDLE_VALUE); }
+  void TearDown() override { CloseHandle(m_port); }
+
+  termios LineOfPty() const {
+    termios line{};
+    EXPECT_EQ(tcgetattr(m_pty.MasterFd(), &line), 0);
+    return line;
+  }
+
+  HANDLE m_port = OpenPort("COM4");
+};
+
+// A pseudo-terminal always keeps 8 data bits without parity, whatever it is asked for, so
+// only the speed and the stop bits can show the way from the DCB to the line and back.
+TEST_F(CommLineSettingsTest, StateRoundTripsAndReachesTheLine) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(m_port, &dcb));
+  dcb.BaudRate = 115200;
+  dcb.StopBits = TWOSTOPBITS;
+  ASSERT_TRUE(SetCommState(m_port, &dcb));
+
+  DCB read{};
+  ASSERT_TRUE(GetCommState(m_port, &read));
+  EXPECT_EQ(read.BaudRate, 115200u);
+  EXPECT_EQ(read.ByteSize, 8);
+  EXPECT_EQ(read.Parity, NOPARITY);
+  EXPECT_EQ(read.StopBits, TWOSTOPBITS);
+  termios line = LineOfPty();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B115200));
+  EXPECT_TRUE(line.c_cflag & CSTOPB);
+
+  dcb.BaudRate = 9600;
+  dcb.StopBits = ONESTOPBIT;
+  ASSERT_TRUE(SetCommState(m_port, &dcb));
+  ASSERT_TRUE(GetCommState(m_port, &read));
+  EXPECT_EQ(read.BaudRate, 9600u);
+  EXPECT_EQ(read.StopBits, ONESTOPBIT);
+  line = LineOfPty();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B9600));
+  EXPECT_FALSE(line.c_cflag & CSTOPB);
+}
+
+TEST_F(CommLineSettingsTest, BaudRateWithoutLinuxConstantIsRefusedAndLineKept) {
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(m_port, &dcb));
+  dcb.BaudRate = 57600;
+  ASSERT_TRUE(SetCommState(m_port, &dcb));
+
+  dcb.BaudRate = 14400;
+  EXPECT_FALSE(SetCommState(m_port, &dcb));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+  DCB read{};
+  ASSERT_TRUE(GetCommState(m_port, &read));
+  EXPECT_EQ(read.BaudRate, 57600u);
+  const termios line = LineOfPty();
+  EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B57600));
+}
+
+TEST_F(CommLineSettingsTest, ModemLinesOfPseudoTerminalAreTolerated) {
+  // A pseudo-terminal has no DTR or RTS; closing the port drops them and must not fail.
+  EXPECT_TRUE(EscapeCommFunction(m_port, CLRDTR));
+  EXPECT_TRUE(EscapeCommFunction(m_port, CLRRTS));
+}
+
+// Writes.
+
+class CommWriteTest : public CommTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(m_port, INVALID_HANDLE_VALUE);
+    m_overlapped.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(m_overlapped.hEvent, nullptr);
+  }
+  void TearDown() override {
+    CloseHandle(m_port);
+    CloseHandle(m_overlapped.hEvent);
+  }
+
+  HANDLE m_port = OpenPort("COM4");
+  OVERLAPPED m_overlapped{};
+};
+
+TEST_F(CommWriteTest, WriteTooLargeForTheLineGoesPendingAndCompletesInOrder) {
+  SetWriteTimeout(m_port, 2000);
+  const Bytes data = Pattern(kLargeWrite);
+  DWORD written = 0;
+  ASSERT_FALSE(WriteFile(m_port, data.data(), kLargeWrite, &written, &m_overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+
+  // Nobody reads the line yet, so the write cannot have moved on.
+  EXPECT_FALSE(GetOverlappedResult(m_port, &m_overlapped, &written, FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_IO_INCOMPLETE);
+
+  auto received = std::async(std::launch::async, [this] { return m_pty.Read(kLargeWrite); });
+  EXPECT_TRUE(GetOverlappedResult(m_port, &m_overlapped, &written, TRUE));
+  EXPECT_EQ(written, kLargeWrite);
+  EXPECT_EQ(WaitForSingleObject(m_overlapped.hEvent, 0), WAIT_OBJECT_0);
+  EXPECT_TRUE(received.get() == data);
+}
+
+TEST_F(CommWriteTest, WriteNobodyTakesEndsShortAtItsTimeout) {
+  SetWriteTimeout(m_port, 50);
+  const Bytes data = Pattern(kLargeWrite);
+  DWORD written = 0;
+  ASSERT_FALSE(WriteFile(m_port, data.data(), kLargeWrite, &written, &m_overlapped));
+  ASSERT_EQ(GetLastError(), ERROR_IO_PENDING);
+
+  auto result = std::async(std::launch::async, [this] {
+    DWORD transferred = 0;
+    const BOOL ok = GetOverlappedResult(m_port, &m_overlapped, &transferred, TRUE);
+    return std::make_pair(ok, transferred);
+  });
+  const bool ended = result.wait_for(kBound) == std::future_status::ready;
+  // A write that ignored its time-out is ended by hanging up, so the test does not hang.
+  if (!ended) m_pty.CloseMaster();
+  ASSERT_TRUE(ended);
+  const auto [ok, transferred] = result.get();
+  EXPECT_TRUE(ok);
+  EXPECT_GT(transferred, 0u);
+  EXPECT_LT(transferred, kLargeWrite);
+
+  // What the count reports is exactly what went out, and nothing follows it.
+  const Bytes received = m_pty.Drain();
+  EXPECT_EQ(received.size(), transferred);
+  EXPECT_TRUE(std::equal(received.begin(), received.end(), data.begin()));
+}
+
+// Waiting for comm events.
+
+class CommWaitEventTest : public CommTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(m_port, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetCommMask(m_port, EV_RXCHAR));
+  }
+  void TearDown() override {
+    if (m_port != INVALID_HANDLE_VALUE) CloseHandle(m_port);
+  }
+
+  // Waits until the port reports `count` received bytes.
+  bool BytesArrived(DWORD count) {
+    const auto deadline = std::chrono::steady_clock::now() + kBound;
+    COMSTAT status{};
+    while (ClearCommError(m_port, nullptr, &status) && status.cbInQue < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::yield();
+    }
+    return status.cbInQue >= count;
+  }
+
+  HANDLE m_port = OpenPort("COM4");
+};
+
+TEST_F(CommWaitEventTest, ArrivingBytesEndTheWaitWithRxChar) {
+  auto wait = StartWait(m_port);
+  m_pty.Write({0x02, 0x6A, 0xD3, 0x7E});
+  ASSERT_TRUE(EndsWithin(wait, kBound));
+  const WaitResult result = wait.get();
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.events, EV_RXCHAR);
+}
+
+TEST_F(CommWaitEventTest, BytesAlreadyWaitingEndTheWaitAtOnce) {
+  // Bytes that came while the receiver was busy reading must not wait for more to follow.
+  m_pty.Write({0x02, 0x6A, 0xD3});
+  ASSERT_TRUE(BytesArrived(3));
+  auto wait = StartWait(m_port);
+  ASSERT_TRUE(EndsWithin(wait, kBound));
+  const WaitResult result = wait.get();
+  EXPECT_TRUE(result.ok);
+  EXPECT_EQ(result.events, EV_RXCHAR);
+}
+
+TEST_F(CommWaitEventTest, NewMaskFromAnotherThreadReleasesTheWaitWithNoEvents) {
+  auto wait = StartWait(m_port);
+  // A quiet line keeps the waiter waiting.
+  ASSERT_EQ(wait.wait_for(50ms), std::future_status::timeout);
+  EXPECT_TRUE(SetCommMask(m_port, 0));
+  ASSERT_TRUE(EndsWithin(wait, kBound));
+  EXPECT_EQ(wait.get().events, 0u);
+}
+
+TEST_F(CommWaitEventTest, HangUpEndsTheWaitWithNoEvents) {
+  auto wait = StartWait(m_port);
+  m_pty.CloseMaster();
+  ASSERT_TRUE(EndsWithin(wait, kBound));
+  EXPECT_EQ(wait.get().events, 0u);
+}
+
+TEST_F(CommWaitEventTest, CloseHandleEndsTheWaitAndFreesTheDevice) {
+  CloseHandle(m_port);
+  m_port = INVALID_HANDLE_VALUE;
+  const int before = OpenDescriptorCount();
+
+  const HANDLE port = OpenPort("COM4");
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetCommMask(port, EV_RXCHAR));
+  auto wait = StartWait(port);
+  ASSERT_EQ(wait.wait_for(20ms), std::future_status::timeout);
+  ASSERT_TRUE(CloseHandle(port));
+  ASSERT_TRUE(EndsWithin(wait, kBound));
+  EXPECT_EQ(wait.get().events, 0u);
+
+  // The waiter held the device to the end, and the last one out closed its descriptors.
+  EXPECT_EQ(OpenDescriptorCount(), before);
+}
+
+// Handles.
+
+using CommHandleTest = CommTest;
+
+TEST_F(CommHandleTest, HandlesThatNameNoOpenPortAreInvalid) {
+  const HANDLE closed = OpenPort("COM4");
+  ASSERT_NE(closed, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(CloseHandle(closed));
+  const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+  BYTE byte = 0x41;
+  DWORD count = 0;
+  OVERLAPPED overlapped{};
+  DCB dcb{};
+  COMMTIMEOUTS timeouts{};
+  COMSTAT status{};
+  const std::pair<const char*, std::function<BOOL(HANDLE)>> operations[] = {
+      {"ReadFile", [&](HANDLE h) { return ReadFile(h, &byte, 1, &count, nullptr); }},
+      {"WriteFile", [&](HANDLE h) { return WriteFile(h, &byte, 1, &count, nullptr); }},
+      {"GetOverlappedResult", [&](HANDLE h) { return GetOverlappedResult(h, &overlapped, &count, FALSE); }},
+      {"SetCommMask", [&](HANDLE h) { return SetCommMask(h, EV_RXCHAR); }},
+      {"WaitCommEvent", [&](HANDLE h) { return WaitCommEvent(h, &count, nullptr); }},
+      {"SetupComm", [&](HANDLE h) { return SetupComm(h, 4096, 4096); }},
+      {"PurgeComm", [&](HANDLE h) { return PurgeComm(h, PURGE_TXCLEAR | PURGE_RXCLEAR); }},
+      {"SetCommTimeouts", [&](HANDLE h) { return SetCommTimeouts(h, &timeouts); }},
+      {"GetCommTimeouts", [&](HANDLE h) { return GetCommTimeouts(h, &timeouts); }},
+      {"GetCommState", [&](HANDLE h) { return GetCommState(h, &dcb); }},
+      {"SetCommState", [&](HANDLE h) { return SetCommState(h, &dcb); }},
+      {"EscapeCommFunction", [&](HANDLE h) { return EscapeCommFunction(h, CLRDTR); }},
+      {"ClearCommError", [&](HANDLE h) { return ClearCommError(h, nullptr, &status); }},
+  };
+  const std::pair<const char*, HANDLE> handles[] = {
+      {"closed port", closed}, {"null", nullptr}, {"INVALID_HANDLE_VALUE", INVALID_HANDLE_VALUE}, {"event", event}};
+  for (const auto& [handleName, handle] : handles) {
+    for (const auto& [operationName, operation] : operations) {
+      SCOPED_TRACE(std::string(operationName) + " on " + handleName);
+      SetLastError(ERROR_SUCCESS);
+      EXPECT_FALSE(operation(handle));
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+  }
+  EXPECT_FALSE(CloseHandle(closed));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  CloseHandle(event);
+}
+
+}  // namespace

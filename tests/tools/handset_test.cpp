@@ -1,0 +1,248 @@
+// The download program's behaviour without a line: requests in, answers and flash out.
+#include "tools/handset-sim/handset.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tests/tools/host_line.h"
+
+namespace handset_sim_test {
+namespace {
+
+using handset_sim::DropOff;
+using handset_sim::Fault;
+using handset_sim::FaultPlan;
+using handset_sim::FaultRule;
+using handset_sim::Handset;
+using handset_sim::Mode;
+using handset_sim::Outcome;
+
+constexpr std::size_t kBlock = handset_sim::kBlockSize;
+
+std::vector<Outcome> Send(Handset& handset, const Bytes& bytes) { return handset.Receive(bytes.data(), bytes.size()); }
+
+// Sends one request and answers the bytes of its single answer (empty for none).
+Bytes Answer(Handset& handset, const Bytes& bytes) {
+  const std::vector<Outcome> outcomes = Send(handset, bytes);
+  EXPECT_EQ(outcomes.size(), 1u);
+  return outcomes.empty() ? Bytes{} : outcomes[0].answer;
+}
+
+Bytes AnswerFrame(Byte code) { return handset_sim::EncodeFrame({code}); }
+
+Bytes FlashRange(const Handset& handset, std::size_t from, std::size_t count) {
+  const auto& bytes = handset.Flash().Bytes();
+  if (from + count > bytes.size()) return {};
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+TEST(Handset, AcknowledgesEveryRequestOfARun) {
+  Handset handset(Mode::Download, FaultPlan());
+  for (const Bytes& packet : {Bytes{0xA0}, Bytes{0xB0}, Bytes{0xF0, 0x01}, Bytes{0xC0}, Bytes{0xA0}}) {
+    EXPECT_EQ(Answer(handset, Frame(packet)), kAckFrame);
+  }
+  EXPECT_EQ(handset.Counts().Of(0xA0), 2u);
+  EXPECT_EQ(handset.Counts().Of(0xF0), 1u);
+  EXPECT_EQ(handset.Log().back().sequence, 5u);
+}
+
+TEST(Handset, EraseFillsAndWriteStoresOnlyTheValidBytes) {
+  Handset handset(Mode::Download, FaultPlan());
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 3 * kBlock))), kAckFrame);
+  ASSERT_EQ(handset.Flash().Bytes().size(), 3 * kBlock);
+  EXPECT_EQ(std::count(handset.Flash().Bytes().begin(), handset.Flash().Bytes().end(), 0xFF), 3 * kBlock);
+
+  const Bytes data = BlockData(100, 7);
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0x2000, data, 0x00))), kAckFrame);
+  EXPECT_EQ(FlashRange(handset, 0x2000, 100), data);
+  EXPECT_EQ(FlashRange(handset, 0x2000 + 100, 1), Bytes{0xFF});
+  EXPECT_EQ(handset.Flash().Bytes().size(), 3 * kBlock);
+
+  // A write beyond what was erased grows the image.
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0x10000, data))), kAckFrame);
+  EXPECT_EQ(handset.Flash().Bytes().size(), 0x10000 + 100);
+  EXPECT_EQ(FlashRange(handset, 0x8000, 1), Bytes{0xFF});
+}
+
+TEST(Handset, RefusesWhatItCanNotCarryOut) {
+  Handset handset(Mode::Download, FaultPlan());
+  EXPECT_EQ(Answer(handset, {0xA0, 0x72, 0x56, 0x7E}), AnswerFrame(0xA1));
+  EXPECT_EQ(Answer(handset, Frame({0x55})), AnswerFrame(0xA3));
+  EXPECT_EQ(Answer(handset, Frame({0xA0, 0x00})), AnswerFrame(0xA3));
+
+  Bytes tooMuch = WritePacket(0, BlockData(16, 1));
+  tooMuch[5] = 0x01;
+  tooMuch[6] = 0x20;  // 8193 valid bytes
+  EXPECT_EQ(Answer(handset, Frame(tooMuch)), AnswerFrame(0xA2));
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0xFFFF0000, 0x20000))), AnswerFrame(0xA4));
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0xFFFFF000, BlockData(16, 1)))), AnswerFrame(0xA4));
+  EXPECT_TRUE(handset.Flash().Bytes().empty());
+  EXPECT_EQ(handset.Counts().badFrames, 1u);
+}
+
+TEST(Handset, InjectedNakLeavesTheRequestUndone) {
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Nak, 0xA2, 2, 0.0}}));
+  EXPECT_EQ(Answer(handset, Frame({0xA0})), kAckFrame);
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), AnswerFrame(0xA2));
+  EXPECT_TRUE(handset.Flash().Bytes().empty());
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), kAckFrame);
+  EXPECT_EQ(handset.Flash().Bytes().size(), kBlock);
+}
+
+TEST(Handset, ShapesTheAnswerAsTheFaultsSay) {
+  Handset handset(Mode::Download,
+                  FaultPlan({FaultRule{Fault::Silence, 0, 1, 0.0}, FaultRule{Fault::BadFcs, 0, 2, 0.0},
+                             FaultRule{Fault::OpeningFlag, 0, 3, 0.0}, FaultRule{Fault::Split, 0, 4, 0.0}}));
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), Bytes{});
+  EXPECT_EQ(handset.Flash().Bytes().size(), kBlock) << "a silenced request is still carried out";
+
+  const Bytes corrupted = Answer(handset, Frame({0xA0}));
+  EXPECT_NE(corrupted, kAckFrame);
+  EXPECT_FALSE(handset_sim::DecodeFrame(corrupted.data(), corrupted.size() - 1));
+
+  EXPECT_EQ(Answer(handset, Frame({0xA0})), (Bytes{0x7E, 0x02, 0x6A, 0xD3, 0x7E}));
+
+  const std::vector<Outcome> split = Send(handset, Frame({0xA0}));
+  ASSERT_EQ(split.size(), 1u);
+  EXPECT_TRUE(split[0].split);
+  EXPECT_EQ(split[0].answer, kAckFrame);
+}
+
+std::string SilencePattern(std::uint32_t seed, double rate) {
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Silence, 0, 0, rate}}, seed));
+  std::string pattern;
+  for (int i = 0; i < 200; ++i) pattern += Answer(handset, kHelloFrame).empty() ? 'S' : '.';
+  return pattern;
+}
+
+TEST(Handset, RandomFaultsRepeatWithTheirSeed) {
+  const std::string first = SilencePattern(42, 0.25);
+  EXPECT_EQ(SilencePattern(42, 0.25), first);
+  EXPECT_NE(SilencePattern(43, 0.25), first);
+  const auto silent = std::count(first.begin(), first.end(), 'S');
+  EXPECT_GT(silent, 20);
+  EXPECT_LT(silent, 80);
+  EXPECT_EQ(SilencePattern(42, 0.0), std::string(200, '.'));
+  EXPECT_EQ(SilencePattern(42, 1.0), std::string(200, 'S'));
+}
+
+TEST(Handset, DataAfterASilencedBlockGoesOnRaw) {
+  const std::uint32_t base = 0x10000;
+  const std::size_t area = 3 * kBlock + 100;
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Silence, 0, 2, 0.0}}));
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(base, area))), kAckFrame);
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(base, BlockData(kBlock, 0)))), Bytes{});
+
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 1)), kAckFrame);
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 2)), kAckFrame);
+  EXPECT_EQ(Answer(handset, BlockData(100, 3)), kAckFrame);  // what is left of the erased range
+  EXPECT_EQ(Answer(handset, Frame({0xC0})), kAckFrame);
+
+  for (unsigned block = 0; block < 3; ++block) {
+    EXPECT_EQ(FlashRange(handset, base + block * kBlock, kBlock), BlockData(kBlock, block)) << "block " << block;
+  }
+  EXPECT_EQ(FlashRange(handset, base + 3 * kBlock, 100), BlockData(100, 3));
+  EXPECT_EQ(handset.Counts().rawBlocks, 3u);
+  EXPECT_EQ(handset.Log()[2].ToString(), "#3 RAW offset=0x00012000 count=8192 -> ACK");
+}
+
+TEST(Handset, TakesNoRawDataUnlessTheHostMaySendIt) {
+  Handset handset(Mode::Download, FaultPlan());
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), kAckFrame);
+  Bytes data(kBlock, 0x33);
+  data[100] = 0x7E;
+  EXPECT_EQ(Answer(handset, data), AnswerFrame(0xA1));
+  EXPECT_EQ(handset.Counts().rawBlocks, 0u);
+}
+
+TEST(Handset, StillTakesFramedBlocksWhileRawDataMayCome) {
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Silence, 0, 1, 0.0}}));
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 3 * kBlock))), Bytes{});
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), kAckFrame);
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 1)), kAckFrame);
+  EXPECT_EQ(FlashRange(handset, 0, 2 * kBlock), [] {
+    Bytes both = BlockData(kBlock, 0);
+    const Bytes second = BlockData(kBlock, 1);
+    both.insert(both.end(), second.begin(), second.end());
+    return both;
+  }());
+  // The host ends an area at its last whole block; a short request is not taken for data.
+  EXPECT_EQ(Answer(handset, Frame({0xC0})), kAckFrame);
+}
+
+TEST(Handset, StaysReadyForRawDataInTheSecondArea) {
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Silence, 0, 1, 0.0}}));
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), Bytes{});
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 0)), kAckFrame);
+  for (const Bytes& packet : {Bytes{0xA0}, Bytes{0xB0}, Bytes{0xF0, 0x01}, Bytes{0xC0}, Bytes{0xA0}}) {
+    EXPECT_EQ(Answer(handset, Frame(packet)), kAckFrame);
+  }
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0x40000, kBlock))), kAckFrame);
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 1)), kAckFrame);
+  EXPECT_EQ(FlashRange(handset, 0x40000, kBlock), BlockData(kBlock, 1));
+}
+
+TEST(Handset, UnplugsAtTheBlockAndComesBackReadyForRawData) {
+  Handset handset(Mode::Download, FaultPlan(), 2);
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 3 * kBlock))), kAckFrame);
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), kAckFrame);
+
+  const std::vector<Outcome> unplug = Send(handset, Frame(WritePacket(kBlock, BlockData(kBlock, 1))));
+  ASSERT_EQ(unplug.size(), 1u);
+  EXPECT_EQ(unplug[0].dropOff, DropOff::Unplug);
+  EXPECT_TRUE(unplug[0].answer.empty());
+
+  handset.Reattach(DropOff::Unplug);
+  EXPECT_EQ(Answer(handset, BlockData(kBlock, 2)), kAckFrame);
+  for (unsigned block = 0; block < 3; ++block) {
+    EXPECT_EQ(FlashRange(handset, block * kBlock, kBlock), BlockData(kBlock, block)) << "block " << block;
+  }
+}
+
+TEST(Handset, NormalSoftwareListensOnlyForTheAtCommand) {
+  Handset handset(Mode::Normal, FaultPlan());
+  EXPECT_TRUE(Send(handset, kHelloFrame).empty());
+  Bytes at(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);
+  at.insert(at.begin(), {'A', 'T', '$'});  // a false start
+  const std::vector<Outcome> outcomes = Send(handset, at);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].dropOff, DropOff::AtCommand);
+  EXPECT_EQ(outcomes[0].entry.ToString(), "- AT$KVNUDG -> dropped off the bus");
+
+  handset.Reattach(DropOff::AtCommand);
+  EXPECT_EQ(handset.CurrentMode(), Mode::Download);
+  EXPECT_EQ(Answer(handset, kHelloFrame), kAckFrame);
+  EXPECT_EQ(handset.Log().back().sequence, 1u) << "the AT command is not a numbered request";
+}
+
+TEST(Handset, DownloadProgramIgnoresTheAtCommand) {
+  Handset handset(Mode::Download, FaultPlan());
+  Bytes line(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);
+  line.insert(line.end(), kHelloFrame.begin(), kHelloFrame.end());
+  const std::vector<Outcome> outcomes = Send(handset, line);
+  ASSERT_EQ(outcomes.size(), 2u);
+  EXPECT_TRUE(outcomes[0].answer.empty());
+  EXPECT_EQ(outcomes[1].answer, kAckFrame);
+}
+
+TEST(RequestLog, NamesEachRequestAndItsAnswer) {
+  Handset handset(Mode::Download,
+                  FaultPlan({FaultRule{Fault::BadFcs, 0, 3, 0.0}, FaultRule{Fault::Silence, 0, 4, 0.0}}));
+  Send(handset, Frame({0xF0, 0x01}));
+  Send(handset, Frame(ErasePacket(0x10000, 0x30000)));
+  Send(handset, Frame(WritePacket(0x12000, BlockData(100, 0))));
+  Send(handset, kHelloFrame);
+  Send(handset, {0x12, 0x34, 0x7E});
+  EXPECT_EQ(handset_sim::FormatLog(handset.Log()),
+            "#1 SET_BAUD code=1 -> ACK\n"
+            "#2 ERASE start=0x00010000 length=0x00030000 -> ACK\n"
+            "#3 WRITE offset=0x00012000 count=100 -> ACK (bad FCS)\n"
+            "#4 HELLO -> no answer\n"
+            "#5 BAD-FRAME -> NAK_BAD_CRC\n");
+}
+
+}  // namespace
+}  // namespace handset_sim_test

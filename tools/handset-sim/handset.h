@@ -1,0 +1,86 @@
+// The handset's download program, without any I/O: bytes from the host go in, answers and
+// drop-offs come out. One request is answered at a time, as the host sends them.
+//
+// Raw data: after the host has timed out during block transfer it sends the remaining blocks
+// as bare data. The handset is ready for that once it has withheld the answer to an erase or
+// a block (an injected silence), or has come back from an unplug while blocks were due. From
+// then on, whenever a block is due, a raw block of the next block's length (8192 bytes, or
+// what is left of the erased range) is written at the next block offset: the erase start for
+// the first block, else the previous block's offset + 8192. The host never leaves raw mode
+// within a run, not even for the second area of a boot+code image, so neither does the
+// handset; framed requests are still recognised (see InboundParser).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tools/handset-sim/fault_plan.h"
+#include "tools/handset-sim/flash_image.h"
+#include "tools/handset-sim/frame_codec.h"
+#include "tools/handset-sim/inbound_parser.h"
+#include "tools/handset-sim/request_log.h"
+
+namespace handset_sim {
+
+enum class Mode {
+  Download,  // the download program answers every request
+  Normal,    // the normal software: only the AT command means anything
+};
+
+enum class DropOff { None, AtCommand, Unplug };
+
+struct Outcome {
+  LogEntry entry;
+  Bytes answer;  // the bytes to write; empty when nothing is sent
+  bool split = false;
+  DropOff dropOff = DropOff::None;
+};
+
+class Handset {
+ public:
+  // `unplugAtBlock`: leave the bus when that write request (counting from 1) arrives; 0: never.
+  Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock = 0);
+
+  // One outcome per request completed by these bytes. After a drop-off the rest is lost with
+  // the line.
+  std::vector<Outcome> Receive(const Byte* data, std::size_t count);
+  // Back on the bus, always in download mode. After an unplug the flash, the erased range and
+  // the block position survive; after the AT command the handset has restarted.
+  void Reattach(DropOff after);
+
+  Mode CurrentMode() const { return m_mode; }
+  const FlashImage& Flash() const { return m_flash; }
+  const std::vector<LogEntry>& Log() const { return m_log; }
+  const RequestCounts& Counts() const { return m_counts; }
+
+ private:
+  std::optional<Outcome> PushNormal(Byte byte);
+  Outcome HandleAtCommand();
+  Outcome Handle(const Inbound& item);
+  Byte Examine(const Inbound& item, LogEntry& entry);
+  Byte ExamineFrame(const Bytes& packet, LogEntry& entry);
+  void CarryOut(const Inbound& item);
+  bool BlockDue() const { return m_erased && m_nextBlock < m_eraseEnd; }
+  void UpdateExpectation();
+  Outcome Record(Outcome outcome);
+
+  Mode m_mode;
+  FaultPlan m_faults;
+  const std::uint64_t m_unplugAtBlock;
+  InboundParser m_parser;
+  std::size_t m_atMatched = 0;  // bytes of the AT command seen so far (normal mode)
+
+  FlashImage m_flash;
+  std::vector<LogEntry> m_log;
+  RequestCounts m_counts;
+  std::uint64_t m_requests = 0;
+  std::uint64_t m_blocks = 0;  // write requests and raw blocks received
+
+  bool m_erased = false;
+  std::uint64_t m_eraseEnd = 0;
+  std::uint64_t m_nextBlock = 0;  // where the next block goes
+  bool m_rawArmed = false;
+};
+
+}  // namespace handset_sim

@@ -1,0 +1,37 @@
+// The handset on the bus: a pseudo-terminal whose slave side is published in the port map as
+// "comN", the name under which the host opens COM port N. Dropping the object takes the
+// handset off the bus: the link goes first, so the port is gone for anyone looking, then the
+// master closes, which the host sees as a hang-up.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace handset_sim {
+
+// $FLASHGATE_PORTS_DIR when set, else ~/.config/flashgate/ports.
+std::string DefaultPortsDirectory();
+
+class PtyLink {
+ public:
+  // Creates `directory` when it is missing. On failure answers null and says why in `error`.
+  static std::unique_ptr<PtyLink> Open(const std::string& directory, unsigned portNumber, std::string* error);
+  ~PtyLink();
+  PtyLink(const PtyLink&) = delete;
+  PtyLink& operator=(const PtyLink&) = delete;
+
+  int MasterFd() const { return m_master; }
+  const std::string& SlavePath() const { return m_slavePath; }
+  const std::string& LinkPath() const { return m_linkPath; }
+
+ private:
+  PtyLink(int master, int slave, std::string slavePath, std::string linkPath);
+
+  int m_master;
+  // Held open so that the master never reads EIO while no host has the port open.
+  int m_slave;
+  std::string m_slavePath;
+  std::string m_linkPath;
+};
+
+}  // namespace handset_sim

@@ -1,0 +1,48 @@
+// What the handset received and what it did about it, one entry per request.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/handset-sim/protocol.h"
+
+namespace handset_sim {
+
+struct LogEntry {
+  enum class Kind { Frame, BadFrame, TooLong, Raw, AtCommand };
+
+  std::uint64_t sequence = 0;  // request number from 1; 0 for the AT command, which is not numbered
+  Kind kind = Kind::Frame;
+  Byte code = 0;  // the command code of a frame
+  // As the request carries them: erase start and length, write or raw block offset and count,
+  // the baud code of a set-baud request.
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+  std::uint16_t count = 0;
+  Byte baudCode = 0;
+
+  std::optional<Byte> answer;  // nothing: no answer was sent
+  bool badFcs = false;         // the answer carried a corrupted FCS
+  bool split = false;          // the answer went out in two writes
+  bool openingFlag = false;    // the answer began with a flag
+  bool droppedOff = false;     // the handset left the bus on this request
+
+  std::string ToString() const;
+};
+
+struct RequestCounts {
+  std::map<Byte, std::uint64_t> byCode;  // frames with a good FCS, by command code
+  std::uint64_t badFrames = 0;           // bad FCS, broken escapes or too long
+  std::uint64_t rawBlocks = 0;
+  std::uint64_t atCommands = 0;
+
+  std::uint64_t Of(Byte code) const;
+};
+
+std::string FormatLog(const std::vector<LogEntry>& entries);
+bool DumpLog(const std::vector<LogEntry>& entries, const std::string& path);
+
+}  // namespace handset_sim

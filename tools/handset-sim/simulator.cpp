@@ -1,0 +1,299 @@
+#include "tools/handset-sim/simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace handset_sim {
+namespace {
+
+constexpr int kLinePollMs = 1000;
+constexpr int kWriteStallMs = 2000;
+
+std::string PortName(unsigned port) { return "COM" + std::to_string(port); }
+
+const char* ModeName(Mode mode) { return mode == Mode::Normal ? "normal" : "download"; }
+
+}  // namespace
+
+Simulator::Simulator(Config config)
+    : m_config(std::move(config)),
+      m_input(m_config.baud),
+      m_output(m_config.baud),
+      m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), m_config.unplugAtBlock) {}
+
+Simulator::~Simulator() {
+  Stop();
+  if (m_wakeRead >= 0) close(m_wakeRead);
+  if (m_wakeWrite >= 0) close(m_wakeWrite);
+}
+
+bool Simulator::Start(std::string* error) {
+  m_portsDir = m_config.portsDir.empty() ? DefaultPortsDirectory() : m_config.portsDir;
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    *error = "cannot create a pipe";
+    return false;
+  }
+  m_wakeRead = pipeFds[0];
+  m_wakeWrite = pipeFds[1];
+  m_link = PtyLink::Open(m_portsDir, m_config.port, error);
+  if (!m_link) return false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_slavePath = m_link->SlavePath();
+    m_portNumber = m_config.port;
+  }
+  Event(PortName(m_config.port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
+        ModeName(m_config.mode) + " mode)");
+  m_thread = std::thread(&Simulator::Run, this);
+  return true;
+}
+
+void Simulator::Stop() {
+  m_stopping = true;
+  Wake();
+  if (m_thread.joinable()) m_thread.join();
+  m_link.reset();
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_slavePath.clear();
+}
+
+void Simulator::Run() {
+  while (!Stopping()) {
+    if (m_link && m_unplugRequested.exchange(false)) {
+      DropOffBus(DropOff::Unplug);
+    } else if (!m_link) {
+      if (!m_returnPending) {
+        Doze(Clock::now() + std::chrono::milliseconds(kLinePollMs));
+      } else if (Clock::now() < m_returnAt) {
+        Doze(m_returnAt);
+      } else if (!ComeBack()) {
+        return;
+      }
+    } else if (m_input.Enabled() && Clock::now() < m_input.FreeAt()) {
+      Doze(m_input.FreeAt());
+    } else {
+      ReadLine();
+    }
+  }
+}
+
+void Simulator::ReadLine() {
+  pollfd fds[2] = {{m_link->MasterFd(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+  if (poll(fds, 2, kLinePollMs) <= 0) return;
+  if (fds[1].revents & POLLIN) DrainWake();
+  if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) return;
+
+  Byte buffer[4096];
+  const std::size_t step = std::min(sizeof buffer, m_input.StepBytes());
+  const ssize_t n = read(m_link->MasterFd(), buffer, step);
+  if (n <= 0) {
+    // The slave side is held open, so this is not the usual "no host yet"; wait a little
+    // rather than spin on a line that keeps failing.
+    if (n < 0 && errno != EAGAIN && errno != EINTR) Doze(Clock::now() + std::chrono::milliseconds(50));
+    return;
+  }
+  m_input.Book(static_cast<std::size_t>(n), Clock::now());
+  std::vector<Outcome> outcomes;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    outcomes = m_handset.Receive(buffer, static_cast<std::size_t>(n));
+  }
+  Deliver(outcomes);
+}
+
+void Simulator::Deliver(const std::vector<Outcome>& outcomes) {
+  for (const Outcome& outcome : outcomes) {
+    const bool delivered = outcome.answer.empty() || WriteAnswer(outcome);
+    Event(outcome.entry.ToString() + (delivered ? "" : " [the line would not take the answer]"));
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      if (outcome.entry.sequence != 0) ++m_handled;
+    }
+    m_changed.notify_all();
+    if (outcome.dropOff != DropOff::None) {
+      DropOffBus(outcome.dropOff);
+      return;
+    }
+  }
+}
+
+bool Simulator::WriteAnswer(const Outcome& outcome) {
+  const Bytes& bytes = outcome.answer;
+  if (!outcome.split) return WriteAll(bytes.data(), bytes.size());
+  const std::size_t half = bytes.size() / 2;
+  if (!WriteAll(bytes.data(), half)) return false;
+  Doze(Clock::now() + m_config.splitPause);
+  return WriteAll(bytes.data() + half, bytes.size() - half);
+}
+
+bool Simulator::WriteAll(const Byte* data, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    if (Stopping()) return false;
+    std::size_t step = count - done;
+    if (m_output.Enabled()) {
+      if (Clock::now() < m_output.FreeAt()) {
+        Doze(m_output.FreeAt());
+        continue;
+      }
+      step = std::min(step, m_output.StepBytes());
+    }
+    const ssize_t n = write(m_link->MasterFd(), data + done, step);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      m_output.Book(static_cast<std::size_t>(n), Clock::now());
+    } else if (n < 0 && errno == EAGAIN) {
+      pollfd fd{m_link->MasterFd(), POLLOUT, 0};
+      if (poll(&fd, 1, kWriteStallMs) <= 0) return false;
+    } else if (!(n < 0 && errno == EINTR)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void Simulator::DropOffBus(DropOff reason) {
+  m_link.reset();
+  m_lastDropOff = reason;
+  m_returnPending = reason == DropOff::AtCommand || m_config.returnAfterUnplug;
+  m_returnAt = Clock::now() + m_config.returnDelay;
+  unsigned port = 0;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ++m_dropOffs;
+    m_slavePath.clear();
+    port = m_portNumber;
+  }
+  m_changed.notify_all();
+  Event(PortName(port) + " off the bus" +
+        (reason == DropOff::AtCommand ? ", restarting in download mode" : ", unplugged"));
+}
+
+bool Simulator::ComeBack() {
+  m_returnPending = false;
+  const unsigned port = m_config.returnPort != 0 ? m_config.returnPort : m_config.port;
+  std::string error;
+  std::unique_ptr<PtyLink> link = PtyLink::Open(m_portsDir, port, &error);
+  if (!link) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_failure = "cannot come back as " + PortName(port) + ": " + error;
+    }
+    m_changed.notify_all();
+    Event(Failure());
+    if (m_config.onFailure) m_config.onFailure();
+    return false;
+  }
+  m_link = std::move(link);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handset.Reattach(m_lastDropOff);
+    ++m_returns;
+    m_slavePath = m_link->SlavePath();
+    m_portNumber = port;
+  }
+  m_changed.notify_all();
+  Event(PortName(port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (download mode)");
+  return true;
+}
+
+bool Simulator::Doze(Clock::time_point until) {
+  const auto left = std::max(Clock::duration::zero(), until - Clock::now());
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+  const timespec timeout{
+      static_cast<time_t>(seconds.count()),
+      static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
+  pollfd fd{m_wakeRead, POLLIN, 0};
+  if (ppoll(&fd, 1, &timeout, nullptr) <= 0) return false;
+  DrainWake();
+  return true;
+}
+
+void Simulator::DrainWake() {
+  Byte drain[64];
+  while (read(m_wakeRead, drain, sizeof drain) > 0) {
+  }
+}
+
+void Simulator::Wake() {
+  if (m_wakeWrite < 0) return;
+  const Byte one = 1;
+  // A full pipe already wakes the thread, so a failed write loses nothing.
+  [[maybe_unused]] const ssize_t n = write(m_wakeWrite, &one, 1);
+}
+
+void Simulator::Event(const std::string& line) const {
+  if (m_config.onEvent) m_config.onEvent(line);
+}
+
+void Simulator::TriggerUnplug() {
+  m_unplugRequested = true;
+  Wake();
+}
+
+bool Simulator::WaitForRequests(std::uint64_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, timeout, [&] { return m_handled >= count; });
+}
+
+bool Simulator::WaitForDropOffs(std::uint64_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, timeout, [&] { return m_dropOffs >= count; });
+}
+
+bool Simulator::WaitForReturns(std::uint64_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, timeout, [&] { return m_returns >= count && !m_slavePath.empty(); });
+}
+
+bool Simulator::OnBus() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return !m_slavePath.empty();
+}
+
+std::string Simulator::SlavePath() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_slavePath;
+}
+
+unsigned Simulator::PortNumber() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_portNumber;
+}
+
+std::string Simulator::Failure() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_failure;
+}
+
+RequestCounts Simulator::Counts() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_handset.Counts();
+}
+
+std::vector<std::uint8_t> Simulator::Flash() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_handset.Flash().Bytes();
+}
+
+std::vector<LogEntry> Simulator::Log() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_handset.Log();
+}
+
+bool Simulator::DumpFlash(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_handset.Flash().Dump(path);
+}
+
+bool Simulator::DumpLog(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return handset_sim::DumpLog(m_handset.Log(), path);
+}
+
+}  // namespace handset_sim
