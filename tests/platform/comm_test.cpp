@@ -17,14 +17,18 @@
 #include "platform/handles.h"
 #include "platform/last_error.h"
 #include "platform/sync.h"
+#include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"
 
 namespace {
 
 using Bytes = std::vector<BYTE>;
 using namespace std::chrono_literals;
+using testing_support::EndsWithin;
 using testing_support::PtyPort;
 using testing_support::ScopedPortMap;
+using testing_support::StartWait;
+using testing_support::WaitResult;
 
 // Far longer than any of these operations takes; only a hang runs into it.
 constexpr auto kBound = 2000ms;
@@ -52,27 +56,6 @@ void SetWriteTimeout(HANDLE port, DWORD constantMs) {
   COMMTIMEOUTS timeouts{};
   timeouts.WriteTotalTimeoutConstant = constantMs;
   ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
-}
-
-struct WaitResult {
-  BOOL ok;
-  DWORD events;
-};
-
-std::future<WaitResult> StartWait(HANDLE port) {
-  return std::async(std::launch::async, [port] {
-    DWORD events = 0xFFFF;
-    const BOOL ok = WaitCommEvent(port, &events, nullptr);
-    return WaitResult{ok, events};
-  });
-}
-
-// A wait that never ends must not hang the test run in the future's destructor, so it is
-// given up on: the thread keeps nothing of the test's stack.
-bool EndsWithin(std::future<WaitResult>& wait, std::chrono::milliseconds bound) {
-  if (wait.wait_for(bound) == std::future_status::ready) return true;
-  new std::future<WaitResult>(std::move(wait));
-  return false;
 }
 
 class CommTest : public ::testing::Test {

@@ -19,6 +19,7 @@
 #include "platform/comm.h"
 #include "platform/handles.h"
 #include "serial/port_flags.h"
+#include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"
 
@@ -26,9 +27,12 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 using namespace std::chrono_literals;
+using testing_support::EndsWithin;
 using testing_support::PtyPort;
 using testing_support::RecordingWindow;
 using testing_support::ScopedPortMap;
+using testing_support::StartWait;
+using testing_support::WaitResult;
 
 // Far longer than any of these operations takes; only a hang runs into it.
 constexpr auto kBound = 2000ms;
@@ -87,27 +91,6 @@ void MakeLineCooked(int masterFd) {
   cfsetispeed(&line, B9600);
   cfsetospeed(&line, B9600);
   ASSERT_EQ(tcsetattr(masterFd, TCSANOW, &line), 0);
-}
-
-struct WaitResult {
-  BOOL ok;
-  DWORD events;
-};
-
-std::future<WaitResult> StartWait(HANDLE port) {
-  return std::async(std::launch::async, [port] {
-    DWORD events = 0xFFFF;
-    const BOOL ok = WaitCommEvent(port, &events, nullptr);
-    return WaitResult{ok, events};
-  });
-}
-
-// A wait that never ends must not hang the test run in the future's destructor, so it is
-// given up on: the thread keeps nothing of the test's stack.
-bool EndsWithin(std::future<WaitResult>& wait, std::chrono::milliseconds bound) {
-  if (wait.wait_for(bound) == std::future_status::ready) return true;
-  new std::future<WaitResult>(std::move(wait));
-  return false;
 }
 
 class SerialPortTest : public ::testing::Test {
