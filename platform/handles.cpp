@@ -15,8 +15,9 @@ struct HandleTable {
 };
 
 HandleTable& Table() {
-  static HandleTable table;
-  return table;
+  // Never destroyed: worker threads that outlive main() may still reach it while the process exits.
+  static HandleTable* const table = new HandleTable;
+  return *table;
 }
 
 }  // namespace

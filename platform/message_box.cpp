@@ -20,8 +20,9 @@ struct State {
 };
 
 State& TheState() {
-  static State state;
-  return state;
+  // Never destroyed: worker threads that outlive main() may still reach it while the process exits.
+  static State* const state = new State;
+  return *state;
 }
 
 }  // namespace

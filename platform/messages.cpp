@@ -22,8 +22,9 @@ struct Queue {
 };
 
 Queue& TheQueue() {
-  static Queue queue;
-  return queue;
+  // Never destroyed: worker threads that outlive main() may still reach it while the process exits.
+  static Queue* const queue = new Queue;
+  return *queue;
 }
 
 bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
