@@ -42,7 +42,9 @@ const std::string& ScratchPath() {
 
 void WriteScratch(const std::uint8_t* data, std::size_t size) {
   FILE* file = std::fopen(ScratchPath().c_str(), "wb");
-  if (!file || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0) Fail("scratch file not written");
+  if (!file) Fail("scratch file not opened");
+  const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+  if (std::fclose(file) != 0 || !written) Fail("scratch file not written");
 }
 
 }  // namespace

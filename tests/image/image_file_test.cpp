@@ -116,13 +116,13 @@ TEST_F(ImageFileTest, ReadBlockReadsAtAreaStartPlusBlockNumberBlocks) {
   ASSERT_TRUE(image.Open(CString(Write(dir, "code.bin", bytes).c_str())));
   ImageBlock block{};
   ASSERT_TRUE(image.ReadBlock(0, 2, &block));
-  EXPECT_EQ(block.offset, 16384u);
-  EXPECT_EQ(block.count, 3616);
+  EXPECT_EQ(DWORD{block.offset}, 16384u);
+  EXPECT_EQ(WORD{block.count}, 3616);
   EXPECT_TRUE(std::equal(bytes.begin() + 16384, bytes.end(), block.data));
 
   ASSERT_TRUE(image.ReadBlock(0, 0, &block));
-  EXPECT_EQ(block.offset, 0u);
-  EXPECT_EQ(block.count, 8192);
+  EXPECT_EQ(DWORD{block.offset}, 0u);
+  EXPECT_EQ(WORD{block.count}, 8192);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 8192, block.data)) << "the header is part of the image";
   EXPECT_EQ(image.m_file.m_hFile, CFile::hFileNull);
 }
@@ -131,14 +131,14 @@ TEST_F(ImageFileTest, ReadBlockAtOrBeyondTheEndGivesACountOfZero) {
   ASSERT_TRUE(image.Open(CString(Write(dir, "code.bin", Image("CODE", 0x10000)).c_str())));
   ImageBlock block{};
   ASSERT_TRUE(image.ReadBlock(0x10000, 0, &block));
-  EXPECT_EQ(block.offset, 0x10000u);
-  EXPECT_EQ(block.count, 0);
+  EXPECT_EQ(DWORD{block.offset}, 0x10000u);
+  EXPECT_EQ(WORD{block.count}, 0);
   ASSERT_TRUE(image.ReadBlock(0x10000, 5, &block));
-  EXPECT_EQ(block.count, 0);
+  EXPECT_EQ(WORD{block.count}, 0);
   // 32-bit arithmetic: the offset wraps rather than reading somewhere else.
   ASSERT_TRUE(image.ReadBlock(0xFFFFE000, 1, &block));
-  EXPECT_EQ(block.offset, 0u);
-  EXPECT_EQ(block.count, 8192);
+  EXPECT_EQ(DWORD{block.offset}, 0u);
+  EXPECT_EQ(WORD{block.count}, 8192);
 }
 
 TEST_F(ImageFileTest, ReadBlockChecksTheHeaderAgain) {
