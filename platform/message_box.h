@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "platform/types.h"
+#include "platform/window_messages.h"
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_OKCANCEL = 0x00000001;
@@ -16,11 +17,6 @@ constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
 constexpr UINT MB_ICONINFORMATION = 0x00000040;
 constexpr UINT MB_TYPEMASK = 0x0000000F;
 constexpr UINT MB_ICONMASK = 0x000000F0;
-
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
 
 // The application's name: the caption of its message boxes.
 const char* AfxGetAppName();

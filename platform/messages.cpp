@@ -1,24 +1,45 @@
 #include "platform/messages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
 #include "platform/clock.h"
 #include "platform/last_error.h"
+#include "platform/window_backend.h"
+#include "platform/window_messages.h"
 #include "platform/wnd.h"
 
 namespace platform {
 namespace {
 
+struct WindowEntry {
+  CWnd* object = nullptr;
+  WindowBackend* backend = nullptr;
+  std::uintptr_t parent = 0;
+  int id = 0;
+  std::unique_ptr<CWnd> wrapper;
+  std::unique_ptr<MenuData> systemMenu;
+};
+
+struct Timer {
+  UINT elapseMs;
+  std::uint64_t dueMs;
+};
+
 struct Queue {
   std::mutex mutex;
   std::condition_variable posted;
   std::deque<MSG> messages;
-  std::unordered_map<std::uintptr_t, CWnd*> windows;
+  std::unordered_map<std::uintptr_t, WindowEntry> windows;
+  std::map<std::pair<std::uintptr_t, UINT_PTR>, Timer> timers;
   std::uintptr_t nextWindow = 0x10000;
+  std::function<void()> wakeHook;
 };
 
 Queue& TheQueue() {
@@ -27,40 +48,212 @@ Queue& TheQueue() {
   return *queue;
 }
 
+std::uintptr_t Key(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
+HWND Handle(std::uintptr_t key) { return reinterpret_cast<HWND>(key); }
+
+WindowEntry* FindLocked(Queue& queue, HWND window) {
+  const auto found = queue.windows.find(Key(window));
+  return found == queue.windows.end() ? nullptr : &found->second;
+}
+
 bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
   if (window && msg.hwnd != window) return false;
   if (filterMin == 0 && filterMax == 0) return true;
   return msg.message >= filterMin && msg.message <= filterMax;
 }
 
-}  // namespace
+void Wake(Queue& queue) {
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    hook = queue.wakeHook;
+  }
+  queue.posted.notify_all();
+  if (hook) hook();
+}
 
-HWND RegisterWindow(CWnd* window) {
+HWND Insert(CWnd* object, WindowBackend* backend, HWND parent, int id) {
   Queue& queue = TheQueue();
   std::lock_guard<std::mutex> lock(queue.mutex);
   const std::uintptr_t value = queue.nextWindow;
   queue.nextWindow += 2;
-  queue.windows.emplace(value, window);
-  return reinterpret_cast<HWND>(value);
+  WindowEntry& entry = queue.windows[value];
+  entry.object = object;
+  entry.backend = backend;
+  entry.parent = Key(parent);
+  entry.id = id;
+  return Handle(value);
 }
 
+// The timers of this window that are due now; each is moved on by its interval.
+std::vector<std::pair<HWND, UINT_PTR>> TakeDueTimers(Queue& queue) {
+  const std::uint64_t now = ActiveClock().NowMs();
+  std::vector<std::pair<HWND, UINT_PTR>> due;
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  for (auto& [key, timer] : queue.timers) {
+    if (timer.dueMs > now) continue;
+    timer.dueMs = now + timer.elapseMs;
+    due.emplace_back(Handle(key.first), key.second);
+  }
+  return due;
+}
+
+}  // namespace
+
+HWND RegisterWindow(CWnd* window) { return Insert(window, nullptr, nullptr, 0); }
+
+HWND CreateWindowHandle(WindowBackend* backend, HWND parent, int id) { return Insert(nullptr, backend, parent, id); }
+
 void UnregisterWindow(HWND window) {
+  std::vector<std::unique_ptr<CWnd>> wrappers;
+  Queue& queue = TheQueue();
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    std::vector<std::uintptr_t> doomed = {Key(window)};
+    for (std::size_t i = 0; i < doomed.size(); ++i) {
+      for (const auto& [key, entry] : queue.windows) {
+        if (entry.parent == doomed[i]) doomed.push_back(key);
+      }
+    }
+    for (std::uintptr_t key : doomed) {
+      const auto found = queue.windows.find(key);
+      if (found == queue.windows.end()) continue;
+      if (found->second.object) found->second.object->m_hWnd = nullptr;
+      if (found->second.wrapper) {
+        found->second.wrapper->m_hWnd = nullptr;
+        wrappers.push_back(std::move(found->second.wrapper));
+      }
+      queue.windows.erase(found);
+      for (auto timer = queue.timers.begin(); timer != queue.timers.end();) {
+        timer = timer->first.first == key ? queue.timers.erase(timer) : std::next(timer);
+      }
+    }
+  }
+  // The wrappers go outside the lock: their destructors may reach the table again.
+}
+
+bool AttachObject(HWND window, CWnd* object) {
   Queue& queue = TheQueue();
   std::lock_guard<std::mutex> lock(queue.mutex);
-  queue.windows.erase(reinterpret_cast<std::uintptr_t>(window));
+  WindowEntry* entry = FindLocked(queue, window);
+  if (!entry || entry->object) return false;
+  entry->object = object;
+  object->m_hWnd = window;
+  return true;
+}
+
+void DetachObject(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  if (WindowEntry* entry = FindLocked(queue, window)) {
+    if (entry->object) entry->object->m_hWnd = nullptr;
+    entry->object = nullptr;
+  }
 }
 
 CWnd* WindowFromHandle(HWND window) {
   Queue& queue = TheQueue();
   std::lock_guard<std::mutex> lock(queue.mutex);
-  const auto found = queue.windows.find(reinterpret_cast<std::uintptr_t>(window));
-  return found == queue.windows.end() ? nullptr : found->second;
+  const WindowEntry* entry = FindLocked(queue, window);
+  return entry ? entry->object : nullptr;
+}
+
+CWnd* PermanentWrapper(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  WindowEntry* entry = FindLocked(queue, window);
+  if (!entry) return nullptr;
+  if (!entry->wrapper) {
+    entry->wrapper = std::make_unique<CWnd>();
+    entry->wrapper->m_hWnd = window;
+  }
+  return entry->wrapper.get();
+}
+
+WindowBackend* BackendOf(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  const WindowEntry* entry = FindLocked(queue, window);
+  return entry ? entry->backend : nullptr;
+}
+
+HWND ParentOf(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  const WindowEntry* entry = FindLocked(queue, window);
+  return entry ? Handle(entry->parent) : nullptr;
+}
+
+int IdOf(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  const WindowEntry* entry = FindLocked(queue, window);
+  return entry ? entry->id : 0;
+}
+
+HWND ChildById(HWND parent, int id) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  for (const auto& [key, entry] : queue.windows) {
+    if (entry.parent == Key(parent) && entry.id == id && parent) return Handle(key);
+  }
+  return nullptr;
+}
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  std::vector<HWND> children;
+  for (const auto& [key, entry] : queue.windows) {
+    if (parent && entry.parent == Key(parent)) children.push_back(Handle(key));
+  }
+  std::sort(children.begin(), children.end());
+  return children;
+}
+
+MenuData* SystemMenuOf(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  WindowEntry* entry = FindLocked(queue, window);
+  if (!entry) return nullptr;
+  if (!entry->systemMenu) entry->systemMenu = std::make_unique<MenuData>();
+  return entry->systemMenu.get();
+}
+
+void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs) {
+  Queue& queue = TheQueue();
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    queue.timers[{Key(window), id}] = Timer{elapseMs, ActiveClock().NowMs() + elapseMs};
+  }
+  Wake(queue);
+}
+
+bool KillWindowTimer(HWND window, UINT_PTR id) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  return queue.timers.erase({Key(window), id}) > 0;
+}
+
+std::optional<std::uint64_t> NextTimerDue() {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  std::optional<std::uint64_t> next;
+  for (const auto& [key, timer] : queue.timers) {
+    if (!next || timer.dueMs < *next) next = timer.dueMs;
+  }
+  return next;
 }
 
 int PumpPostedMessages() {
   int dispatched = 0;
   MSG msg;
   while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    DispatchMessage(&msg);
+    ++dispatched;
+  }
+  for (const auto& [window, id] : TakeDueTimers(TheQueue())) {
+    msg = MSG{window, WM_TIMER, id, 0, GetTickCount()};
     DispatchMessage(&msg);
     ++dispatched;
   }
@@ -73,20 +266,34 @@ bool WaitForPostedMessage(DWORD timeoutMs) {
   return queue.posted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !queue.messages.empty(); });
 }
 
+void SetQueueWakeHook(std::function<void()> hook) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  queue.wakeHook = std::move(hook);
+}
+
 }  // namespace platform
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   platform::Queue& queue = platform::TheQueue();
   {
     std::lock_guard<std::mutex> lock(queue.mutex);
-    if (queue.windows.count(reinterpret_cast<std::uintptr_t>(window)) == 0) {
+    if (!platform::FindLocked(queue, window)) {
       SetLastError(ERROR_INVALID_WINDOW_HANDLE);
       return FALSE;
     }
     queue.messages.push_back(MSG{window, message, wParam, lParam, GetTickCount()});
   }
-  queue.posted.notify_all();
+  platform::Wake(queue);
   return TRUE;
+}
+
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (CWnd* object = platform::WindowFromHandle(window)) return object->WindowProc(message, wParam, lParam);
+  if (platform::WindowBackend* backend = platform::BackendOf(window)) {
+    return backend->ClassProc(message, wParam, lParam);
+  }
+  return 0;
 }
 
 BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags) {
@@ -101,8 +308,10 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT rem
   return FALSE;
 }
 
-LRESULT DispatchMessage(const MSG* msg) {
-  CWnd* target = platform::WindowFromHandle(msg->hwnd);
-  if (!target) return 0;
-  return target->WindowProc(msg->message, msg->wParam, msg->lParam);
+LRESULT DispatchMessage(const MSG* msg) { return SendMessage(msg->hwnd, msg->message, msg->wParam, msg->lParam); }
+
+BOOL IsWindow(HWND window) {
+  platform::Queue& queue = platform::TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  return platform::FindLocked(queue, window) ? TRUE : FALSE;
 }

@@ -1,9 +1,16 @@
-// The user-interface thread's message queue.
+// The user-interface thread's message queue and its table of windows.
 //
 // Any thread may post; posting never waits for the user-interface thread. The thread that
-// pumps the queue dispatches each message to the WindowProc of the window its handle names.
-// A message for a window that is gone by then is dropped.
+// pumps the queue dispatches each message to the window its handle names: to the CWnd object
+// attached to it, else to the real window's own procedure. A message for a window that is
+// gone by then is dropped. Timers are due on the platform clock and come as WM_TIMER after
+// the posted messages.
 #pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -21,20 +28,47 @@ constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Filters as the original: a null window takes every window's messages, and a range of 0, 0 every message.
 BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessage(const MSG* msg);
+BOOL IsWindow(HWND window);
 
 namespace platform {
 
-// Window handles name live CWnd objects; a handle is never reused within a process.
-HWND RegisterWindow(CWnd* window);
-void UnregisterWindow(HWND window);
-CWnd* WindowFromHandle(HWND window);
+class WindowBackend;
+struct MenuData;
 
-// Dispatches every message posted so far; answers how many were dispatched.
+// A handle for an object without a real window.
+HWND RegisterWindow(CWnd* window);
+// A handle for a real window, child `id` of `parent` (null for a top-level window). The
+// backend belongs to the toolkit and lives until UnregisterWindow.
+HWND CreateWindowHandle(WindowBackend* backend, HWND parent, int id);
+// Forgets the handle and its children, their timers and wrappers.
+void UnregisterWindow(HWND window);
+
+bool AttachObject(HWND window, CWnd* object);
+void DetachObject(HWND window);
+CWnd* WindowFromHandle(HWND window);  // the attached object, if any
+CWnd* PermanentWrapper(HWND window);  // a wrapper owned by the window, made on first use
+WindowBackend* BackendOf(HWND window);
+HWND ParentOf(HWND window);
+int IdOf(HWND window);
+HWND ChildById(HWND parent, int id);
+std::vector<HWND> ChildrenOf(HWND parent);
+MenuData* SystemMenuOf(HWND window);
+
+void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs);
+bool KillWindowTimer(HWND window, UINT_PTR id);
+// When the next timer is due, on the platform clock.
+std::optional<std::uint64_t> NextTimerDue();
+
+// Dispatches every message posted so far, then the timers that are due; answers how many.
 int PumpPostedMessages();
 // Waits in real time, at most timeoutMs, until the queue holds a message.
 bool WaitForPostedMessage(DWORD timeoutMs);
+// Called, from whatever thread, whenever a message is posted or a timer is set; the toolkit
+// uses it to wake its event loop.
+void SetQueueWakeHook(std::function<void()> hook);
 
 }  // namespace platform

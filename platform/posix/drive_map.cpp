@@ -1,10 +1,10 @@
 #include "platform/posix/drive_map.h"
 
-#include <pwd.h>
-#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+
+#include "platform/posix/home_dir.h"
 
 namespace platform::posix {
 namespace {
@@ -17,9 +17,7 @@ bool IsDriveC(const std::string& path) {
 
 std::string DriveCDirectory() {
   if (const char* dir = std::getenv("FLASHGATE_DRIVE_C"); dir && *dir) return dir;
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-  return "/";
+  return HomeDirectory();
 }
 
 std::string NativePath(const std::string& path) {

@@ -41,8 +41,6 @@ TEST(MessageBox, HandlersNestAndTheEarlierOneComesBack) {
   EXPECT_EQ(outer.boxes[0].text, "outer");
 }
 
-TEST(MessageBox, AppNameDefaultsToTheExecutable) {
-  EXPECT_STREQ(AfxGetAppName(), "platform_tests");
-}
+TEST(MessageBox, AppNameDefaultsToTheExecutable) { EXPECT_STREQ(AfxGetAppName(), "platform_tests"); }
 
 }  // namespace

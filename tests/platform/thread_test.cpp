@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <atomic>
 
 #include "platform/sync.h"
 #include "tests/support/thread_probe.h"

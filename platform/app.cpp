@@ -1,0 +1,18 @@
+#include "platform/app.h"
+
+#include "platform/message_box.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp(LPCSTR appName) {
+  g_app = this;
+  if (appName) platform::SetAppName(appName);
+}
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() { return g_app; }

@@ -1,0 +1,384 @@
+#include "platform/posix/hive_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+#include <utility>
+
+#include "platform/last_error.h"
+#include "platform/posix/errno_map.h"
+#include "platform/posix/home_dir.h"
+
+namespace platform::posix {
+namespace {
+
+constexpr char kHeader[] = "REGEDIT4";
+constexpr char kRootPrefix[] = "HKEY_LOCAL_MACHINE\\";
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// ---- The text form ----
+
+std::string_view Trimmed(std::string_view line) {
+  const size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  const size_t last = line.find_last_not_of(" \t\r");
+  return line.substr(first, last - first + 1);
+}
+
+void SkipBlanks(std::string_view line, size_t& pos) {
+  while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+}
+
+// Reads "text" with its \\ and \" escapes, from the opening quote at pos to past the closing one.
+bool ReadQuoted(std::string_view line, size_t& pos, std::string& out) {
+  if (pos >= line.size() || line[pos] != '"') return false;
+  for (++pos; pos < line.size(); ++pos) {
+    char c = line[pos];
+    if (c == '"') {
+      ++pos;
+      return true;
+    }
+    if (c == '\\') {
+      if (++pos >= line.size() || (line[pos] != '\\' && line[pos] != '"')) return false;
+      c = line[pos];
+    }
+    out += c;
+  }
+  return false;
+}
+
+// "name"="text", or @="text" for the default value. Other value types are not ours.
+std::optional<HiveValue> ParseValueLine(std::string_view line) {
+  HiveValue value;
+  size_t pos = 0;
+  if (line[0] == '@') {
+    pos = 1;
+  } else if (!ReadQuoted(line, pos, value.name)) {
+    return std::nullopt;
+  }
+  SkipBlanks(line, pos);
+  if (pos >= line.size() || line[pos] != '=') return std::nullopt;
+  ++pos;
+  SkipBlanks(line, pos);
+  if (!ReadQuoted(line, pos, value.text)) return std::nullopt;
+  if (pos != line.size()) return std::nullopt;
+  return value;
+}
+
+// The path below HKEY_LOCAL_MACHINE named by the inside of a [section] line.
+std::optional<std::string> SectionKeyPath(std::string_view inside) {
+  const size_t prefixLength = std::strlen(kRootPrefix);
+  if (inside.size() <= prefixLength || UpperCase(std::string(inside.substr(0, prefixLength))) != kRootPrefix) {
+    return std::nullopt;
+  }
+  std::string path(inside.substr(prefixLength));
+  if (!SplitKeyPath(path)) return std::nullopt;
+  return path;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// ---- The file ----
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : m_fd(fd) {}
+  ~Descriptor() {
+    if (m_fd >= 0) close(m_fd);
+  }
+  Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(m_fd, other.m_fd);
+    return *this;
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  int Get() const { return m_fd; }
+  bool IsOpen() const { return m_fd >= 0; }
+  // Answers close()'s result: a failed close may be a write that never reached the disk.
+  int Close() { return close(std::exchange(m_fd, -1)); }
+
+ private:
+  int m_fd;
+};
+
+std::string DirectoryOf(const std::string& path) {
+  const std::string parent = std::filesystem::path(path).parent_path().string();
+  return parent.empty() ? "." : parent;
+}
+
+bool Lock(int fd, int operation) {
+  while (flock(fd, operation) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// A reader waits for a save in progress. Without a lock file nothing was ever saved, and
+// reading creates nothing; the hive is whole at every moment anyway, so reading unlocked is safe.
+Descriptor LockForReading() {
+  Descriptor lock(open(HiveLockPath().c_str(), O_RDONLY | O_CLOEXEC));
+  if (lock.IsOpen()) Lock(lock.Get(), LOCK_SH);
+  return lock;
+}
+
+DWORD LockForWriting(Descriptor& lock) {
+  std::error_code error;
+  std::filesystem::create_directories(DirectoryOf(HivePath()), error);
+  if (error) return Win32ErrorFromErrno(error.value());
+  lock = Descriptor(open(HiveLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!lock.IsOpen() || !Lock(lock.Get(), LOCK_EX)) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+// Answers 0 or the errno of the failure.
+int ReadWholeFile(const std::string& path, std::string& text) {
+  Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsOpen()) return errno;
+  char buffer[16384];
+  for (;;) {
+    const ssize_t count = read(file.Get(), buffer, sizeof buffer);
+    if (count == 0) return 0;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    text.append(buffer, static_cast<size_t>(count));
+  }
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t count = write(fd, text.data() + done, text.size() - done);
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(count);
+  }
+  return true;
+}
+
+struct HiveFile {
+  Hive hive;
+  bool damaged = false;
+  std::string problem;
+};
+
+HiveFile ReadHiveFile(const std::string& path) {
+  HiveFile file;
+  std::string text;
+  if (const int error = ReadWholeFile(path, text); error != 0) {
+    file.damaged = error != ENOENT;
+    file.problem = std::strerror(error);
+    return file;
+  }
+  if (std::optional<Hive> hive = ParseHive(text, &file.problem)) {
+    file.hive = std::move(*hive);
+  } else {
+    file.damaged = true;
+  }
+  return file;
+}
+
+// A hive we do not understand may hold what a technician typed by hand: it is kept, not replaced.
+DWORD SetAside(const std::string& path, const std::string& problem) {
+  const std::string base = path + ".bad-" + std::to_string(static_cast<long long>(std::time(nullptr)));
+  std::string aside = base;
+  struct stat info {};
+  for (int n = 1; lstat(aside.c_str(), &info) == 0; ++n) aside = base + "-" + std::to_string(n);
+  if (rename(path.c_str(), aside.c_str()) != 0) return Win32ErrorFromErrno(errno);
+  std::fprintf(stderr,
+               "flashgate: the settings file %s could not be used (%s); it is kept as %s and a new one is started\n",
+               path.c_str(), problem.c_str(), aside.c_str());
+  return ERROR_SUCCESS;
+}
+
+DWORD SyncDirectory(const std::string& directory) {
+  Descriptor dir(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.IsOpen() || fsync(dir.Get()) != 0) return Win32ErrorFromErrno(errno);
+  return ERROR_SUCCESS;
+}
+
+// The rename is the moment the new hive replaces the old one; before it the old one stands whole.
+DWORD SaveHive(const std::string& path, const std::string& text) {
+  const std::string temporary = path + ".tmp";
+  Descriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!file.IsOpen()) return Win32ErrorFromErrno(errno);
+  if (!WriteAll(file.Get(), text) || fsync(file.Get()) != 0 || file.Close() != 0 ||
+      rename(temporary.c_str(), path.c_str()) != 0) {
+    const DWORD error = Win32ErrorFromErrno(errno);
+    unlink(temporary.c_str());
+    return error;
+  }
+  return SyncDirectory(DirectoryOf(path));
+}
+
+}  // namespace
+
+// ---- The hive in memory ----
+
+const HiveKey* Hive::FindKey(const std::string& path) const {
+  const auto found = m_keys.find(UpperCase(path));
+  return found == m_keys.end() ? nullptr : &found->second;
+}
+
+const HiveValue* Hive::FindValue(const std::string& path, const std::string& name) const {
+  const HiveKey* key = FindKey(path);
+  if (!key) return nullptr;
+  for (const HiveValue& value : key->values) {
+    if (SameName(value.name, name)) return &value;
+  }
+  return nullptr;
+}
+
+bool Hive::CreateKey(const std::string& path) {
+  std::string upperPath;
+  std::string storedPath;
+  bool created = false;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find('\\', start);
+    const std::string name = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    upperPath += (upperPath.empty() ? "" : "\\") + UpperCase(name);
+    const auto [key, inserted] = m_keys.try_emplace(upperPath);
+    if (inserted) key->second.path = storedPath.empty() ? name : storedPath + "\\" + name;
+    storedPath = key->second.path;
+    created = inserted;
+    if (end == std::string::npos) return created;
+    start = end + 1;
+  }
+}
+
+void Hive::SetValue(const std::string& path, const std::string& name, const std::string& text) {
+  HiveKey& key = m_keys.at(UpperCase(path));
+  for (HiveValue& value : key.values) {
+    if (SameName(value.name, name)) {
+      value.text = text;
+      return;
+    }
+  }
+  key.values.push_back({name, text});
+}
+
+bool FitsOnOneLine(const std::string& text) { return text.find_first_of("\r\n") == std::string::npos; }
+
+std::optional<std::vector<std::string>> SplitKeyPath(const std::string& path) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = path.find('\\', start);
+    names.push_back(path.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (names.back().empty() || !FitsOnOneLine(names.back())) return std::nullopt;
+    if (end == std::string::npos) return names;
+    start = end + 1;
+  }
+}
+
+std::optional<Hive> ParseHive(const std::string& text, std::string* problem) {
+  std::string_view rest = text;
+  if (rest.substr(0, 3) == kByteOrderMark) rest.remove_prefix(3);
+  Hive hive;
+  std::optional<std::string> currentKey;
+  int lineNumber = 0;
+  const auto fail = [&](const char* why) -> std::optional<Hive> {
+    *problem = "line " + std::to_string(lineNumber) + ": " + why;
+    return std::nullopt;
+  };
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    const std::string_view line = Trimmed(rest.substr(0, end));
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    if (++lineNumber == 1) {
+      if (line != kHeader) return fail("not a REGEDIT4 file");
+      continue;
+    }
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      if (line.back() != ']') return fail("a key line without its closing bracket");
+      currentKey = SectionKeyPath(line.substr(1, line.size() - 2));
+      if (!currentKey) return fail("a key outside HKEY_LOCAL_MACHINE or with an empty name");
+      hive.CreateKey(*currentKey);
+      continue;
+    }
+    if (!currentKey) return fail("a value outside any key");
+    const std::optional<HiveValue> value = ParseValueLine(line);
+    if (!value) return fail("not a \"name\"=\"text\" value");
+    hive.SetValue(*currentKey, value->name, value->text);
+  }
+  if (lineNumber == 0) return fail("the file is empty");
+  return hive;
+}
+
+std::string FormatHive(const Hive& hive) {
+  std::string text = std::string(kHeader) + "\n\n";
+  for (const auto& [upperPath, key] : hive.Keys()) {
+    text += "[" + std::string(kRootPrefix) + key.path + "]\n";
+    for (const HiveValue& value : key.values) {
+      text += (value.name.empty() ? std::string("@") : Quoted(value.name)) + "=" + Quoted(value.text) + "\n";
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+std::string HivePath() {
+  if (const char* path = std::getenv("FLASHGATE_REGISTRY"); path && *path) return path;
+  return HomeDirectory() + "/.config/flashgate/registry.reg";
+}
+
+std::string HiveLockPath() { return HivePath() + ".lock"; }
+
+Hive LoadHive() {
+  const Descriptor lock = LockForReading();
+  return ReadHiveFile(HivePath()).hive;
+}
+
+DWORD UpdateHive(const std::function<DWORD(Hive&)>& change) {
+  Descriptor lock;
+  if (const DWORD error = LockForWriting(lock); error != ERROR_SUCCESS) return error;
+  const std::string path = HivePath();
+  const HiveFile current = ReadHiveFile(path);
+  Hive changed = current.hive;
+  if (const DWORD error = change(changed); error != ERROR_SUCCESS) return error;
+  const std::string text = FormatHive(changed);
+  if (text == FormatHive(current.hive)) return ERROR_SUCCESS;
+  if (current.damaged) {
+    if (const DWORD error = SetAside(path, current.problem); error != ERROR_SUCCESS) return error;
+  }
+  return SaveHive(path, text);
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,12 @@
+// Starting the window system: the one entry point the program and the tests call.
+#pragma once
+
+namespace platform::qt {
+
+// Creates the application object if there is none yet and installs the dialogs, the real
+// message boxes, the message pump and the keyboard and mouse hooks of the windows.
+void StartUi(int& argc, char** argv);
+// Runs the program's application object: StartUi, then its InitInstance. Answers the exit code.
+int RunApplication(int argc, char** argv);
+
+}  // namespace platform::qt

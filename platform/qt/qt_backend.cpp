@@ -1,0 +1,108 @@
+#include "platform/qt/qt_backend.h"
+
+#include <QWindow>
+#include <cstring>
+
+#include "platform/messages.h"
+#include "platform/window_messages.h"
+
+namespace platform::qt {
+
+namespace {
+constexpr const char* kHandleProperty = "flashgateHwnd";
+}
+
+HWND HandleOfWidget(const QWidget* widget) {
+  for (const QWidget* w = widget; w; w = w->parentWidget()) {
+    const QVariant value = w->property(kHandleProperty);
+    if (value.isValid()) return reinterpret_cast<HWND>(value.value<quintptr>());
+  }
+  return nullptr;
+}
+
+void SetHandleOfWidget(QWidget* widget, HWND window) {
+  widget->setProperty(kHandleProperty, QVariant::fromValue(reinterpret_cast<quintptr>(window)));
+}
+
+QWidget* WidgetOfHandle(HWND window) {
+  auto* backend = dynamic_cast<WidgetBackend*>(BackendOf(window));
+  return backend ? backend->Widget() : nullptr;
+}
+
+QString FromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
+
+QByteArray ToUtf8(const QString& text) { return text.toUtf8(); }
+
+LRESULT WidgetBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETTEXT: SetText(FromUtf8(reinterpret_cast<const char*>(lParam))); return TRUE;
+    case WM_GETTEXTLENGTH: return ToUtf8(Text()).size();
+    case WM_GETTEXT: {
+      if (wParam == 0) return 0;
+      const QByteArray text = ToUtf8(Text());
+      const std::size_t copied = std::min<std::size_t>(static_cast<std::size_t>(text.size()), wParam - 1);
+      char* buffer = reinterpret_cast<char*>(lParam);
+      std::memcpy(buffer, text.constData(), copied);
+      buffer[copied] = '\0';
+      return static_cast<LRESULT>(copied);
+    }
+    default: return 0;
+  }
+}
+
+void WidgetBackend::Enable(bool enable) {
+  if (m_widget) m_widget->setEnabled(enable);
+}
+
+bool WidgetBackend::IsEnabled() const {
+  if (!m_widget) return false;
+  // A window's own state, whatever its parent's, as the original reports it.
+  return !m_widget->testAttribute(Qt::WA_Disabled);
+}
+
+void WidgetBackend::Show(int command) {
+  if (!m_widget) return;
+  switch (command) {
+    case SW_HIDE: m_widget->hide(); break;
+    case SW_MINIMIZE: m_widget->showMinimized(); break;
+    case SW_RESTORE: m_widget->showNormal(); break;
+    default: m_widget->show(); break;
+  }
+}
+
+bool WidgetBackend::IsVisible() const { return m_widget && m_widget->isVisible(); }
+
+bool WidgetBackend::IsIconic() const { return m_widget && m_widget->isMinimized(); }
+
+void WidgetBackend::SetFocus() {
+  if (m_widget) m_widget->setFocus(Qt::OtherFocusReason);
+}
+
+void WidgetBackend::SetWindowPos(int x, int y, int cx, int cy, UINT flags) {
+  if (!m_widget) return;
+  if (!(flags & SWP_NOMOVE)) m_widget->move(x, y);
+  if (!(flags & SWP_NOSIZE)) m_widget->resize(cx, cy);
+}
+
+CRect WidgetBackend::WindowRect() const {
+  if (!m_widget) return CRect();
+  const QRect frame = m_widget->isWindow() ? m_widget->frameGeometry() : m_widget->geometry();
+  const QPoint origin = m_widget->isWindow() ? frame.topLeft() : m_widget->mapToGlobal(QPoint(0, 0));
+  return CRect(origin.x(), origin.y(), origin.x() + frame.width(), origin.y() + frame.height());
+}
+
+CRect WidgetBackend::ClientRect() const {
+  if (!m_widget) return CRect();
+  return CRect(0, 0, m_widget->width(), m_widget->height());
+}
+
+void WidgetBackend::Invalidate() {
+  if (m_widget) m_widget->update();
+}
+
+void WidgetBackend::StartSystemMove() {
+  if (!m_widget) return;
+  if (QWindow* window = m_widget->window()->windowHandle()) window->startSystemMove();
+}
+
+}  // namespace platform::qt

@@ -1,0 +1,50 @@
+// The Qt side of a window: one backend per real window, holding its widget.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "platform/window_backend.h"
+
+namespace platform::qt {
+
+// What every window does the same way whatever its class: state, place and size.
+class WidgetBackend : public WindowBackend {
+ public:
+  explicit WidgetBackend(QWidget* widget) : m_widget(widget) {}
+
+  LRESULT ClassProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void Enable(bool enable) override;
+  bool IsEnabled() const override;
+  void Show(int command) override;
+  bool IsVisible() const override;
+  bool IsIconic() const override;
+  void SetFocus() override;
+  void SetWindowPos(int x, int y, int cx, int cy, UINT flags) override;
+  CRect WindowRect() const override;
+  CRect ClientRect() const override;
+  void Invalidate() override;
+  void StartSystemMove() override;
+
+  QWidget* Widget() const { return m_widget; }
+
+ protected:
+  // The window's text; each class keeps it where its widget does.
+  virtual QString Text() const { return m_widget->windowTitle(); }
+  virtual void SetText(const QString& text) { m_widget->setWindowTitle(text); }
+
+ private:
+  QPointer<QWidget> m_widget;
+};
+
+// The widget of a window, for tests that drive it as an operator would.
+QWidget* WidgetOfHandle(HWND window);
+
+// The handle a widget stands for, kept on the widget for the event filter.
+HWND HandleOfWidget(const QWidget* widget);
+void SetHandleOfWidget(QWidget* widget, HWND window);
+
+QString FromUtf8(const char* text);
+QByteArray ToUtf8(const QString& text);
+
+}  // namespace platform::qt

@@ -1,0 +1,12 @@
+// Icon resources as Qt icons.
+#pragma once
+
+#include <QIcon>
+
+#include "platform/resources.h"
+
+namespace platform::qt {
+
+QIcon ToQIcon(HICON icon);
+
+}  // namespace platform::qt

@@ -1,0 +1,10 @@
+# Writes the PNG icons as C++ byte arrays: cmake -DICON_DIR=... -DOUTPUT=... -P icon_data.cmake
+set(icons app-16 app-32 app-48 app-256 about-32)
+set(names kApp16Png kApp32Png kApp48Png kApp256Png kAbout32Png)
+set(content "// Generated from resources/icons/*.png by icon_data.cmake; do not edit.\n#pragma once\n\n")
+foreach(icon name IN ZIP_LISTS icons names)
+  file(READ "${ICON_DIR}/${icon}.png" hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND content "inline constexpr unsigned char ${name}[] = {${bytes}};\n")
+endforeach()
+file(WRITE "${OUTPUT}" "${content}")

@@ -1,0 +1,15 @@
+// The dialogs' tests run on Qt's off-screen display: real windows, no screen needed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/qt/qt_app.h"
+#include "resources/resources.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  platform::qt::StartUi(argc, argv);
+  resources::RegisterResources();
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,235 @@
+// The main dialog as the operator meets it: first start, settings, keys, menu and closing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <cstring>
+#include <fstream>
+
+#include "platform/menu.h"
+#include "platform/message_box.h"
+#include "platform/messages.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/window_backend.h"
+#include "resources/resource.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/scoped_hive.h"
+#include "ui/downloader_dlg.h"
+#include "ui/settings.h"
+
+namespace {
+
+using testing_support::ModalScript;
+using testing_support::ScopedHive;
+
+constexpr int kStillOpen = 4242;
+
+QWidget* Widget(CDialog& dialog, int id) {
+  return platform::qt::WidgetOfHandle(id ? dialog.GetDlgItem(id)->GetSafeHwnd() : dialog.GetSafeHwnd());
+}
+
+CString Text(CDialog& dialog, int id) {
+  CString text;
+  dialog.GetDlgItem(id)->GetWindowText(text);
+  return text;
+}
+
+int Selection(CDialog& dialog, int id) {
+  return static_cast<int>(dialog.GetDlgItem(id)->SendMessage(CB_GETCURSEL, 0, 0));
+}
+
+// Runs the main dialog with `step` as the operator; answers what DoModal answered.
+INT_PTR RunMainDialog(CDownloaderDlg& dialog, const ModalScript::Step& step) {
+  ModalScript script;
+  script.Then(step);
+  return dialog.DoModal();
+}
+
+class MainDialog : public ::testing::Test {
+ protected:
+  ScopedHive hive;
+  CDownloaderDlg dialog;
+};
+
+TEST_F(MainDialog, FirstStartShowsTheDefaultsAndOnlyTheFirstChoicesAreUsable) {
+  RunMainDialog(dialog, [](CDialog& dlg) {
+    CString title;
+    dlg.GetWindowText(title);
+    EXPECT_EQ(title, "Q517 Flashgate (ZP36)");
+    EXPECT_EQ(Text(dlg, IDC_PORT), "COM1");
+    EXPECT_EQ(Text(dlg, IDC_DOWNLOAD_TYPE), "EMERGENCY");
+    EXPECT_TRUE(Text(dlg, IDC_CODE_PATH).IsEmpty());
+    EXPECT_TRUE(Text(dlg, IDC_FONT_PATH).IsEmpty());
+    for (int id : {IDC_CODE, IDC_PORT, IDC_LOG}) EXPECT_TRUE(dlg.GetDlgItem(id)->IsWindowEnabled()) << id;
+    for (int id : {IDC_FONT, IDC_FONT_PATH, IDC_CHANGE_BOOT_AREA, IDC_FONT_ADDRESS, IDC_DOWNLOAD_TYPE, IDC_DOWNLOAD,
+                   IDC_ADDRESS, IDC_ELAPSED, IDC_AUTO_DETECT, IDC_VERSION}) {
+      EXPECT_FALSE(dlg.GetDlgItem(id)->IsWindowEnabled()) << id;
+    }
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_AUTO_DETECT)->IsWindowVisible());
+    EXPECT_FALSE(dlg.GetDlgItem(IDOK)->IsWindowVisible());
+    EXPECT_TRUE(static_cast<QLineEdit*>(Widget(dlg, IDC_CODE_PATH))->isReadOnly());
+    return kStillOpen;
+  });
+  EXPECT_FALSE(std::ifstream(hive.Path()).good()) << "reading the settings creates nothing";
+}
+
+struct StoredPort {
+  const char* stored;
+  int portNumber;
+  const char* shown;
+};
+
+class StoredSettings : public ::testing::TestWithParam<StoredPort> {
+ protected:
+  ScopedHive hive;
+};
+
+TEST_P(StoredSettings, ThePortComesFromTheStoreAsStored) {
+  WriteRegString("VOD_PORT", GetParam().stored);
+  CDownloaderDlg dialog;
+  const StoredPort expected = GetParam();
+  RunMainDialog(dialog, [expected](CDialog& dlg) {
+    EXPECT_EQ(Text(dlg, IDC_PORT), expected.shown);
+    return kStillOpen;
+  });
+  EXPECT_EQ(dialog.m_nPortNumber, GetParam().portNumber);
+  EXPECT_EQ(dialog.m_nPortIndex, GetParam().portNumber - 1) << "an index the combo may not have";
+}
+
+INSTANTIATE_TEST_SUITE_P(MainDialog, StoredSettings,
+                         ::testing::Values(StoredPort{"7", 7, "COM7"}, StoredPort{"25", 25, ""},
+                                           StoredPort{"abc", 0, ""}, StoredPort{"", 1, "COM1"},
+                                           StoredPort{"20", 20, "COM20"}));
+
+TEST_F(MainDialog, AStoredDownloadTypeWithoutAnItemShowsNoSelection) {
+  WriteRegString("DLOAD_TYPE_TEST", "2");
+  RunMainDialog(dialog, [](CDialog& dlg) {
+    EXPECT_EQ(Selection(dlg, IDC_DOWNLOAD_TYPE), -1);
+    return kStillOpen;
+  });
+  EXPECT_EQ(dialog.m_nDownloadType, 2);
+}
+
+TEST_F(MainDialog, ChoosingTheDownloadTypeIsStoredAtOnce) {
+  RunMainDialog(dialog, [](CDialog& dlg) {
+    auto* combo = static_cast<QComboBox*>(Widget(dlg, IDC_DOWNLOAD_TYPE));
+    combo->setEnabled(true);
+    combo->setCurrentIndex(1);
+    emit combo->activated(1);
+    EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", -1), 1);
+    combo->setCurrentIndex(0);
+    emit combo->activated(0);
+    EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", -1), 0);
+    return kStillOpen;
+  });
+}
+
+TEST_F(MainDialog, EnterAndEscapeDoNothingAnywhere) {
+  const INT_PTR result = RunMainDialog(dialog, [](CDialog& dlg) {
+    for (int id : {0, IDC_LOG, IDC_CODE, IDC_PORT}) {
+      QTest::keyClick(Widget(dlg, id), Qt::Key_Escape);
+      QTest::keyClick(Widget(dlg, id), Qt::Key_Return);
+      QTest::keyClick(Widget(dlg, id), Qt::Key_Enter);
+    }
+    return kStillOpen;
+  });
+  EXPECT_EQ(result, kStillOpen) << "no key ended the dialog";
+}
+
+TEST_F(MainDialog, TheFontAddressFollowsEveryKeystroke) {
+  RunMainDialog(dialog, [this](CDialog& dlg) {
+    dlg.GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(TRUE);
+    QWidget* edit = Widget(dlg, IDC_FONT_ADDRESS);
+    edit->setFocus();
+    const char* const typed[] = {"1", "12", "12a", "12aB"};
+    for (const char* expected : typed) {
+      QTest::keyClick(edit, expected[std::strlen(expected) - 1]);
+      EXPECT_EQ(dialog.m_strFontAddress, expected);
+    }
+    return kStillOpen;
+  });
+}
+
+TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
+  ModalScript script;
+  script
+      .Then([](CDialog& dlg) {
+        const platform::MenuData* menu = platform::SystemMenuOf(dlg.GetSafeHwnd());
+        EXPECT_EQ(menu->items.size(), 2u);
+        EXPECT_TRUE(menu->items[0].flags & MF_SEPARATOR);
+        EXPECT_EQ(menu->items[1].id, static_cast<UINT_PTR>(IDM_ABOUTBOX));
+        EXPECT_EQ(menu->items[1].text, "Flashgate 정보(&A)...");
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        return kStillOpen;
+      })
+      .Then([](CDialog& about) {
+        EXPECT_EQ(about.GetTemplateId(), static_cast<UINT>(IDD_ABOUTBOX));
+        CString caption;
+        about.GetWindowText(caption);
+        EXPECT_EQ(caption, "About ...");
+        about.GetDlgItem(IDOK)->SendMessage(BM_CLICK);
+        return kStillOpen;
+      });
+  dialog.DoModal();
+  EXPECT_TRUE(script.Done());
+  EXPECT_EQ(script.unexpected, 0);
+}
+
+TEST_F(MainDialog, TheCloseBoxEndsTheDialogWithItsValuesRead) {
+  const INT_PTR result = RunMainDialog(dialog, [](CDialog& dlg) {
+    dlg.GetDlgItem(IDC_PORT)->SendMessage(CB_SETCURSEL, 4, 0);
+    Widget(dlg, 0)->close();
+    return kStillOpen;
+  });
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(dialog.m_nPortIndex, 4);
+}
+
+TEST_F(MainDialog, APressOnAFreeSpotStartsAWindowMove) {
+  RunMainDialog(dialog, [](CDialog& dlg) {
+    QTest::mousePress(Widget(dlg, 0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    MSG msg{};
+    EXPECT_TRUE(PeekMessage(&msg, dlg.GetSafeHwnd(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_NOREMOVE));
+    EXPECT_EQ(msg.wParam, HTCAPTION);
+    EXPECT_EQ(msg.lParam, MAKELPARAM(5, 5));
+    platform::PumpPostedMessages();
+    QTest::mouseRelease(Widget(dlg, 0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    return kStillOpen;
+  });
+}
+
+TEST_F(MainDialog, EnableControlsLocksAndUnlocksWhatTheSelectionAllows) {
+  RunMainDialog(dialog, [this](CDialog& dlg) {
+    dialog.EnableControls(true);
+    for (int id : {IDC_CODE, IDC_FONT, IDC_DOWNLOAD, IDC_DOWNLOAD_TYPE, IDC_PORT}) {
+      EXPECT_TRUE(dlg.GetDlgItem(id)->IsWindowEnabled()) << id;
+    }
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_CHANGE_BOOT_AREA)->IsWindowEnabled()) << "no code image is selected";
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_FONT_ADDRESS)->IsWindowEnabled()) << "no font image is selected";
+
+    dialog.m_bCodeSelected = 1;
+    dialog.m_bFontSelected = 1;
+    dialog.EnableControls(true);
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_CHANGE_BOOT_AREA)->IsWindowEnabled());
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_FONT_ADDRESS)->IsWindowEnabled());
+    dialog.EnableControls(false);
+    for (int id :
+         {IDC_CODE, IDC_FONT, IDC_DOWNLOAD, IDC_DOWNLOAD_TYPE, IDC_PORT, IDC_CHANGE_BOOT_AREA, IDC_FONT_ADDRESS}) {
+      EXPECT_FALSE(dlg.GetDlgItem(id)->IsWindowEnabled()) << id;
+    }
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_LOG)->IsWindowEnabled()) << "the log stays readable";
+
+    dialog.m_bCodeSelected = 0;
+    dialog.m_bFontSelected = 0;
+    dialog.UpdateDownloadButton();
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_DOWNLOAD)->IsWindowEnabled());
+    dialog.m_bFontSelected = 1;
+    dialog.UpdateDownloadButton();
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_DOWNLOAD)->IsWindowEnabled());
+    return kStillOpen;
+  });
+}
+
+}  // namespace

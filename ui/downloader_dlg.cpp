@@ -1,0 +1,157 @@
+#include "ui/downloader_dlg.h"
+
+#include "platform/gdi.h"
+#include "platform/menu.h"
+#include "platform/messages.h"
+#include "resources/resource.h"
+#include "ui/settings.h"
+
+const char* const kWindowTitle = "Q517 Flashgate (ZP36)";
+
+namespace {
+
+CHARFORMAT LogFormat() {
+  CHARFORMAT format{};
+  format.cbSize = sizeof format;
+  format.dwMask = CFM_COLOR | CFM_BOLD;
+  format.dwEffects = CFE_BOLD;
+  format.yHeight = 200;
+  return format;
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CDownloaderDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_CBN_SELCHANGE(IDC_DOWNLOAD_TYPE, OnSelchangeDownloadType)
+ON_WM_LBUTTONDOWN()
+ON_EN_CHANGE(IDC_FONT_ADDRESS, OnChangeFontAddress)
+ON_WM_CLOSE()
+END_MESSAGE_MAP()
+
+CDownloaderDlg::CDownloaderDlg(CWnd* parent)
+    : CDialog(IDD_DOWNLOADER_DIALOG, parent), m_logFormat(LogFormat()), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {
+  g_bKeepRunning = FALSE;
+}
+
+void CDownloaderDlg::DoDataExchange(CDataExchange* pDX) {
+  CDialog::DoDataExchange(pDX);
+  DDX_Control(pDX, IDC_DOWNLOAD, m_btnDownload);
+  DDX_Control(pDX, IDC_IDLE_BAR, m_idleBar);
+  DDX_Control(pDX, IDC_RUN_BAR, m_runBar);
+  DDX_Control(pDX, IDC_LOG, m_log);
+  DDX_CBIndex(pDX, IDC_PORT, m_nPortIndex);
+  DDX_Check(pDX, IDC_CODE, m_nCodeCheck);
+  DDX_Check(pDX, IDC_FONT, m_nFontCheck);
+  DDX_Text(pDX, IDC_CODE_PATH, m_strCodePathText);
+  DDX_Text(pDX, IDC_FONT_PATH, m_strFontPathText);
+  DDX_Text(pDX, IDC_FONT_ADDRESS, m_strFontAddress);
+  DDX_Text(pDX, IDC_ADDRESS, m_strAddress);
+  DDX_Text(pDX, IDC_ELAPSED, m_strElapsed);
+  DDX_Check(pDX, IDC_CHANGE_BOOT_AREA, m_nBootAreaCheck);
+  DDX_Text(pDX, IDC_AUTO_DETECT, m_strAutoDetect);
+  DDX_CBIndex(pDX, IDC_DOWNLOAD_TYPE, m_nDownloadType);
+  DDX_Text(pDX, IDC_VERSION, m_strVersion);
+}
+
+BOOL CDownloaderDlg::OnInitDialog() {
+  CDialog::OnInitDialog();
+
+  if (CMenu* systemMenu = GetSystemMenu(FALSE)) {
+    CString about;
+    LoadResourceString(about, IDS_ABOUTBOX);
+    if (!about.IsEmpty()) {
+      systemMenu->AppendMenu(MF_SEPARATOR);
+      systemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, about);
+    }
+  }
+  SetIcon(m_hIcon, TRUE);
+  SetIcon(m_hIcon, FALSE);
+
+  LoadSettings();
+  InitControls();
+  m_bReconnecting = FALSE;
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDownloaderDlg::InitControls() {
+  GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(FALSE);
+  GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(FALSE);
+  GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_HIDE);
+  SetWindowText(kWindowTitle);
+  UpdateDownloadButton();
+}
+
+void CDownloaderDlg::LoadSettings() {
+  m_bCodeSelected = 0;
+  m_bFontSelected = 0;
+  m_strCodePath.Empty();
+  m_strFontPath.Empty();
+  m_bBootArea = 0;
+
+  const int port = ReadRegInt("VOD_PORT", 1);
+  m_nPortIndex = port - 1;
+  m_nPortNumber = port;
+
+  m_nDownloadType = ReadRegInt("DLOAD_TYPE_TEST", 0);
+  m_nCurrentImage = 0;
+}
+
+void CDownloaderDlg::UpdateDownloadButton() {
+  GetDlgItem(IDC_DOWNLOAD)->EnableWindow(m_bCodeSelected || m_bFontSelected);
+}
+
+void CDownloaderDlg::EnableControls(bool enable) {
+  for (int id : {IDC_CODE, IDC_FONT, IDC_DOWNLOAD, IDC_DOWNLOAD_TYPE, IDC_PORT}) GetDlgItem(id)->EnableWindow(enable);
+  if (m_bCodeSelected) GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(enable);
+  if (m_bFontSelected) GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(enable);
+}
+
+BOOL CDownloaderDlg::PreTranslateMessage(MSG* msg) {
+  // Neither key may close the dialog or press a button.
+  if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN)) return TRUE;
+  return CDialog::PreTranslateMessage(msg);
+}
+
+void CDownloaderDlg::OnSysCommand(UINT id, LPARAM lParam) {
+  if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+    CAboutDlg about;
+    about.DoModal();
+  } else {
+    CDialog::OnSysCommand(id, lParam);
+  }
+}
+
+void CDownloaderDlg::OnPaint() {
+  if (!IsIconic()) {
+    CDialog::OnPaint();
+    return;
+  }
+  CPaintDC dc(this);
+  SendMessage(WM_ICONERASEBKGND, dc.GetSafeHdc(), 0);
+  CRect client;
+  GetClientRect(&client);
+  const int x = (client.Width() - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.Height() - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CDownloaderDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CDownloaderDlg::OnSelchangeDownloadType() {
+  UpdateData(TRUE);
+  WriteRegInt("DLOAD_TYPE_TEST", m_nDownloadType == DOWNLOAD_NORMAL ? 1 : 0);
+}
+
+void CDownloaderDlg::OnLButtonDown(UINT flags, CPoint point) {
+  CDialog::OnLButtonDown(flags, point);
+  // A press on any free spot of the dialog drags the window, as a press on its caption does.
+  PostMessage(WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(static_cast<WORD>(point.x), static_cast<WORD>(point.y)));
+}
+
+void CDownloaderDlg::OnChangeFontAddress() { UpdateData(TRUE); }
+
+void CDownloaderDlg::OnClose() { CDialog::OnOK(); }
