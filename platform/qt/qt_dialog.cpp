@@ -87,7 +87,8 @@ void DialogWidget::ShowSystemMenu(const QPoint& globalPosition) {
       }
       const HWND window = m_hwnd;
       const UINT_PTR id = item.id;
-      menu.addAction(QString::fromUtf8(item.text.c_str()).replace(QLatin1Char('&'), QString()), this,
+      // "&" marks the access key here as on the original.
+      menu.addAction(QString::fromUtf8(item.text.c_str()), this,
                      [window, id] { ::SendMessage(window, WM_SYSCOMMAND, id, 0); });
     }
   }

@@ -3,8 +3,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <cstring>
 #include <fstream>
 
@@ -175,6 +178,35 @@ TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
   dialog.DoModal();
   EXPECT_TRUE(script.Done());
   EXPECT_EQ(script.unexpected, 0);
+}
+
+TEST_F(MainDialog, TheContextMenuIsTheSystemMenuAndItsAboutEntryWorks) {
+  QStringList entries;
+  ModalScript script;
+  script
+      .Then([&entries](CDialog& dlg) {
+        // The menu runs a loop of its own: read it and choose from inside that loop.
+        QTimer::singleShot(0, [&entries] {
+          auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+          if (!menu) return;
+          for (QAction* action : menu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+          menu->actions().last()->trigger();
+          menu->close();
+        });
+        QWidget* surface = Widget(dlg, 0);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), surface->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(surface, &click);
+        return kStillOpen;
+      })
+      .Then([](CDialog& about) {
+        EXPECT_EQ(about.GetTemplateId(), static_cast<UINT>(IDD_ABOUTBOX));
+        return static_cast<int>(IDOK);
+      });
+  dialog.DoModal();
+  EXPECT_EQ(entries, (QStringList{QStringLiteral("Minimize"), QStringLiteral("Close"), QStringLiteral("-"),
+                                  QStringLiteral("Flashgate 정보(&A)...")}));
+  EXPECT_TRUE(script.Done());
 }
 
 TEST_F(MainDialog, TheCloseBoxEndsTheDialogWithItsValuesRead) {
