@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/thread_probe.h"
 
 namespace {
 
@@ -40,15 +40,6 @@ std::string Write(const TempDir& dir, const std::string& name, const std::vector
   const std::string path = dir.File(name);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   return path;
-}
-
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir)) ++count;
-    closedir(dir);
-  }
-  return count;
 }
 
 class ImageFileTest : public ::testing::Test {
@@ -157,7 +148,7 @@ TEST_F(ImageFileTest, NoDescriptorStaysOpenWhateverTheOutcome) {
   const std::string good = Write(dir, "good.bin", Image("RESC", 30000));
   const std::string wrongTag = Write(dir, "bad.bin", Image("NOPE", 30000));
   const std::string tooShort = Write(dir, "short.bin", std::vector<BYTE>(10, 'C'));
-  const int before = OpenDescriptors();
+  const int before = testing_support::OpenDescriptorCount();
   ImageBlock block{};
   for (int round = 0; round < 50; ++round) {
     image.Open(CString(good.c_str()));
@@ -165,7 +156,7 @@ TEST_F(ImageFileTest, NoDescriptorStaysOpenWhateverTheOutcome) {
     image.Open(CString(wrongTag.c_str()));
     image.ReadBlock(0, 0, &block);
     image.Open(CString(tooShort.c_str()));
-    EXPECT_EQ(OpenDescriptors(), before) << "round " << round;
+    EXPECT_EQ(testing_support::OpenDescriptorCount(), before) << "round " << round;
   }
 }
 

@@ -17,14 +17,18 @@
 #include "platform/handles.h"
 #include "platform/last_error.h"
 #include "platform/sync.h"
+#include "tests/support/bytes.h"
 #include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"
+#include "tests/support/thread_probe.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using testing_support::Bytes;
 using namespace std::chrono_literals;
 using testing_support::EndsWithin;
+using testing_support::OpenDescriptorCount;
+using testing_support::Pattern;
 using testing_support::PtyPort;
 using testing_support::ScopedPortMap;
 using testing_support::StartWait;
@@ -38,18 +42,6 @@ constexpr DWORD kLargeWrite = 256 * 1024;
 HANDLE OpenPort(const char* name) {
   return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
-}
-
-int OpenDescriptorCount() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-  return count;
-}
-
-Bytes Pattern(std::size_t size) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i ^ (i >> 8) ^ (i >> 16));
-  return bytes;
 }
 
 void SetWriteTimeout(HANDLE port, DWORD constantMs) {

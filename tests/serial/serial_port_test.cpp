@@ -19,15 +19,19 @@
 #include "platform/comm.h"
 #include "platform/handles.h"
 #include "serial/port_flags.h"
+#include "tests/support/bytes.h"
 #include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/thread_probe.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using testing_support::Bytes;
 using namespace std::chrono_literals;
 using testing_support::EndsWithin;
+using testing_support::OpenDescriptorCount;
+using testing_support::Pattern;
 using testing_support::PtyPort;
 using testing_support::RecordingWindow;
 using testing_support::ScopedPortMap;
@@ -49,18 +53,6 @@ bool PortIsFree(const char* name) {
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);
   return true;
-}
-
-int OpenDescriptorCount() {
-  int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
-  return count;
-}
-
-Bytes Pattern(std::size_t size) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<BYTE>(i ^ (i >> 8) ^ (i >> 16));
-  return bytes;
 }
 
 Bytes Concat(Bytes a, const Bytes& b) {
