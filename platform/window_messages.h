@@ -124,6 +124,7 @@ constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_CENTERIMAGE = 0x0200;
 constexpr DWORD SS_SUNKEN = 0x1000;
 
+constexpr DWORD CBS_DROPDOWN = 0x0002;  // a list that drops down under an edit field
 constexpr DWORD CBS_SORT = 0x0100;
 
 // The character format of rich text.

@@ -170,7 +170,10 @@ DWORD CSerialPort::ReadAvailable(BYTE* buffer, DWORD maxCount) {
   ClearCommError(handle, &errors, &status);
   const DWORD count = std::min(maxCount, status.cbInQue);
   if (count == 0) return 0;
+  // The bytes are waiting, so the read completes at once and needs no event; a structure of its
+  // own keeps this thread off the read event, which a stop closes from the other thread.
+  OVERLAPPED overlapped{};
   DWORD read = 0;
-  if (!ReadFile(handle, buffer, count, &read, &m_readOverlapped)) return 0;
+  if (!ReadFile(handle, buffer, count, &read, &overlapped)) return 0;
   return read;
 }

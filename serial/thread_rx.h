@@ -10,9 +10,11 @@
 #include "serial/serial_port.h"
 
 // Flags shared with the download run, each with one writer.
-extern std::atomic<BOOL> g_bKeepRunning;   // written by the run: the thread's loop goes on while set
-extern std::atomic<BOOL> g_bThreadActive;  // written by the thread: set while Run is under way
-extern std::atomic<BOOL> g_bThreadLost;    // set by the thread when the port went away under it
+extern std::atomic<BOOL> g_bKeepRunning;  // written by the run: the thread's loop goes on while set
+// Set when the thread is started and again as Run begins; cleared by the thread object's
+// constructor and, last of all, its destructor.
+extern std::atomic<BOOL> g_bThreadActive;
+extern std::atomic<BOOL> g_bThreadLost;  // set by the thread when the port went away under it
 
 class CThreadBase : public CWinThread {
   DECLARE_DYNCREATE(CThreadBase)

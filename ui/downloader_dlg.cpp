@@ -105,9 +105,13 @@ void CDownloaderDlg::UpdateDownloadButton() {
 }
 
 void CDownloaderDlg::EnableControls(bool enable) {
-  for (int id : {IDC_CODE, IDC_FONT, IDC_DOWNLOAD, IDC_DOWNLOAD_TYPE, IDC_PORT}) GetDlgItem(id)->EnableWindow(enable);
+  GetDlgItem(IDC_CODE)->EnableWindow(enable);
+  GetDlgItem(IDC_FONT)->EnableWindow(enable);
   if (m_bCodeSelected) GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(enable);
+  GetDlgItem(IDC_DOWNLOAD)->EnableWindow(enable);
   if (m_bFontSelected) GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(enable);
+  GetDlgItem(IDC_DOWNLOAD_TYPE)->EnableWindow(enable);
+  GetDlgItem(IDC_PORT)->EnableWindow(enable);
 }
 
 BOOL CDownloaderDlg::PreTranslateMessage(MSG* msg) {

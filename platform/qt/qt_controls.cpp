@@ -155,7 +155,9 @@ class ComboBackend final : public ControlBackend {
 
  protected:
   QString Text() const override { return m_combo->currentText(); }
-  void SetText(const QString&) override {}
+  void SetText(const QString& text) override {
+    if (m_combo->isEditable()) m_combo->setEditText(text);
+  }
 
  private:
   QComboBox* m_combo;
@@ -340,6 +342,11 @@ std::unique_ptr<ControlBackend> MakeWidget(const ControlTemplate& control, QWidg
     }
     case ControlKind::ComboBox: {
       auto* combo = new QComboBox(dialog);
+      if ((control.style & 0x3) == CBS_DROPDOWN) {
+        // What the operator types stays in the field: the program reads only the selection.
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+      }
       for (const QString& item : ComboItems(control)) combo->addItem(item);
       combo->setCurrentIndex(-1);
       return std::make_unique<ComboBackend>(combo);

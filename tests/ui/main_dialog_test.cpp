@@ -129,6 +129,19 @@ TEST_F(MainDialog, ChoosingTheDownloadTypeIsStoredAtOnce) {
   });
 }
 
+TEST_F(MainDialog, TextTypedIntoThePortFieldChangesNoSelection) {
+  RunMainDialog(dialog, [](CDialog& dlg) -> int {
+    auto* combo = static_cast<QComboBox*>(Widget(dlg, IDC_PORT));
+    EXPECT_TRUE(combo->isEditable()) << "a drop-down with an edit field";
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), "COM9x");
+    EXPECT_EQ(Selection(dlg, IDC_PORT), 0);
+    return kStillOpen;
+  });
+  EXPECT_EQ(dialog.m_nPortIndex, 0);
+  EXPECT_EQ(ReadRegString("VOD_PORT"), "") << "nothing was stored";
+}
+
 TEST_F(MainDialog, EnterAndEscapeDoNothingAnywhere) {
   const INT_PTR result = RunMainDialog(dialog, [](CDialog& dlg) {
     for (int id : {0, IDC_LOG, IDC_CODE, IDC_PORT}) {
