@@ -13,6 +13,7 @@ constexpr UINT MF_SEPARATOR = 0x0800;
 class CMenu {
  public:
   explicit CMenu(platform::MenuData* data = nullptr) : m_data(data) {}
+  void Attach(platform::MenuData* data) { m_data = data; }
   BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr);
   UINT GetMenuItemCount() const;
 

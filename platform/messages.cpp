@@ -98,6 +98,11 @@ std::vector<std::pair<HWND, UINT_PTR>> TakeDueTimers(Queue& queue) {
   return due;
 }
 
+bool TimerExists(Queue& queue, HWND window, UINT_PTR id) {
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  return queue.timers.count({Key(window), id}) > 0;
+}
+
 }  // namespace
 
 HWND RegisterWindow(CWnd* window) { return Insert(window, nullptr, nullptr, 0); }
@@ -253,6 +258,8 @@ int PumpPostedMessages() {
     ++dispatched;
   }
   for (const auto& [window, id] : TakeDueTimers(TheQueue())) {
+    // An earlier handler may have killed it.
+    if (!TimerExists(TheQueue(), window, id)) continue;
     msg = MSG{window, WM_TIMER, id, 0, GetTickCount()};
     DispatchMessage(&msg);
     ++dispatched;

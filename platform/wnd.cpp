@@ -184,7 +184,9 @@ HICON CWnd::SetIcon(HICON icon, BOOL bigIcon) {
 CMenu* CWnd::GetSystemMenu(BOOL) {
   platform::MenuData* data = platform::SystemMenuOf(m_hWnd);
   if (!data) return nullptr;
-  if (!m_pSystemMenu) m_pSystemMenu = new CMenu(data);
+  if (!m_pSystemMenu) m_pSystemMenu = new CMenu;
+  // The menu belongs to the window of the moment: a window made again has a new one.
+  m_pSystemMenu->Attach(data);
   return m_pSystemMenu;
 }
 

@@ -16,6 +16,8 @@ HWND HandleOfWidget(const QWidget* widget) {
   for (const QWidget* w = widget; w; w = w->parentWidget()) {
     const QVariant value = w->property(kHandleProperty);
     if (value.isValid()) return reinterpret_cast<HWND>(value.value<quintptr>());
+    // A window of the toolkit's own (a message box, a menu) is no part of its owner.
+    if (w->isWindow()) return nullptr;
   }
   return nullptr;
 }

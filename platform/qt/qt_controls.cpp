@@ -314,7 +314,8 @@ std::unique_ptr<ControlBackend> MakeWidget(const ControlTemplate& control, QWidg
     case ControlKind::PushButton:
     case ControlKind::OwnerDrawButton: {
       auto* button = new QPushButton(text, dialog);
-      button->setAutoDefault(false);
+      // Enter presses the button that has the focus, else the default one.
+      button->setAutoDefault(true);
       button->setDefault(control.isDefault);
       // A flat button keeps a thin outline, so it still reads as a button.
       if (control.style & BS_FLAT)

@@ -101,6 +101,11 @@ class QtUiSystem final : public UiSystem {
   void DestroyDialogWindow(HWND dialog) override {
     DialogWidget* widget = WidgetOf(dialog);
     if (!widget) return;
+    // Owned dialogs go first, as their owner takes them along: none is left behind with a
+    // handle whose widget is gone.
+    for (DialogWidget* owned : widget->findChildren<DialogWidget*>(Qt::FindDirectChildrenOnly)) {
+      DestroyDialogWindow(owned->Handle());
+    }
     UnregisterWindow(dialog);
     widget->CloseForGood();
     delete widget;
@@ -216,9 +221,9 @@ int ShowMessageBox(const MessageBoxRequest& request) {
     case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
     default: break;
   }
-  QWidget* owner = WidgetOf(request.owner);
-  if (!owner) owner = QApplication::activeModalWidget();
-  if (!owner) owner = QApplication::activeWindow();
+  // The owner is a modal window, never a modeless notice that may be destroyed under the box.
+  QWidget* owner = QApplication::activeModalWidget();
+  if (!owner) owner = WidgetOf(request.owner);
   QMessageBox box(icon, QString::fromUtf8(request.caption.GetString()), QString::fromUtf8(request.text.GetString()),
                   buttons, owner);
   switch (box.exec()) {

@@ -76,6 +76,28 @@ TEST_F(Timers, ADestroyedWindowTakesItsTimersWithIt) {
   EXPECT_EQ(platform::PumpPostedMessages(), 0);
 }
 
+// Kills another window's timer when its own fires.
+class KillingWindow : public RecordingWindow {
+ public:
+  CWnd* victim = nullptr;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_TIMER && victim) victim->KillTimer(1);
+    return RecordingWindow::WindowProc(message, wParam, lParam);
+  }
+};
+
+TEST_F(Timers, ATimerKilledByAnEarlierHandlerOfTheSamePumpDoesNotFire) {
+  KillingWindow killer;
+  RecordingWindow victim;
+  killer.victim = &victim;
+  killer.SetTimer(1, 1000);
+  victim.SetTimer(1, 1000);
+  clock.Advance(1000);
+  EXPECT_EQ(Fired(killer, 1), 1);
+  EXPECT_EQ(Fired(victim, 1), 0);
+  killer.KillTimer(1);
+}
+
 TEST_F(Timers, TheNextDueTimeIsTheEarliestTimer) {
   RecordingWindow window;
   window.SetTimer(1, 3000);

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 
@@ -156,6 +158,55 @@ TEST(ModeChange, ShowsCentredWithoutCaptionAndGoesWhenDestroyed) {
     return kStillOpen;
   });
   owner.DoModal();
+}
+
+TEST(ModeChange, GoesWithItsOwnerWhenTheOwnerCloses) {
+  CDownloaderDlg owner;
+  ModalScript script;
+  script.Then([&owner](CDialog&) {
+    EXPECT_TRUE(owner.m_modeChangeDlg.Create(IDD_MODE_CHANGE, &owner));
+    owner.m_modeChangeDlg.ShowWindow(SW_SHOW);
+    return kStillOpen;
+  });
+  owner.DoModal();
+  EXPECT_EQ(owner.m_modeChangeDlg.GetSafeHwnd(), nullptr) << "the notice went with the main dialog";
+  EXPECT_FALSE(owner.m_modeChangeDlg.DestroyWindow());
+}
+
+TEST(Retry, EnterPressesTheButtonThatHasTheFocus) {
+  ModalScript script;
+  script.Then([](CDialog& dialog) {
+    Widget(dialog.GetDlgItem(IDCANCEL))->setFocus();
+    QTest::keyClick(Widget(dialog.GetDlgItem(IDCANCEL)), Qt::Key_Return);
+    return kStillOpen;
+  });
+  CRetryDlg dialog;
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+}
+
+TEST(MessageBoxOverTheMainDialog, TakesEnterAndEscapeItself) {
+  CDownloaderDlg owner;
+  ModalScript script;
+  int answer = 0;
+  script.Then([&answer](CDialog&) {
+    // Escape goes to the box; should the main dialog take it, the box is closed by hand later.
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+    bool closedByHand = false;
+    QTimer rescue;  // stopped with this scope, so it never fires into a later test
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&closedByHand] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        closedByHand = true;
+        box->done(QMessageBox::Ok);
+      }
+    });
+    rescue.start(2000);
+    answer = AfxMessageBox("Downloading completed\n0 min 5 sec", MB_OKCANCEL);
+    EXPECT_FALSE(closedByHand);
+    return kStillOpen;
+  });
+  owner.DoModal();
+  EXPECT_EQ(answer, IDCANCEL);
 }
 
 }  // namespace

@@ -193,6 +193,15 @@ TEST_F(MainDialog, TheSystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
   EXPECT_EQ(script.unexpected, 0);
 }
 
+TEST_F(MainDialog, ShownAgainItHasItsAboutEntryOnceMore) {
+  for (int round = 0; round < 2; ++round) {
+    RunMainDialog(dialog, [](CDialog& dlg) {
+      EXPECT_EQ(platform::SystemMenuOf(dlg.GetSafeHwnd())->items.size(), 2u);
+      return kStillOpen;
+    });
+  }
+}
+
 TEST_F(MainDialog, TheContextMenuIsTheSystemMenuAndItsAboutEntryWorks) {
   QStringList entries;
   ModalScript script;
