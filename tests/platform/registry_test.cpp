@@ -91,8 +91,6 @@ class HiveTest : public ::testing::Test {
   }
 
   testing_support::ScopedHive m_hive;
-
- private:
 };
 
 class RegistryValues : public HiveTest {};

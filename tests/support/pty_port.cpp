@@ -7,42 +7,18 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
-#include <cstdlib>
 #include <stdexcept>
-
-#include <filesystem>
 
 namespace testing_support {
 
-ScopedPortMap::ScopedPortMap() {
-  char pattern[] = "/tmp/flashgate-ports-XXXXXX";
-  if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
-  m_dir = pattern;
-  if (const char* previous = std::getenv("FLASHGATE_PORTS_DIR")) {
-    m_previous = previous;
-    m_hadPrevious = true;
-  }
-  setenv("FLASHGATE_PORTS_DIR", m_dir.c_str(), 1);
-}
-
-ScopedPortMap::~ScopedPortMap() {
-  std::error_code ignored;
-  std::filesystem::remove_all(m_dir, ignored);
-  if (m_hadPrevious) {
-    setenv("FLASHGATE_PORTS_DIR", m_previous.c_str(), 1);
-  } else {
-    unsetenv("FLASHGATE_PORTS_DIR");
-  }
-}
-
 void ScopedPortMap::Publish(unsigned portNumber, const std::string& target) const {
-  const std::string link = m_dir + "/com" + std::to_string(portNumber);
+  const std::string link = Directory() + "/com" + std::to_string(portNumber);
   unlink(link.c_str());
   if (symlink(target.c_str(), link.c_str()) != 0) throw std::runtime_error("symlink failed");
 }
 
 void ScopedPortMap::Unpublish(unsigned portNumber) const {
-  unlink((m_dir + "/com" + std::to_string(portNumber)).c_str());
+  unlink((Directory() + "/com" + std::to_string(portNumber)).c_str());
 }
 
 PtyPort::PtyPort(const ScopedPortMap& map, unsigned portNumber) {

@@ -6,26 +6,22 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace testing_support {
 
 // A private port-map directory for one test, installed in FLASHGATE_PORTS_DIR.
 class ScopedPortMap {
  public:
-  ScopedPortMap();
-  ~ScopedPortMap();
-  ScopedPortMap(const ScopedPortMap&) = delete;
-  ScopedPortMap& operator=(const ScopedPortMap&) = delete;
-
-  const std::string& Directory() const { return m_dir; }
+  const std::string& Directory() const { return m_dir.Path(); }
   // Links comN to `target`.
   void Publish(unsigned portNumber, const std::string& target) const;
   void Unpublish(unsigned portNumber) const;
 
  private:
-  std::string m_dir;
-  std::string m_previous;
-  bool m_hadPrevious = false;
+  TempDir m_dir;
+  ScopedEnv m_env{"FLASHGATE_PORTS_DIR", m_dir.Path()};
 };
 
 class PtyPort {

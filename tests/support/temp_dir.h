@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tests/support/scoped_env.h"
+
 namespace testing_support {
 
 class TempDir {
@@ -32,26 +34,10 @@ class TempDir {
 // Points drive C at a directory for one test.
 class ScopedDriveC {
  public:
-  explicit ScopedDriveC(const std::string& dir) {
-    if (const char* previous = std::getenv("FLASHGATE_DRIVE_C")) {
-      m_previous = previous;
-      m_hadPrevious = true;
-    }
-    setenv("FLASHGATE_DRIVE_C", dir.c_str(), 1);
-  }
-  ~ScopedDriveC() {
-    if (m_hadPrevious) {
-      setenv("FLASHGATE_DRIVE_C", m_previous.c_str(), 1);
-    } else {
-      unsetenv("FLASHGATE_DRIVE_C");
-    }
-  }
-  ScopedDriveC(const ScopedDriveC&) = delete;
-  ScopedDriveC& operator=(const ScopedDriveC&) = delete;
+  explicit ScopedDriveC(const std::string& dir) : m_env("FLASHGATE_DRIVE_C", dir) {}
 
  private:
-  std::string m_previous;
-  bool m_hadPrevious = false;
+  ScopedEnv m_env;
 };
 
 }  // namespace testing_support

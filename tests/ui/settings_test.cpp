@@ -35,8 +35,6 @@ class SettingsTest : public ::testing::Test {
   }
 
   testing_support::ScopedHive m_hive;
-
- private:
 };
 
 class SettingsFirstStart : public SettingsTest {};
