@@ -18,3 +18,6 @@ class CWinApp : public CObject {
 };
 
 CWinApp* AfxGetApp();
+// The application's main window, if there is one: the owner of dialogs and message boxes
+// that name none.
+CWnd* AfxGetMainWnd();

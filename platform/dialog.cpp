@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/app.h"
 #include "platform/message_box.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
@@ -65,12 +66,18 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_p
 
 CDialog::~CDialog() { CDialog::DestroyWindow(); }
 
+HWND CDialog::OwnerWindow() const {
+  if (m_pParentWnd) return m_pParentWnd->GetSafeHwnd();
+  // A dialog that names no parent belongs to the main window, unless it is the main window.
+  const CWnd* main = AfxGetMainWnd();
+  return main && main != this ? main->GetSafeHwnd() : nullptr;
+}
+
 bool CDialog::MakeWindow() {
   platform::UiSystem* system = platform::TheUiSystem();
   const platform::DialogTemplate* dialog = platform::FindDialogTemplate(m_nIDTemplate);
   if (!system || !dialog) return false;
-  const HWND owner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
-  return system->CreateDialogWindow(*dialog, owner, this) != nullptr;
+  return system->CreateDialogWindow(*dialog, OwnerWindow(), this) != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {

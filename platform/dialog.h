@@ -44,6 +44,7 @@ class CDialog : public CWnd {
   DECLARE_MESSAGE_MAP()
 
  private:
+  HWND OwnerWindow() const;
   bool MakeWindow();
 
   bool m_bModal = false;

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/ui_system.h"
 #include "platform/wnd.h"
 
 namespace platform {
@@ -36,6 +37,11 @@ int GetSystemMetrics(int index) {
     case SM_CYICON: return 32;
     default: return 0;
   }
+}
+
+COLORREF GetSysColor(int index) {
+  const platform::UiSystem* system = platform::TheUiSystem();
+  return system ? system->SystemColor(index) : 0;
 }
 
 BOOL CDC::DrawIcon(int x, int y, HICON icon) {

@@ -9,7 +9,11 @@ class CWnd;
 constexpr int SM_CXICON = 11;
 constexpr int SM_CYICON = 12;
 
+constexpr int COLOR_BTNFACE = 15;
+
 int GetSystemMetrics(int index);
+// A colour of the desktop's scheme; black while no window system runs.
+COLORREF GetSysColor(int index);
 
 namespace platform {
 

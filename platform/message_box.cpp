@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/app.h"
+
 namespace platform {
 namespace {
 
@@ -65,5 +67,6 @@ int AfxMessageBox(const char* text, UINT type, UINT /*helpId*/) {
     const UINT buttons = type & MB_TYPEMASK;
     type |= (buttons == MB_OK || buttons == MB_OKCANCEL) ? MB_ICONEXCLAMATION : MB_ICONQUESTION;
   }
-  return MessageBox(nullptr, text, AfxGetAppName(), type);
+  const CWnd* main = AfxGetMainWnd();
+  return MessageBox(main ? main->GetSafeHwnd() : nullptr, text, AfxGetAppName(), type);
 }

@@ -30,6 +30,15 @@ struct WindowEntry {
 struct Timer {
   UINT elapseMs;
   std::uint64_t dueMs;
+  // Each SetTimer makes a new setting: one taken as due and then killed and set again
+  // before its turn came is not the setting that was due.
+  std::uint64_t generation;
+};
+
+struct DueTimer {
+  HWND window;
+  UINT_PTR id;
+  std::uint64_t generation;
 };
 
 struct Queue {
@@ -39,6 +48,7 @@ struct Queue {
   std::unordered_map<std::uintptr_t, WindowEntry> windows;
   std::map<std::pair<std::uintptr_t, UINT_PTR>, Timer> timers;
   std::uintptr_t nextWindow = 0x10000;
+  std::uint64_t nextTimerGeneration = 1;
   std::function<void()> wakeHook;
 };
 
@@ -85,22 +95,25 @@ HWND Insert(CWnd* object, WindowBackend* backend, HWND parent, int id) {
   return Handle(value);
 }
 
-// The timers of this window that are due now; each is moved on by its interval.
-std::vector<std::pair<HWND, UINT_PTR>> TakeDueTimers(Queue& queue) {
+// The timers that are due now; each is moved on by its interval.
+std::vector<DueTimer> TakeDueTimers(Queue& queue) {
   const std::uint64_t now = ActiveClock().NowMs();
-  std::vector<std::pair<HWND, UINT_PTR>> due;
+  std::vector<DueTimer> due;
   std::lock_guard<std::mutex> lock(queue.mutex);
   for (auto& [key, timer] : queue.timers) {
     if (timer.dueMs > now) continue;
     timer.dueMs = now + timer.elapseMs;
-    due.emplace_back(Handle(key.first), key.second);
+    due.push_back(DueTimer{Handle(key.first), key.second, timer.generation});
   }
   return due;
 }
 
-bool TimerExists(Queue& queue, HWND window, UINT_PTR id) {
+// Whether the setting that was due still stands: an earlier handler may have killed it, or
+// killed it and set it again.
+bool StillSet(Queue& queue, const DueTimer& timer) {
   std::lock_guard<std::mutex> lock(queue.mutex);
-  return queue.timers.count({Key(window), id}) > 0;
+  const auto found = queue.timers.find({Key(timer.window), timer.id});
+  return found != queue.timers.end() && found->second.generation == timer.generation;
 }
 
 }  // namespace
@@ -229,15 +242,21 @@ void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs) {
   Queue& queue = TheQueue();
   {
     std::lock_guard<std::mutex> lock(queue.mutex);
-    queue.timers[{Key(window), id}] = Timer{elapseMs, ActiveClock().NowMs() + elapseMs};
+    queue.timers[{Key(window), id}] = Timer{elapseMs, ActiveClock().NowMs() + elapseMs, queue.nextTimerGeneration++};
   }
   Wake(queue);
 }
 
 bool KillWindowTimer(HWND window, UINT_PTR id) {
   Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  return queue.timers.erase({Key(window), id}) > 0;
+  bool killed = false;
+  {
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    killed = queue.timers.erase({Key(window), id}) > 0;
+  }
+  // The toolkit's wake-up for that timer is no longer due.
+  if (killed) Wake(queue);
+  return killed;
 }
 
 std::optional<std::uint64_t> NextTimerDue() {
@@ -257,10 +276,9 @@ int PumpPostedMessages() {
     DispatchMessage(&msg);
     ++dispatched;
   }
-  for (const auto& [window, id] : TakeDueTimers(TheQueue())) {
-    // An earlier handler may have killed it.
-    if (!TimerExists(TheQueue(), window, id)) continue;
-    msg = MSG{window, WM_TIMER, id, 0, GetTickCount()};
+  for (const DueTimer& timer : TakeDueTimers(TheQueue())) {
+    if (!StillSet(TheQueue(), timer)) continue;
+    msg = MSG{timer.window, WM_TIMER, timer.id, 0, GetTickCount()};
     DispatchMessage(&msg);
     ++dispatched;
   }

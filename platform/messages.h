@@ -67,8 +67,8 @@ std::optional<std::uint64_t> NextTimerDue();
 int PumpPostedMessages();
 // Waits in real time, at most timeoutMs, until the queue holds a message.
 bool WaitForPostedMessage(DWORD timeoutMs);
-// Called, from whatever thread, whenever a message is posted or a timer is set; the toolkit
-// uses it to wake its event loop.
+// Called, from whatever thread, whenever a message is posted or a timer is set or killed;
+// the toolkit uses it to wake its event loop.
 void SetQueueWakeHook(std::function<void()> hook);
 
 }  // namespace platform

@@ -23,6 +23,8 @@ class UiSystem {
   virtual int RunModalLoop(HWND dialog) = 0;
   virtual void EndModalLoop(HWND dialog, int result) = 0;
   virtual void DestroyDialogWindow(HWND dialog) = 0;
+  // A colour of the desktop's scheme (GetSysColor's indexes).
+  virtual COLORREF SystemColor(int index) const = 0;
 };
 
 void InstallUiSystem(UiSystem* system);

@@ -193,8 +193,6 @@ QColor FromColorRef(COLORREF color) {
                 static_cast<int>((color >> 16) & 0xFF));
 }
 
-constexpr DWORD kCfmSize = 0x80000000u;
-
 class RichEditBackend final : public ControlBackend {
  public:
   explicit RichEditBackend(QTextEdit* edit) : ControlBackend(edit), m_edit(edit) {}
@@ -248,7 +246,9 @@ class RichEditBackend final : public ControlBackend {
     QTextCharFormat result;
     if (format.dwMask & CFM_COLOR) result.setForeground(FromColorRef(format.crTextColor));
     if (format.dwMask & CFM_BOLD) result.setFontWeight((format.dwEffects & CFE_BOLD) ? QFont::Bold : QFont::Normal);
-    if ((format.dwMask & kCfmSize) && format.yHeight > 0) result.setFontPointSize(format.yHeight / 20.0);
+    // The height applies whenever the format gives one: the log's format sets 10 points
+    // without the size bit, and its text is meant to show in that size.
+    if (format.yHeight > 0) result.setFontPointSize(format.yHeight / 20.0);
     return result;
   }
 

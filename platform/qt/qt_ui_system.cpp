@@ -9,6 +9,7 @@
 
 #include "platform/app.h"
 #include "platform/clock.h"
+#include "platform/gdi.h"
 #include "platform/message_box.h"
 #include "platform/messages.h"
 #include "platform/qt/qt_app.h"
@@ -106,12 +107,27 @@ class QtUiSystem final : public UiSystem {
     for (DialogWidget* owned : widget->findChildren<DialogWidget*>(Qt::FindDirectChildrenOnly)) {
       DestroyDialogWindow(owned->Handle());
     }
+    // Its modal loop ends first, so the DoModal waiting in it returns; the widget itself goes
+    // once the event being handled now has returned, as it may be one of its own.
+    widget->EndModal(-1);
     UnregisterWindow(dialog);
     widget->CloseForGood();
-    delete widget;
+    widget->deleteLater();
+  }
+
+  COLORREF SystemColor(int index) const override {
+    const QPalette palette = QApplication::palette();
+    switch (index) {
+      case COLOR_BTNFACE: return ToColorRef(palette.color(QPalette::Button));
+      default: return 0;
+    }
   }
 
  private:
+  static COLORREF ToColorRef(const QColor& color) {
+    return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
+  }
+
   static void CenterOnScreen(QWidget* widget) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
@@ -139,7 +155,14 @@ class Pump final : public QObject {
  private:
   void Run() {
     m_scheduled = false;
+    // Armed before dispatching too: a handler that opens a modal loop keeps the other timers
+    // running under it.
+    ArmForNextTimer();
     PumpPostedMessages();
+    ArmForNextTimer();
+  }
+
+  void ArmForNextTimer() {
     if (const auto due = NextTimerDue()) {
       const std::uint64_t now = ActiveClock().NowMs();
       m_timer.start(static_cast<int>(*due > now ? std::min<std::uint64_t>(*due - now, 1u << 30) : 0));

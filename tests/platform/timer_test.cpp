@@ -76,26 +76,36 @@ TEST_F(Timers, ADestroyedWindowTakesItsTimersWithIt) {
   EXPECT_EQ(platform::PumpPostedMessages(), 0);
 }
 
-// Kills another window's timer when its own fires.
+// Kills another window's timer when its own fires, and may set it again at once.
 class KillingWindow : public RecordingWindow {
  public:
   CWnd* victim = nullptr;
+  bool setAgain = false;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_TIMER && victim) victim->KillTimer(1);
+    if (message == WM_TIMER && victim) {
+      victim->KillTimer(1);
+      if (setAgain) victim->SetTimer(1, 1000);
+    }
     return RecordingWindow::WindowProc(message, wParam, lParam);
   }
 };
 
-TEST_F(Timers, ATimerKilledByAnEarlierHandlerOfTheSamePumpDoesNotFire) {
-  KillingWindow killer;
-  RecordingWindow victim;
-  killer.victim = &victim;
-  killer.SetTimer(1, 1000);
-  victim.SetTimer(1, 1000);
-  clock.Advance(1000);
-  EXPECT_EQ(Fired(killer, 1), 1);
-  EXPECT_EQ(Fired(victim, 1), 0);
-  killer.KillTimer(1);
+TEST_F(Timers, ATimerKilledOrSetAgainByAnEarlierHandlerOfTheSamePumpDoesNotFireThen) {
+  for (const bool setAgain : {false, true}) {
+    KillingWindow killer;
+    RecordingWindow victim;
+    killer.victim = &victim;
+    killer.setAgain = setAgain;
+    killer.SetTimer(1, 1000);
+    victim.SetTimer(1, 1000);
+    clock.Advance(1000);
+    EXPECT_EQ(Fired(killer, 1), 1);
+    EXPECT_EQ(Fired(victim, 1), 0) << "set again: " << setAgain;
+    killer.KillTimer(1);
+    clock.Advance(1000);
+    EXPECT_EQ(Fired(victim, 1), setAgain ? 1 : 0) << "a new setting runs its own interval";
+    victim.KillTimer(1);
+  }
 }
 
 TEST_F(Timers, TheNextDueTimeIsTheEarliestTimer) {
