@@ -1,5 +1,6 @@
 #include "ui/downloader_dlg.h"
 
+#include "link/link_messages.h"
 #include "platform/gdi.h"
 #include "platform/menu.h"
 #include "platform/messages.h"
@@ -26,9 +27,15 @@ ON_WM_SYSCOMMAND()
 ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 ON_CBN_SELCHANGE(IDC_DOWNLOAD_TYPE, OnSelchangeDownloadType)
+ON_WM_TIMER()
+ON_BN_CLICKED(IDC_DOWNLOAD, OnDownload)
+ON_BN_CLICKED(IDC_CHANGE_BOOT_AREA, OnChangeBootArea)
 ON_WM_LBUTTONDOWN()
 ON_EN_CHANGE(IDC_FONT_ADDRESS, OnChangeFontAddress)
 ON_WM_CLOSE()
+ON_MESSAGE(WM_LOG_QUEUED, OnLogQueued)
+ON_MESSAGE(WM_RX_THREAD_ENDED, OnRxThreadEnded)
+ON_MESSAGE(WM_RESPONSE_READY, OnResponseReady)
 END_MESSAGE_MAP()
 
 CDownloaderDlg::CDownloaderDlg(CWnd* parent)
@@ -73,6 +80,7 @@ BOOL CDownloaderDlg::OnInitDialog() {
   LoadSettings();
   InitControls();
   m_bReconnecting = FALSE;
+  m_bBootFirst = FALSE;
   UpdateData(FALSE);
   return TRUE;
 }
@@ -102,16 +110,6 @@ void CDownloaderDlg::LoadSettings() {
 
 void CDownloaderDlg::UpdateDownloadButton() {
   GetDlgItem(IDC_DOWNLOAD)->EnableWindow(m_bCodeSelected || m_bFontSelected);
-}
-
-void CDownloaderDlg::EnableControls(bool enable) {
-  GetDlgItem(IDC_CODE)->EnableWindow(enable);
-  GetDlgItem(IDC_FONT)->EnableWindow(enable);
-  if (m_bCodeSelected) GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(enable);
-  GetDlgItem(IDC_DOWNLOAD)->EnableWindow(enable);
-  if (m_bFontSelected) GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(enable);
-  GetDlgItem(IDC_DOWNLOAD_TYPE)->EnableWindow(enable);
-  GetDlgItem(IDC_PORT)->EnableWindow(enable);
 }
 
 BOOL CDownloaderDlg::PreTranslateMessage(MSG* msg) {
@@ -157,5 +155,3 @@ void CDownloaderDlg::OnLButtonDown(UINT flags, CPoint point) {
 }
 
 void CDownloaderDlg::OnChangeFontAddress() { UpdateData(TRUE); }
-
-void CDownloaderDlg::OnClose() { CDialog::OnOK(); }

@@ -2,6 +2,8 @@
 // the serial port, log queue and image reader that a download run uses.
 #pragma once
 
+#include "controls/percent_progress_ctrl.h"
+#include "download/run_state.h"
 #include "image/image_file.h"
 #include "link/log_queue.h"
 #include "platform/controls.h"
@@ -22,15 +24,14 @@ class CDownloaderDlg : public CDialog {
 
   void LoadSettings();
   void UpdateDownloadButton();
-  void EnableControls(bool enable);
 
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
 
   // Controls bound by data exchange.
   CButton m_btnDownload;
-  CProgressCtrl m_idleBar;
-  CProgressCtrl m_runBar;
+  CPercentProgressCtrl m_idleBar;
+  CPercentProgressCtrl m_runBar;
   CRichEditCtrl m_log;
   // The values shown in the controls.
   int m_nPortIndex = 0;
@@ -55,15 +56,50 @@ class CDownloaderDlg : public CDialog {
   BYTE m_bBootArea = 0;
   DWORD m_dwFontAddress = 0;
   int m_nPortNumber = 0;
-  int m_nCurrentImage = 0;
+  int m_nCurrentImage = IMAGE_CODE;
   CHARFORMAT m_logFormat;
   CImageFile m_imageFile;
   CSerialPort m_serialPort;
   // The download run's state.
   int m_nDownloadType = DOWNLOAD_EMERGENCY;
   BOOL m_bReconnecting = FALSE;
+  RunStep m_nStep = STEP_START;
+  UINT m_nTimerId = TIMER_ANSWER;
+  UINT m_nTimerInterval = 0;
+  BYTE m_nRetryCount = 0;     // time-outs in a row without an ACK
+  BOOL m_bBootFirst = FALSE;  // the boot area is being sent; the code area follows
+  DWORD m_dwStartTime = 0;    // platform clock, milliseconds
+  RunPlan m_plan;
+  ImageBlock m_block = {};
+  const BYTE* m_pResponse = nullptr;  // the response being handled
   CModeChangeDlg m_modeChangeDlg;
   HICON m_hIcon;
+
+  // Progress and log (download/run_log.cpp, download/run_progress.cpp).
+  void AppendLogLine(COLORREF color, const CString& text);
+  void AppendTick();
+  void LogLine(int kind, const CString& text);
+  void ResetProgress();
+  void ShowIdleBar();
+  void UpdateProgress();
+  void UpdateElapsed();
+
+  // The plan (download/run_plan.cpp).
+  bool ValidateFontAddress();
+  bool ClassifyImage();
+  bool SelectNextImage();
+
+  // The step machine (download/run_steps.cpp, download/run_timeouts.cpp).
+  bool HandleResponse();
+  bool AdvanceRun();
+  void ArmTimer(UINT id, UINT intervalMs);
+
+  // Start, connection and stop (download/run_start.cpp, download/connection.cpp).
+  bool EnsureConnected();
+  bool ConnectHandset();
+  void StopRun();
+  void ResetRun();
+  void EnableControls(bool enable);
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -73,9 +109,33 @@ class CDownloaderDlg : public CDialog {
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnSelchangeDownloadType();
+  void OnTimer(UINT_PTR id);
+  void OnDownload();
+  void OnChangeBootArea();
   void OnLButtonDown(UINT flags, CPoint point);
   void OnChangeFontAddress();
   void OnClose();
+  LRESULT OnLogQueued(WPARAM, LPARAM);
+  LRESULT OnRxThreadEnded(WPARAM, LPARAM);
+  LRESULT OnResponseReady(WPARAM, LPARAM);
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  void ClearLog();
+  CString ElapsedText() const;
+  void WriteBanner();
+  void SendBlock();
+  void EndArea();
+  void PlanCodeArea();
+  void ReportCompletion();
+  bool ResendAfterNak(const char* text);
+  void RetryAfterSilence();
+  void GiveUp(UINT id);
+  void Reconnect();
+  bool ClassifyCodeImage();
+  bool ClassifyFontImage();
+  bool PrepareRun();
+  void StartNormalDownload();
+  void OnModeChangeOver();
 };

@@ -72,6 +72,8 @@ TEST(Handset, RefusesWhatItCanNotCarryOut) {
   EXPECT_EQ(Answer(handset, {0xA0, 0x72, 0x56, 0x7E}), AnswerFrame(0xA1));
   EXPECT_EQ(Answer(handset, Frame({0x55})), AnswerFrame(0xA3));
   EXPECT_EQ(Answer(handset, Frame({0xA0, 0x00})), AnswerFrame(0xA3));
+  // An empty packet with a good check sequence (two escaped zero bytes) is no request.
+  EXPECT_EQ(Answer(handset, {0x7D, 0x20, 0x7D, 0x20, 0x7E}), AnswerFrame(0xA1));
 
   Bytes tooMuch = WritePacket(0, BlockData(16, 1));
   tooMuch[5] = 0x01;
@@ -80,7 +82,7 @@ TEST(Handset, RefusesWhatItCanNotCarryOut) {
   EXPECT_EQ(Answer(handset, Frame(ErasePacket(0xFFFF0000, 0x20000))), AnswerFrame(0xA4));
   EXPECT_EQ(Answer(handset, Frame(WritePacket(0xFFFFF000, BlockData(16, 1)))), AnswerFrame(0xA4));
   EXPECT_TRUE(handset.Flash().Bytes().empty());
-  EXPECT_EQ(handset.Counts().badFrames, 1u);
+  EXPECT_EQ(handset.Counts().badFrames, 2u);
 }
 
 TEST(Handset, InjectedNakLeavesTheRequestUndone) {

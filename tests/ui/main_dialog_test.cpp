@@ -233,12 +233,12 @@ TEST_F(MainDialog, TheContextMenuIsTheSystemMenuAndItsAboutEntryWorks) {
 
 TEST_F(MainDialog, TheCloseBoxEndsTheDialogWithItsValuesRead) {
   const INT_PTR result = RunMainDialog(dialog, [](CDialog& dlg) {
-    dlg.GetDlgItem(IDC_PORT)->SendMessage(CB_SETCURSEL, 4, 0);
+    dlg.GetDlgItem(IDC_FONT_ADDRESS)->SetWindowText("1A0000");
     Widget(dlg, 0)->close();
     return kStillOpen;
   });
   EXPECT_EQ(result, IDOK);
-  EXPECT_EQ(dialog.m_nPortIndex, 4);
+  EXPECT_EQ(dialog.m_strFontAddress, "1A0000");
 }
 
 TEST_F(MainDialog, APressOnAFreeSpotStartsAWindowMove) {
@@ -257,15 +257,17 @@ TEST_F(MainDialog, APressOnAFreeSpotStartsAWindowMove) {
 TEST_F(MainDialog, EnableControlsLocksAndUnlocksWhatTheSelectionAllows) {
   RunMainDialog(dialog, [this](CDialog& dlg) {
     dialog.EnableControls(true);
-    for (int id : {IDC_CODE, IDC_FONT, IDC_DOWNLOAD, IDC_DOWNLOAD_TYPE, IDC_PORT}) {
+    for (int id : {IDC_CODE, IDC_FONT, IDC_DOWNLOAD_TYPE, IDC_PORT}) {
       EXPECT_TRUE(dlg.GetDlgItem(id)->IsWindowEnabled()) << id;
     }
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_DOWNLOAD)->IsWindowEnabled()) << "no image to send";
     EXPECT_FALSE(dlg.GetDlgItem(IDC_CHANGE_BOOT_AREA)->IsWindowEnabled()) << "no code image is selected";
     EXPECT_FALSE(dlg.GetDlgItem(IDC_FONT_ADDRESS)->IsWindowEnabled()) << "no font image is selected";
 
     dialog.m_bCodeSelected = 1;
     dialog.m_bFontSelected = 1;
     dialog.EnableControls(true);
+    EXPECT_TRUE(dlg.GetDlgItem(IDC_DOWNLOAD)->IsWindowEnabled());
     EXPECT_TRUE(dlg.GetDlgItem(IDC_CHANGE_BOOT_AREA)->IsWindowEnabled());
     EXPECT_TRUE(dlg.GetDlgItem(IDC_FONT_ADDRESS)->IsWindowEnabled());
     dialog.EnableControls(false);

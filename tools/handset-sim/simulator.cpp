@@ -74,6 +74,8 @@ void Simulator::Run() {
       } else if (!ComeBack()) {
         return;
       }
+    } else if (m_lateAnswersDue.exchange(false)) {
+      DeliverLateAnswers();
     } else if (m_input.Enabled() && Clock::now() < m_input.FreeAt()) {
       Doze(m_input.FreeAt());
     } else {
@@ -234,6 +236,30 @@ void Simulator::Event(const std::string& line) const {
 void Simulator::TriggerUnplug() {
   m_unplugRequested = true;
   Wake();
+}
+
+void Simulator::AnswerNow(Byte code) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_slavePath.empty()) return;
+    m_lateAnswers.push_back(code);
+  }
+  m_lateAnswersDue = true;
+  Wake();
+}
+
+void Simulator::DeliverLateAnswers() {
+  std::vector<Byte> codes;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    codes.swap(m_lateAnswers);
+  }
+  for (const Byte code : codes) {
+    Outcome outcome;
+    outcome.answer = EncodeFrame({code}, FrameShape{});
+    const bool delivered = WriteAnswer(outcome);
+    Event(std::string("late answer ") + ResponseName(code) + (delivered ? "" : " [the line would not take it]"));
+  }
 }
 
 bool Simulator::WaitForRequests(std::uint64_t count, std::chrono::milliseconds timeout) const {

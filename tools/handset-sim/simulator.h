@@ -58,6 +58,9 @@ class Simulator {
 
   // Leaves the bus now, as an unplugged cable does, and comes back as after --unplug-at-block.
   void TriggerUnplug();
+  // Writes an answer with this code now, unasked: the late answer to a request the handset
+  // kept silent on. Dropped while the handset is off the bus.
+  void AnswerNow(Byte code);
 
   bool OnBus() const;
   std::string SlavePath() const;  // empty while off the bus
@@ -76,6 +79,7 @@ class Simulator {
   void Run();
   void ReadLine();
   void Deliver(const std::vector<Outcome>& outcomes);
+  void DeliverLateAnswers();
   bool WriteAnswer(const Outcome& outcome);
   bool WriteAll(const Byte* data, std::size_t count);
   void DropOffBus(DropOff reason);
@@ -94,6 +98,8 @@ class Simulator {
   std::thread m_thread;
   std::atomic<bool> m_stopping{false};
   std::atomic<bool> m_unplugRequested{false};
+  std::atomic<bool> m_lateAnswersDue{false};
+  std::vector<Byte> m_lateAnswers;  // guarded by m_mutex
 
   // Touched only by the simulator's thread once it runs.
   std::unique_ptr<PtyLink> m_link;

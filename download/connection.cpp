@@ -1,0 +1,82 @@
+// The connection to the handset (the open port and its receive thread), the stop of a run,
+// and the operator controls a run locks.
+#include "link/link_messages.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/thread.h"
+#include "resources/resource.h"
+#include "serial/port_flags.h"
+#include "ui/downloader_dlg.h"
+
+bool CDownloaderDlg::EnsureConnected() {
+  if (g_bPortOpen) return true;
+  StopRun();
+  return ConnectHandset();
+}
+
+bool CDownloaderDlg::ConnectHandset() {
+  m_serialPort.SetPortNumber(static_cast<BYTE>(m_nPortNumber));
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+  m_serialPort.Release();
+  m_serialPort.Attach(this, &m_logQueue);
+  if (!m_serialPort.Open()) {
+    AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
+    m_serialPort.Release();
+    return false;
+  }
+  g_bKeepRunning = TRUE;
+  if (!m_pThreadRX) {
+    m_pThreadRX = StartReceiveThread(this, &m_serialPort, &m_logQueue);
+    if (m_pThreadRX) return true;
+  }
+  // An earlier receive thread has not been stopped, or no new one could be made.
+  MessageBox("Can't start Downloader\n", nullptr, MB_OK);
+  m_serialPort.Release();
+  return false;
+}
+
+void CDownloaderDlg::StopRun() {
+  KillTimer(m_nTimerId);
+  EnableControls(true);
+  m_strElapsed.Empty();
+  m_strAddress.Empty();
+  m_nStep = STEP_START;
+  m_pResponse = nullptr;
+  if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
+  ShowIdleBar();
+  UpdateData(FALSE);
+}
+
+void CDownloaderDlg::ResetRun() {
+  m_plan.blockIndex = 0;
+  m_nRetryCount = 0;
+  g_bRawData = FALSE;
+  m_logQueue.Reset();
+  ClearLog();
+  m_dwStartTime = GetTickCount();
+}
+
+void CDownloaderDlg::EnableControls(bool enable) {
+  GetDlgItem(IDC_CODE)->EnableWindow(enable);
+  GetDlgItem(IDC_FONT)->EnableWindow(enable);
+  if (m_bCodeSelected) GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(enable);
+  // Download needs an image to send.
+  GetDlgItem(IDC_DOWNLOAD)->EnableWindow(enable && (m_bCodeSelected || m_bFontSelected));
+  if (m_bFontSelected) GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(enable);
+  GetDlgItem(IDC_DOWNLOAD_TYPE)->EnableWindow(enable);
+  GetDlgItem(IDC_PORT)->EnableWindow(enable);
+}
+
+LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
+  // A reconnection ends the thread itself and carries on.
+  if (m_bReconnecting) return TRUE;
+  StopRun();
+  g_bThreadLost = FALSE;
+  SetWindowText(kWindowTitle);
+  return TRUE;
+}
+
+void CDownloaderDlg::OnClose() {
+  StopRun();
+  CDialog::OnOK();
+}

@@ -1,0 +1,52 @@
+// The run's log: coloured lines written at once, lines queued by either thread and written
+// when their message arrives, and the tick that closes a finished step.
+#include "link/log_queue.h"
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+// The tick mark: two blanks and a check mark (U+221A).
+constexpr char kTick[] = "  \xE2\x88\x9A";
+
+COLORREF ColorOfKind(int kind) {
+  switch (kind) {
+    case LOG_ERROR: return COLOR_ERROR;
+    case LOG_INFO: return COLOR_INFO;
+    default: return COLOR_RUN;
+  }
+}
+
+}  // namespace
+
+void CDownloaderDlg::AppendLogLine(COLORREF color, const CString& text) {
+  // To the end first: text the operator has selected for copying keeps its colour.
+  m_log.SetSel(-1, -1);
+  m_logFormat.crTextColor = color;
+  m_log.SetSelectionCharFormat(m_logFormat);
+  m_log.SetSel(-1, -1);
+  m_log.ReplaceSel("\n");
+  m_log.SetSel(-1, -1);
+  m_log.ReplaceSel(text);
+}
+
+void CDownloaderDlg::AppendTick() {
+  m_log.SetSel(-1, -1);
+  m_logFormat.crTextColor = COLOR_TICK;
+  m_log.SetSelectionCharFormat(m_logFormat);
+  m_log.ReplaceSel(kTick);
+}
+
+void CDownloaderDlg::LogLine(int kind, const CString& text) { QueueLogLine(&m_logQueue, this, kind, text); }
+
+LRESULT CDownloaderDlg::OnLogQueued(WPARAM, LPARAM) {
+  CLogEntry entry;
+  // A line that arrives after the run has stopped is dropped.
+  if (m_logQueue.Pop(entry) && g_bKeepRunning) AppendLogLine(ColorOfKind(entry.m_nKind), entry.m_strText);
+  return TRUE;
+}
+
+void CDownloaderDlg::ClearLog() {
+  m_log.SetSel(0, -1);
+  m_log.Clear();
+  m_log.SetSel(0, 0);
+}

@@ -1,0 +1,144 @@
+// Which image a run sends and which byte range of it: the font start address the operator
+// typed, the kind of a code image and the operator's Change Boot Area choice.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/message_box.h"
+#include "ui/aux_dialogs.h"
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+// A load address of the first area that marks it as the boot area.
+constexpr DWORD BOOT_MARKER = 0xFFFF0000u;
+
+enum class ImageKind { CodeOnly, BootOnly, BootAndCode, Inconsistent };
+
+// From the first area's length, the file size and the first area's load address.
+ImageKind KindOf(DWORD firstAreaLength, DWORD fileSize, DWORD loadAddress) {
+  const bool boot = loadAddress == BOOT_MARKER;
+  if (firstAreaLength == fileSize) return boot ? ImageKind::BootOnly : ImageKind::CodeOnly;
+  if (firstAreaLength < fileSize && boot) return ImageKind::BootAndCode;
+  return ImageKind::Inconsistent;
+}
+
+// Hexadecimal digits as strtoul reads them after a "0X" prefix of its own, held to 32 bits:
+// reading stops at the first character that is no digit, and a larger value is 0xFFFFFFFF.
+DWORD ParseFontAddress(const CString& text) {
+  const CString prefixed = "0X" + text;
+  const unsigned long long value = std::strtoull(prefixed, nullptr, 16);
+  return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(value);
+}
+
+}  // namespace
+
+bool CDownloaderDlg::ValidateFontAddress() {
+  UpdateData(TRUE);
+  if (!m_bFontSelected) return true;
+  if (m_strFontAddress.IsEmpty()) {
+    MessageBox("Font Address를 입력하세요!", nullptr, MB_OK);
+    return false;
+  }
+  if (std::strchr(m_strFontAddress, ' ')) {
+    MessageBox("Font Address를 정확하게 써주세요!", nullptr, MB_OK);
+    return false;
+  }
+  m_dwFontAddress = ParseFontAddress(m_strFontAddress);
+  return true;
+}
+
+bool CDownloaderDlg::ClassifyImage() {
+  return m_nCurrentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
+}
+
+bool CDownloaderDlg::ClassifyFontImage() {
+  // An image the reader refused starts no run: its box has told the operator.
+  if (!m_imageFile.Open(m_strFontPath)) return false;
+  m_plan.areaLength = m_imageFile.m_dwFirstAreaLength;
+  m_plan.displayBase = m_dwFontAddress;
+  m_plan.areaBase = 0;
+  m_nStep = STEP_START;
+  m_bBootFirst = FALSE;
+  return true;
+}
+
+bool CDownloaderDlg::ClassifyCodeImage() {
+  if (!m_imageFile.Open(m_strCodePath)) return false;
+  const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
+  const DWORD loadAddress = m_imageFile.m_dwLoadAddress;
+  m_plan.areaLength = firstAreaLength;
+  m_plan.areaBase = loadAddress;
+  m_plan.displayBase = loadAddress;
+  m_nStep = STEP_START;
+  m_bBootFirst = FALSE;
+
+  switch (KindOf(firstAreaLength, m_imageFile.m_dwFileSize, loadAddress)) {
+    case ImageKind::Inconsistent:
+      MessageBox("Header infomation is different from actual thing", nullptr, MB_OK);
+      return false;
+    case ImageKind::BootAndCode:
+      if (m_bBootArea) {
+        AppendLogLine(COLOR_RUN, "Boot+Code Binary. ");
+        m_plan.areaBase = 0;
+        m_bBootFirst = TRUE;
+      } else {
+        AppendLogLine(COLOR_RUN, "Boot+Code Binary. Skip Boot Area.");
+        PlanCodeArea();
+      }
+      return true;
+    case ImageKind::CodeOnly:
+      if (m_bBootArea) {
+        AppendLogLine(COLOR_RUN, "Code Only Binary. Skip Boot Area.");
+        m_plan.areaBase = 0;
+      } else {
+        AppendLogLine(COLOR_RUN, "Code Only Binary.");
+      }
+      return true;
+    case ImageKind::BootOnly:
+      if (!m_bBootArea) {
+        MessageBox("This is Boot Binary, Check [Change Boot Area]", nullptr, MB_OK);
+        return false;
+      }
+      AppendLogLine(COLOR_RUN, "Boot Only Binary. ");
+      m_plan.areaBase = 0;
+      return true;
+  }
+  return false;
+}
+
+void CDownloaderDlg::PlanCodeArea() {
+  const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
+  m_plan.areaBase = firstAreaLength;
+  m_plan.displayBase = 0;
+  m_plan.areaLength = m_imageFile.m_dwFileSize - firstAreaLength;
+}
+
+bool CDownloaderDlg::SelectNextImage() {
+  // Callers come here when the code image is not selected: the font image is sent if it is.
+  if (m_nCurrentImage == IMAGE_CODE) {
+    m_nCurrentImage = IMAGE_FONT;
+    if (m_bFontSelected) return ClassifyImage();
+  }
+  if (m_nCurrentImage == IMAGE_FONT) {
+    m_nCurrentImage = IMAGE_CODE;
+    if (m_bCodeSelected) return ClassifyImage();
+  }
+  // Nothing to send: a run with the plan of an earlier one must not start.
+  return false;
+}
+
+void CDownloaderDlg::OnChangeBootArea() {
+  UpdateData(TRUE);
+  if (!m_nBootAreaCheck) {
+    m_bBootArea = 0;
+    return;
+  }
+  CBootAreaConfirmDlg confirm;
+  if (confirm.DoModal() == IDOK) {
+    m_bBootArea = 1;
+    return;
+  }
+  m_nBootAreaCheck = 0;
+  m_bBootArea = 0;
+  UpdateData(FALSE);
+}

@@ -1,0 +1,161 @@
+// The step machine of a run: one request per step, each sent when the answer to the one
+// before has arrived.
+#include "link/commands.h"
+#include "platform/message_box.h"
+#include "ui/downloader_dlg.h"
+
+std::atomic<BOOL> g_bRawData{FALSE};
+
+namespace {
+
+constexpr char kRule[] = "======================";
+
+}  // namespace
+
+LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
+  m_pResponse = m_serialPort.GetResponse();
+  // Whatever the answer says, the time-out it ends is over.
+  KillTimer(m_nTimerId);
+  if (HandleResponse()) m_nRetryCount = 0;
+  return TRUE;
+}
+
+bool CDownloaderDlg::HandleResponse() {
+  if (m_bReconnecting) m_bReconnecting = FALSE;
+  switch (m_pResponse ? m_pResponse[0] : 0) {
+    case ACK: return AdvanceRun();
+    case NAK_BAD_CRC: return ResendAfterNak("NAK_BAD_CRC. Retry");
+    case NAK_TOO_LARGE: return ResendAfterNak("NAK_TOO_LARGE. Retry");
+    case NAK_INVALID_CMD: return ResendAfterNak("NAK_INVALID_CMD, but crc error. Retry");
+    case NAK_FAILED: return ResendAfterNak("NAK_FAILED, but crc error. Retry");
+    default: return false;
+  }
+}
+
+bool CDownloaderDlg::ResendAfterNak(const char* text) {
+  AppendLogLine(COLOR_RUN, text);
+  m_serialPort.ResendLastPacket();
+  ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
+  return false;
+}
+
+bool CDownloaderDlg::AdvanceRun() {
+  switch (m_nStep) {
+    case STEP_START:
+      WriteBanner();
+      ResetProgress();
+      m_plan.blockCount = BlockCount(m_plan.areaLength);
+      m_serialPort.SendHello();
+      m_nStep = STEP_COPY;
+      break;
+    case STEP_COPY:
+      m_serialPort.SendCopyModule();
+      m_nStep = STEP_BAUD;
+      break;
+    case STEP_BAUD:
+      m_serialPort.SendSetBaud(1);
+      m_nStep = STEP_RESET;
+      break;
+    case STEP_RESET:
+      AppendTick();
+      m_serialPort.SendReset();
+      ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
+      m_nStep = STEP_HELLO;
+      break;
+    case STEP_HELLO:
+      m_serialPort.SendHello();
+      m_nStep = STEP_ERASE;
+      break;
+    case STEP_ERASE:
+      UpdateElapsed();
+      m_serialPort.SendErase(m_plan.areaBase, m_plan.areaLength);
+      m_nStep = STEP_FIRST_BLOCK;
+      break;
+    case STEP_FIRST_BLOCK:
+      m_nStep = STEP_BLOCKS;
+      AppendTick();
+      UpdateElapsed();
+      LogLine(LOG_INFO, "Flash Programming 중");
+      SendBlock();
+      break;
+    case STEP_BLOCKS:
+      UpdateElapsed();
+      if (m_plan.blockIndex < m_plan.blockCount) {
+        SendBlock();
+        UpdateProgress();
+      } else {
+        EndArea();
+      }
+      break;
+    case STEP_DONE:
+      AppendTick();
+      ReportCompletion();
+      break;
+  }
+  return true;
+}
+
+void CDownloaderDlg::WriteBanner() {
+  const char* title = m_nCurrentImage == IMAGE_CODE   ? "Phone Code Download"
+                      : m_nCurrentImage == IMAGE_FONT ? "Phone Font Download"
+                                                      : nullptr;
+  if (!title) return;
+  AppendLogLine(COLOR_RUN, kRule);
+  AppendLogLine(COLOR_RUN, title);
+  AppendLogLine(COLOR_RUN, kRule);
+}
+
+void CDownloaderDlg::SendBlock() {
+  // A block that cannot be read is not sent; the reader has told the operator.
+  if (!m_imageFile.ReadBlock(m_plan.areaBase, static_cast<DWORD>(m_plan.blockIndex), &m_block)) return;
+  // The last block of an area carries only what is left of the area.
+  const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_plan.blockIndex)} * kImageBlockDataSize;
+  const std::uint64_t left = start < m_plan.areaLength ? m_plan.areaLength - start : 0;
+  if (m_block.count > left) m_block.count = static_cast<WORD>(left);
+  if (g_bRawData) {
+    m_serialPort.SendRawBlock(&m_block);
+  } else {
+    m_serialPort.SendWriteBlock(&m_block);
+  }
+  ++m_plan.blockIndex;
+}
+
+void CDownloaderDlg::EndArea() {
+  if (m_bBootFirst) {
+    // The boot area is in; the code area goes through the whole sequence again.
+    AppendLogLine(COLOR_RUN, "Boot Downloaded. Code Downloading..");
+    m_bBootFirst = FALSE;
+    PlanCodeArea();
+    m_plan.blockIndex = 0;
+    m_plan.blockCount = BlockCount(m_plan.areaLength);
+    m_serialPort.SendHello();
+    m_nStep = STEP_COPY;
+    return;
+  }
+  if (g_bKeepRunning) {
+    m_nStep = STEP_DONE;
+    m_nRetryCount = 0;
+    m_serialPort.SendReset();
+    ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
+  }
+  // Modal: the answer to the reset, or its time-out, may bring the final report meanwhile.
+  AfxMessageBox("Download Completed.", MB_OK);
+}
+
+void CDownloaderDlg::ReportCompletion() {
+  const CString elapsed = ElapsedText();
+  AppendLogLine(COLOR_RUN, kRule);
+  AppendLogLine(COLOR_RUN, "Download Completed.");
+  AppendLogLine(COLOR_RUN, elapsed);
+  m_imageFile.Close();
+  CString text;
+  text.Format("Downloading completed\n%s", elapsed.GetString());
+  MessageBox(text, nullptr, MB_OK);
+  KillTimer(m_nTimerId);
+}
+
+void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {
+  m_nTimerId = id;
+  m_nTimerInterval = intervalMs;
+  SetTimer(id, intervalMs, nullptr);
+}

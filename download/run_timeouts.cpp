@@ -1,0 +1,90 @@
+// Silence from the handset: the run's timers, their retries, the give-ups and the
+// reconnection.
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "ui/aux_dialogs.h"
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+// Two retries; the third time-out in a row gives up.
+constexpr BYTE kGiveUpCount = 3;
+
+}  // namespace
+
+void CDownloaderDlg::OnTimer(UINT_PTR id) {
+  // The run's timers are one-shot.
+  KillTimer(id);
+  if (id == TIMER_MODE_CHANGE) {
+    OnModeChangeOver();
+    return;
+  }
+  ++m_nRetryCount;
+  if (m_nRetryCount < kGiveUpCount) {
+    RetryAfterSilence();
+  } else {
+    GiveUp(static_cast<UINT>(id));
+  }
+}
+
+void CDownloaderDlg::RetryAfterSilence() {
+  switch (m_nStep) {
+    case STEP_FIRST_BLOCK:
+    case STEP_BLOCKS: {
+      // The index has moved past the block last sent: this is that block's address.
+      const DWORD base = m_nCurrentImage == IMAGE_FONT ? m_plan.displayBase : m_plan.areaBase;
+      const DWORD address = base + static_cast<DWORD>(m_plan.blockIndex - 1) * kImageBlockDataSize;
+      CString text;
+      text.Format("No response, retry at 0x%x", static_cast<unsigned>(address));
+      AppendLogLine(COLOR_RUN, text);
+      // The handset takes the rest of the blocks as bare data once it has fallen silent.
+      g_bRawData = TRUE;
+      AdvanceRun();
+      ArmTimer(m_nTimerId, m_nTimerInterval);
+      break;
+    }
+    case STEP_DONE:
+      AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
+      AdvanceRun();
+      break;
+    default:
+      m_serialPort.ResendLastPacket();
+      ArmTimer(m_nTimerId, m_nTimerInterval);
+      break;
+  }
+}
+
+void CDownloaderDlg::GiveUp(UINT id) {
+  if (id == TIMER_ANSWER) {
+    // The run stays where it is: a late answer still carries it on.
+    m_nRetryCount = 0;
+    AppendLogLine(COLOR_ERROR, "응답이 없습니다.");
+    ShowIdleBar();
+  } else if (id == TIMER_RETRY) {
+    Reconnect();
+  }
+}
+
+void CDownloaderDlg::Reconnect() {
+  // The end of the old receive thread is expected while this runs, and is no stop of the run.
+  m_bReconnecting = TRUE;
+  KillTimer(m_nTimerId);
+  if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
+  Sleep(1000);
+
+  CRetryDlg retry;
+  if (retry.DoModal() == IDOK) {
+    if (ConnectHandset()) {
+      AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
+      g_bRawData = TRUE;
+      AdvanceRun();
+      ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
+    } else {
+      AppendLogLine(COLOR_ERROR, "재연결 실패!!!!!");
+      EnableControls(true);
+    }
+  } else {
+    EnableControls(true);
+  }
+  m_bReconnecting = FALSE;
+}

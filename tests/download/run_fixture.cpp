@@ -1,0 +1,213 @@
+#include "tests/download/run_fixture.h"
+
+#include <QTextBlock>
+#include <QTextEdit>
+#include <chrono>
+#include <fstream>
+#include <ostream>
+
+#include "link/commands.h"
+#include "platform/messages.h"
+#include "platform/qt/qt_backend.h"
+#include "resources/resource.h"
+#include "serial/thread_rx.h"
+#include "ui/settings.h"
+
+namespace testing_support {
+namespace {
+
+constexpr int kStillOpen = 4242;
+constexpr char kTick[] = "  \xE2\x88\x9A";
+
+void PutLe32(Bytes& bytes, std::size_t at, DWORD value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+const QTextDocument& LogDocument(const CRichEditCtrl& log) {
+  return *static_cast<const QTextEdit*>(platform::qt::WidgetOfHandle(log.GetSafeHwnd()))->document();
+}
+
+COLORREF ColorOf(const QTextCharFormat& format) {
+  const QColor color = format.foreground().color();
+  return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
+}
+
+}  // namespace
+
+Bytes MakeImage(const ImageSpec& spec) {
+  Bytes bytes = Pattern(spec.size);
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(spec.tag[i]);
+  PutLe32(bytes, 4, spec.firstAreaLength ? spec.firstAreaLength : spec.size);
+  PutLe32(bytes, 8, spec.loadAddress);
+  return bytes;
+}
+
+std::ostream& operator<<(std::ostream& out, const LogLine& line) {
+  return out << '"' << line.text << "\" colour " << std::hex << line.color << std::dec
+             << (line.ticked ? " with tick" : "");
+}
+
+DownloadRun::DownloadRun() {
+  platform::PumpPostedMessages();
+  platform::UseClock(&clock);
+  WriteRegInt("VOD_PORT", static_cast<int>(kPort));
+}
+
+DownloadRun::~DownloadRun() {
+  EXPECT_EQ(script.unexpected, 0) << "a dialog the test did not expect";
+  EXPECT_TRUE(script.Done()) << "a dialog the test expected never came";
+  platform::UseClock(nullptr);
+}
+
+std::string DownloadRun::WriteImage(const std::string& name, const Bytes& bytes) const {
+  const std::string path = files.File(name);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
+  config.port = kPort;
+  config.portsDir = ports.Directory();
+  handset = std::make_unique<handset_sim::Simulator>(std::move(config));
+  std::string error;
+  EXPECT_TRUE(handset->Start(&error)) << error;
+  return *handset;
+}
+
+void DownloadRun::UseNormalType() const { WriteRegInt("DLOAD_TYPE_TEST", DOWNLOAD_NORMAL); }
+
+void DownloadRun::SelectCode(const std::string& path) {
+  dialog.m_nCodeCheck = 1;
+  dialog.m_bCodeSelected = 1;
+  dialog.m_strCodePath = CString(path);
+  dialog.m_strCodePathText = CString(path);
+  dialog.UpdateData(FALSE);
+  dialog.GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(TRUE);
+  dialog.UpdateDownloadButton();
+}
+
+void DownloadRun::SelectFont(const std::string& path, const char* address) {
+  dialog.m_nFontCheck = 1;
+  dialog.m_bFontSelected = 1;
+  dialog.m_strFontPath = CString(path);
+  dialog.m_strFontPathText = CString(path);
+  dialog.UpdateData(FALSE);
+  dialog.GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(TRUE);
+  // As typed: every change of the text reaches the member.
+  dialog.GetDlgItem(IDC_FONT_ADDRESS)->SetWindowText(address);
+  dialog.UpdateDownloadButton();
+}
+
+void DownloadRun::PressDownload() {
+  ASSERT_TRUE(Enabled(IDC_DOWNLOAD));
+  dialog.GetDlgItem(IDC_DOWNLOAD)->SendMessage(BM_CLICK);
+}
+
+void DownloadRun::RunDialog(const std::function<void()>& operate) {
+  script.Then([&](CDialog&) {
+    operate();
+    if (dialog.GetSafeHwnd()) dialog.SendMessage(WM_CLOSE);
+    return kStillOpen;
+  });
+  dialog.DoModal();
+  EXPECT_FALSE(g_bThreadActive) << "the receive thread outlived the dialog";
+}
+
+bool DownloadRun::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    platform::PumpPostedMessages();
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    platform::WaitForPostedMessage(10);
+  }
+}
+
+bool DownloadRun::PumpUntilBox(const std::string& prefix, int timeoutMs) {
+  return PumpUntil(
+      [&] {
+        for (const std::string& text : BoxTexts()) {
+          if (text.compare(0, prefix.size(), prefix) == 0) return true;
+        }
+        return false;
+      },
+      timeoutMs);
+}
+
+bool DownloadRun::PumpUntilRequests(std::uint64_t count) {
+  if (!handset->WaitForRequests(count, std::chrono::seconds(10))) return false;
+  platform::PumpPostedMessages();
+  return true;
+}
+
+void DownloadRun::Elapse(DWORD ms) {
+  clock.Advance(ms);
+  platform::PumpPostedMessages();
+}
+
+std::vector<LogLine> DownloadRun::Log() const {
+  std::vector<LogLine> lines;
+  for (QTextBlock block = LogDocument(dialog.m_log).begin(); block.isValid(); block = block.next()) {
+    LogLine line{block.text().toStdString(), 0, false};
+    if (block.begin() != block.end()) line.color = ColorOf(block.begin().fragment().charFormat());
+    const std::string tick = kTick;
+    if (line.text.size() >= tick.size() && line.text.compare(line.text.size() - tick.size(), tick.size(), tick) == 0) {
+      QTextBlock::iterator last = block.begin();
+      for (QTextBlock::iterator it = block.begin(); it != block.end(); ++it) last = it;
+      line.ticked = ColorOf(last.fragment().charFormat()) == COLOR_TICK;
+      line.text.resize(line.text.size() - tick.size());
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool DownloadRun::LogIsBoldTenPoint() const {
+  for (QTextBlock block = LogDocument(dialog.m_log).begin(); block.isValid(); block = block.next()) {
+    for (QTextBlock::iterator it = block.begin(); it != block.end(); ++it) {
+      const QTextCharFormat format = it.fragment().charFormat();
+      if (format.fontWeight() != QFont::Bold || format.fontPointSize() != 10.0) return false;
+    }
+  }
+  return true;
+}
+
+bool DownloadRun::LogHas(const LogLine& line) const {
+  for (const LogLine& shown : Log()) {
+    if (shown == line) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> DownloadRun::BoxTexts() const {
+  std::vector<std::string> texts;
+  for (const platform::MessageBoxRequest& box : boxes.boxes) texts.push_back(box.text.str());
+  return texts;
+}
+
+bool DownloadRun::HasBox(const std::string& text) const {
+  for (const std::string& shown : BoxTexts()) {
+    if (shown == text) return true;
+  }
+  return false;
+}
+
+bool DownloadRun::Enabled(int id) const { return dialog.GetDlgItem(id)->IsWindowEnabled() != FALSE; }
+
+bool DownloadRun::Visible(int id) const { return dialog.GetDlgItem(id)->IsWindowVisible() != FALSE; }
+
+CString DownloadRun::Title() const {
+  CString title;
+  dialog.GetWindowText(title);
+  return title;
+}
+
+Bytes DownloadRun::FlashRange(std::size_t offset, std::size_t count) const {
+  const std::vector<std::uint8_t> flash = handset->Flash();
+  if (offset + count > flash.size()) return {};
+  return Bytes(flash.begin() + static_cast<std::ptrdiff_t>(offset),
+               flash.begin() + static_cast<std::ptrdiff_t>(offset + count));
+}
+
+}  // namespace testing_support

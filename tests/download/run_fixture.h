@@ -1,0 +1,99 @@
+// A download run as a technician makes it, against the handset stand-in on a pseudo-terminal:
+// a private settings hive, port map and drive C, a manual clock that only the test moves,
+// images written for the test, and the main dialog with the test as its operator. Message
+// boxes are recorded and answered OK; other modal dialogs follow the script.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "tests/support/bytes.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/modal_script.h"
+#include "tests/support/pty_port.h"
+#include "tests/support/scoped_hive.h"
+#include "tests/support/temp_dir.h"
+#include "tools/handset-sim/simulator.h"
+#include "ui/downloader_dlg.h"
+
+namespace testing_support {
+
+constexpr DWORD kBootMarker = 0xFFFF0000u;
+
+// A .bin image: the 64-byte tagged header, then bytes that show where each one came from.
+struct ImageSpec {
+  const char* tag = "CODE";
+  DWORD size = 0;
+  DWORD firstAreaLength = 0;  // 0: the whole file
+  DWORD loadAddress = 0;
+};
+Bytes MakeImage(const ImageSpec& spec);
+
+// One line of the log control as the operator sees it.
+struct LogLine {
+  std::string text;  // without the tick
+  COLORREF color;    // of the line's first character
+  bool ticked;       // ends with the tick mark in its own colour
+  bool operator==(const LogLine& other) const {
+    return text == other.text && color == other.color && ticked == other.ticked;
+  }
+};
+std::ostream& operator<<(std::ostream& out, const LogLine& line);
+
+class DownloadRun : public ::testing::Test {
+ protected:
+  static constexpr unsigned kPort = 3;
+
+  DownloadRun();
+  ~DownloadRun() override;
+
+  std::string WriteImage(const std::string& name, const Bytes& bytes) const;
+  // Starts the handset on kPort, in download mode unless the config says otherwise.
+  handset_sim::Simulator& StartHandset(handset_sim::Config config = {});
+  // Settings read when the dialog opens.
+  void UseNormalType() const;
+
+  // The operator's choices, as the Code and Font buttons leave them.
+  void SelectCode(const std::string& path);
+  void SelectFont(const std::string& path, const char* address);
+  void PressDownload();
+
+  // Runs the main dialog with `operate` as the operator, and closes it afterwards.
+  void RunDialog(const std::function<void()>& operate);
+
+  // Dispatches what arrives until `done`, waiting at most timeoutMs of real time for the
+  // handset in all.
+  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+  bool PumpUntilBox(const std::string& prefix, int timeoutMs = 10000);
+  bool PumpUntilRequests(std::uint64_t count);
+  // Moves the clock on and dispatches what became due.
+  void Elapse(DWORD ms);
+
+  std::vector<LogLine> Log() const;
+  bool LogHas(const LogLine& line) const;
+  bool LogIsBoldTenPoint() const;
+  std::vector<std::string> BoxTexts() const;
+  bool HasBox(const std::string& text) const;
+  bool Enabled(int id) const;
+  bool Visible(int id) const;
+  CString Title() const;
+  // What the handset holds at `offset`, `count` bytes (empty if it holds less).
+  Bytes FlashRange(std::size_t offset, std::size_t count) const;
+
+  platform::ManualClock clock;
+  ScopedHive hive;
+  ScopedPortMap ports;
+  TempDir files;
+  ScopedDriveC driveC{files.Path()};
+  MessageBoxRecorder boxes;
+  ModalScript script;
+  std::unique_ptr<handset_sim::Simulator> handset;
+  CDownloaderDlg dialog;
+};
+
+}  // namespace testing_support
