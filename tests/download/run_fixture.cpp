@@ -50,6 +50,7 @@ std::ostream& operator<<(std::ostream& out, const LogLine& line) {
 DownloadRun::DownloadRun() {
   platform::PumpPostedMessages();
   platform::UseClock(&clock);
+  app.m_pMainWnd = &dialog;
   WriteRegInt("VOD_PORT", static_cast<int>(kPort));
 }
 
@@ -136,7 +137,9 @@ bool DownloadRun::PumpUntilBox(const std::string& prefix, int timeoutMs) {
 }
 
 bool DownloadRun::PumpUntilRequests(std::uint64_t count) {
-  if (!handset->WaitForRequests(count, std::chrono::seconds(10))) return false;
+  if (!PumpUntil([&] { return handset->WaitForRequests(count, std::chrono::milliseconds(0)); })) return false;
+  // What the handset answered to the last of them, if anything, is handled too.
+  platform::WaitForPostedMessage(0);
   platform::PumpPostedMessages();
   return true;
 }

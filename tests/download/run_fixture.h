@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/app.h"
 #include "platform/clock.h"
 #include "tests/support/bytes.h"
 #include "tests/support/message_box_recorder.h"
@@ -94,6 +95,7 @@ class DownloadRun : public ::testing::Test {
   ModalScript script;
   std::unique_ptr<handset_sim::Simulator> handset;
   CDownloaderDlg dialog;
+  CWinApp app;  // with the dialog as its main window, as the program has it
 };
 
 }  // namespace testing_support

@@ -1,0 +1,312 @@
+// A run against a handset that answers with NAKs, falls silent, leaves the bus or is switched
+// into download mode first: what the operator sees, what the handset gets, and that every
+// run still ends in a flashed handset or in the controls given back.
+#include "link/commands.h"
+#include "platform/messages.h"
+#include "resources/resource.h"
+#include "serial/port_flags.h"
+#include "serial/thread_rx.h"
+#include "tests/download/run_fixture.h"
+#include "tests/support/thread_probe.h"
+
+namespace testing_support {
+namespace {
+
+using handset_sim::Fault;
+using handset_sim::FaultRule;
+
+constexpr DWORD kBlock = 8192;
+constexpr std::uint64_t kEraseRequest = 6;  // hello, copy, baud, reset, hello, erase
+constexpr std::uint64_t kSecondBlockRequest = 8;
+const LogLine kResent{"패킷 재전송합니다.", COLOR_INFO, false};
+
+FaultRule Nak(BYTE code, std::uint64_t at) { return FaultRule{Fault::Nak, code, at, 0.0}; }
+FaultRule Silence(std::uint64_t at) { return FaultRule{Fault::Silence, 0, at, 0.0}; }
+
+handset_sim::Config WithFaults(std::vector<FaultRule> faults) {
+  handset_sim::Config config;
+  config.faults = std::move(faults);
+  return config;
+}
+
+// The line right after `line` in the log, if `line` is there.
+LogLine LineAfter(const std::vector<LogLine>& log, const LogLine& line) {
+  for (std::size_t i = 0; i + 1 < log.size(); ++i) {
+    if (log[i] == line) return log[i + 1];
+  }
+  return LogLine{"<none>", 0, false};
+}
+
+class Faults : public DownloadRun {
+ protected:
+  // A code image of `blocks` whole blocks, loaded at 0 and selected.
+  void SelectCodeImage(int blocks) {
+    image = MakeImage({"CODE", static_cast<DWORD>(blocks) * kBlock});
+    SelectCode(WriteImage("code.bin", image));
+  }
+  bool Flashed() const { return FlashRange(0, image.size()) == image; }
+
+  Bytes image;
+};
+
+struct NakCase {
+  BYTE code;
+  std::uint64_t at;
+  const char* text;
+  const char* retryLine;  // what the retry timer's expiry says
+  bool retryTicked;       // the first block's tick lands on that line
+};
+
+void PrintTo(const NakCase& nak, std::ostream* out) { *out << nak.text << " at request " << nak.at; }
+
+class NakAnswers : public Faults, public ::testing::WithParamInterface<NakCase> {};
+
+// The NAKed request goes out again under the retry timer; its answer is withheld, so the
+// timer's expiry carries the run on with bare blocks, and the handset still ends up flashed.
+TEST_P(NakAnswers, AreLoggedAndTheRequestResentUnderTheRetryTimer) {
+  const NakCase& nak = GetParam();
+  StartHandset(WithFaults({Nak(nak.code, nak.at), Silence(nak.at + 1)}));
+  RunDialog([&] {
+    SelectCodeImage(4);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilRequests(nak.at + 1));
+    EXPECT_EQ(LineAfter(Log(), {nak.text, COLOR_RUN, false}), kResent);
+    EXPECT_EQ(dialog.m_nTimerId, TIMER_RETRY);
+    EXPECT_EQ(dialog.m_nTimerInterval, 5000u);
+    const std::vector<handset_sim::LogEntry> requests = handset->Log();
+    EXPECT_EQ(requests[nak.at].code, requests[nak.at - 1].code);
+    EXPECT_EQ(requests[nak.at].offset, requests[nak.at - 1].offset);
+
+    const LogLine retry{nak.retryLine, COLOR_RUN, nak.retryTicked};
+    Elapse(4999);
+    EXPECT_FALSE(LogHas(retry));
+    Elapse(1);
+    EXPECT_TRUE(LogHas(retry));
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    EXPECT_TRUE(Flashed());
+    EXPECT_GT(handset->Counts().rawBlocks, 0u) << "the rest went out as bare blocks";
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DownloadRun, NakAnswers,
+    ::testing::Values(
+        // After the erase, the block before block 0 is named: its address wraps below 0.
+        NakCase{NAK_BAD_CRC, kEraseRequest, "NAK_BAD_CRC. Retry", "No response, retry at 0xffffe000", true},
+        NakCase{NAK_TOO_LARGE, kEraseRequest, "NAK_TOO_LARGE. Retry", "No response, retry at 0xffffe000", true},
+        NakCase{NAK_INVALID_CMD, kEraseRequest, "NAK_INVALID_CMD, but crc error. Retry",
+                "No response, retry at 0xffffe000", true},
+        NakCase{NAK_FAILED, kEraseRequest, "NAK_FAILED, but crc error. Retry", "No response, retry at 0xffffe000",
+                true},
+        NakCase{NAK_BAD_CRC, kSecondBlockRequest, "NAK_BAD_CRC. Retry", "No response, retry at 0x2000", false},
+        NakCase{NAK_TOO_LARGE, kSecondBlockRequest, "NAK_TOO_LARGE. Retry", "No response, retry at 0x2000", false},
+        NakCase{NAK_INVALID_CMD, kSecondBlockRequest, "NAK_INVALID_CMD, but crc error. Retry",
+                "No response, retry at 0x2000", false},
+        NakCase{NAK_FAILED, kSecondBlockRequest, "NAK_FAILED, but crc error. Retry", "No response, retry at 0x2000",
+                false}));
+
+TEST_F(Faults, SilenceAtTheFirstRequestIsRetriedTwiceThenALateAnswerCarriesTheRunOn) {
+  StartHandset(WithFaults({Silence(1), Silence(2), Silence(3)}));
+  RunDialog([&] {
+    SelectCodeImage(2);
+    PressDownload();
+    for (std::uint64_t request = 1; request <= 3; ++request) {
+      ASSERT_TRUE(PumpUntilRequests(request));
+      EXPECT_FALSE(LogHas({"응답이 없습니다.", COLOR_ERROR, false})) << "before expiry " << request;
+      Elapse(3000);
+    }
+    EXPECT_TRUE(LogHas({"응답이 없습니다.", COLOR_ERROR, false}));
+    EXPECT_TRUE(Visible(IDC_IDLE_BAR));
+    EXPECT_FALSE(Visible(IDC_RUN_BAR));
+    EXPECT_FALSE(Enabled(IDC_DOWNLOAD));
+    EXPECT_FALSE(platform::NextTimerDue().has_value()) << "nothing more is awaited";
+    Elapse(60000);
+    EXPECT_EQ(handset->Log().size(), 3u) << "two resends, then nothing";
+
+    handset->AnswerNow(ACK);
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    EXPECT_TRUE(Flashed());
+  });
+}
+
+TEST_F(Faults, NoAnswerToTheFinalResetStillEndsWithTheReport) {
+  StartHandset(WithFaults({Silence(kEraseRequest + 2 + 1)}));
+  RunDialog([&] {
+    SelectCodeImage(2);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilBox("Download Completed."));
+    ASSERT_TRUE(PumpUntilRequests(kEraseRequest + 3));
+    Elapse(9999);
+    EXPECT_FALSE(PumpUntilBox("Downloading completed\n", 0));
+    Elapse(1);
+    // The report's tick closes the line that gave up waiting.
+    EXPECT_EQ(LineAfter(Log(), {"Flash Programming 중", COLOR_INFO, false}),
+              (LogLine{"reset cmd에 대한 응답은 받지 못했지만 다운로드 종료", COLOR_RUN, true}));
+    EXPECT_TRUE(HasBox("Downloading completed\nElapsed time : 0 min 10 sec"));
+    EXPECT_TRUE(Flashed());
+  });
+}
+
+enum class AtRetry { HandsetBack, HandsetGone, Cancel };
+
+void PrintTo(AtRetry answer, std::ostream* out) {
+  *out << (answer == AtRetry::HandsetBack   ? "OK, handset back"
+           : answer == AtRetry::HandsetGone ? "OK, handset gone"
+                                            : "Cancel");
+}
+
+class Reconnection : public Faults, public ::testing::WithParamInterface<AtRetry> {};
+
+// After a NAK, the resent block and the next two bare blocks go unanswered: the third
+// expiry of the retry timer lets the handset go and asks the operator whether to reconnect.
+TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
+  handset_sim::Config config =
+      WithFaults({Nak(NAK_BAD_CRC, kSecondBlockRequest), Silence(9), Silence(10), Silence(11)});
+  config.returnAfterUnplug = false;
+  StartHandset(config);
+  const AtRetry answer = GetParam();
+  RunDialog([&] {
+    SelectCodeImage(8);
+    PressDownload();
+    for (std::uint64_t request = 9; request <= 10; ++request) {
+      ASSERT_TRUE(PumpUntilRequests(request));
+      Elapse(5000);
+    }
+    EXPECT_EQ(LineAfter(Log(), {"No response, retry at 0x2000", COLOR_RUN, false}),
+              (LogLine{"No response, retry at 0x4000", COLOR_RUN, false}));
+    ASSERT_TRUE(PumpUntilRequests(11));
+
+    script.Then([&](CDialog& retry) {
+      // The old receive thread's end arrives while the question is open, and stops nothing.
+      platform::PumpPostedMessages();
+      EXPECT_FALSE(g_bThreadActive);
+      EXPECT_EQ(dialog.m_nStep, STEP_BLOCKS);
+      if (answer == AtRetry::HandsetGone) {
+        handset->TriggerUnplug();
+        EXPECT_TRUE(handset->WaitForDropOffs(1, std::chrono::seconds(5)));
+      }
+      retry.GetDlgItem(answer == AtRetry::Cancel ? IDCANCEL : IDOK)->SendMessage(BM_CLICK);
+      return 0;
+    });
+    Elapse(5000);
+    EXPECT_FALSE(dialog.m_bReconnecting);
+
+    switch (answer) {
+      case AtRetry::HandsetBack:
+        EXPECT_TRUE(LogHas({"다시 시작!!!!!", COLOR_ERROR, false}));
+        ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+        EXPECT_TRUE(Flashed());
+        EXPECT_EQ(handset->Counts().rawBlocks, 6u) << "blocks 2 to 7, bare from the first time-out on";
+        break;
+      case AtRetry::HandsetGone:
+        EXPECT_EQ(LineAfter(Log(), {"USB 연결 상태를 확인하세요.", COLOR_RUN, false}),
+                  (LogLine{"재연결 실패!!!!!", COLOR_ERROR, false}));
+        EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
+        break;
+      case AtRetry::Cancel:
+        EXPECT_FALSE(LogHas({"다시 시작!!!!!", COLOR_ERROR, false}));
+        EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
+        EXPECT_FALSE(g_bPortOpen);
+        break;
+    }
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(DownloadRun, Reconnection,
+                         ::testing::Values(AtRetry::HandsetBack, AtRetry::HandsetGone, AtRetry::Cancel));
+
+TEST_F(Faults, AHandsetUnpluggedMidBlocksGivesTheControlsBack) {
+  handset_sim::Config config;
+  config.unplugAtBlock = 3;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  RunDialog([&] {
+    const int descriptors = OpenDescriptorCount();
+    SelectCodeImage(6);
+    PressDownload();
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); }));
+    EXPECT_EQ(Title(), kWindowTitle);
+    EXPECT_TRUE(Visible(IDC_IDLE_BAR));
+    EXPECT_EQ(dialog.m_nStep, STEP_START);
+    EXPECT_TRUE(dialog.m_strAddress.IsEmpty());
+    EXPECT_FALSE(g_bKeepRunning);
+    EXPECT_FALSE(g_bThreadActive);
+    EXPECT_FALSE(g_bThreadLost);
+    EXPECT_FALSE(g_bPortOpen);
+    ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    EXPECT_EQ(OpenDescriptorCount(), descriptors);
+  });
+}
+
+struct CloseCase {
+  const char* name;
+  bool normal;
+};
+
+void PrintTo(const CloseCase& close, std::ostream* out) { *out << close.name; }
+
+class Closing : public Faults, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(Closing, TheWindowStopsTheRunAndTheDialogEnds) {
+  handset_sim::Config config = WithFaults({Silence(kSecondBlockRequest)});
+  if (GetParam().normal) {
+    UseNormalType();
+    config.mode = handset_sim::Mode::Normal;
+  }
+  StartHandset(config);
+  INT_PTR result = 0;
+  script.Then([&](CDialog&) {
+    SelectCodeImage(4);
+    PressDownload();
+    if (GetParam().normal) {
+      EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
+    } else {
+      EXPECT_TRUE(PumpUntilRequests(kSecondBlockRequest));
+    }
+    dialog.SendMessage(WM_CLOSE);
+    return 0;
+  });
+  result = dialog.DoModal();
+  EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
+  EXPECT_FALSE(platform::NextTimerDue().has_value());
+  EXPECT_FALSE(g_bThreadActive);
+  EXPECT_FALSE(g_bKeepRunning);
+}
+
+INSTANTIATE_TEST_SUITE_P(DownloadRun, Closing,
+                         ::testing::Values(CloseCase{"MidBlocks", false}, CloseCase{"DuringTheModeChange", true}),
+                         [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
+
+// The handset runs its normal software: told to restart in download mode, it leaves the bus
+// and comes back; after the notice's ten seconds the run greets it twice and flashes it.
+TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  RunDialog([&] {
+    SelectCodeImage(3);
+    PressDownload();
+    EXPECT_EQ(handset->Counts().atCommands, 1u);
+    EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
+    EXPECT_FALSE(Enabled(IDC_DOWNLOAD));
+    ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    Elapse(9999);
+    EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
+    Elapse(1);
+    EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    EXPECT_TRUE(Flashed());
+    const std::vector<handset_sim::LogEntry> requests = handset->Log();
+    ASSERT_GE(requests.size(), 3u);
+    EXPECT_EQ(requests[0].kind, handset_sim::LogEntry::Kind::AtCommand);
+    EXPECT_EQ(requests[1].code, CMD_HELLO);
+    EXPECT_EQ(requests[2].code, CMD_HELLO);
+    EXPECT_EQ(Log().at(1), (LogLine{"Code Only Binary.", COLOR_RUN, false})) << "the log starts afresh";
+  });
+}
+
+}  // namespace
+}  // namespace testing_support

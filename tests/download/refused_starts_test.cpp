@@ -1,0 +1,119 @@
+// Download pressed when a run cannot start: the operator is told why, nothing reaches the
+// handset, and the controls come back for the next try.
+#include "link/commands.h"
+#include "resources/resource.h"
+#include "serial/port_flags.h"
+#include "tests/download/run_fixture.h"
+
+namespace testing_support {
+namespace {
+
+enum class Image { Good, Missing, AreaBeyondTheFile, SecondAreaWithoutBoot, BootOnly };
+
+struct RefusedStart {
+  const char* name;
+  Image image;
+  bool font;            // the image is selected as the font image
+  const char* address;  // the typed font address
+  bool handset;         // a handset is on the bus
+  bool normal;          // the NORMAL download type
+  bool staleThread;     // a receive thread of an earlier connection was never stopped
+  const char* box;      // the box that tells the operator; "%s" stands for the image's path
+  const char* line;     // the log line that tells the operator
+};
+
+void PrintTo(const RefusedStart& start, std::ostream* out) { *out << start.name; }
+
+ImageSpec SpecOf(Image image) {
+  switch (image) {
+    case Image::AreaBeyondTheFile: return {"CODE", 20000, 20001, 0};
+    case Image::SecondAreaWithoutBoot: return {"CODE", 20000, 8192, 0};
+    case Image::BootOnly: return {"CODE", 20000, 20000, kBootMarker};
+    default: return {"CODE", 20000, 0, 0};
+  }
+}
+
+class RefusedStarts : public DownloadRun, public ::testing::WithParamInterface<RefusedStart> {};
+
+TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
+  const RefusedStart& start = GetParam();
+  std::string path = files.File("missing.bin");
+  if (start.image != Image::Missing) path = WriteImage("image.bin", MakeImage(SpecOf(start.image)));
+  if (start.normal) UseNormalType();
+  if (start.handset) StartHandset();
+
+  RunDialog([&] {
+    if (start.font) {
+      SelectFont(path, start.address);
+    } else {
+      SelectCode(path);
+    }
+    // As a thread that was never stopped would leave it; the pointer is only compared.
+    if (start.staleThread) dialog.m_pThreadRX = reinterpret_cast<CThreadRX*>(&dialog);
+    PressDownload();
+
+    std::vector<std::string> expectedBoxes;
+    if (*start.box) {
+      CString text;
+      text.Format(start.box, path.c_str());
+      expectedBoxes.push_back(text.str());
+    }
+    EXPECT_EQ(BoxTexts(), expectedBoxes);
+    for (const platform::MessageBoxRequest& box : boxes.boxes) {
+      EXPECT_EQ(box.caption, AfxGetAppName());
+      EXPECT_EQ(box.owner, dialog.GetSafeHwnd());
+    }
+    if (*start.line) {
+      EXPECT_EQ(Log().back(), (LogLine{start.line, COLOR_RUN, false}));
+    }
+    if (handset) {
+      EXPECT_TRUE(handset->Log().empty()) << handset_sim::FormatLog(handset->Log());
+    }
+    EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
+    EXPECT_TRUE(Enabled(IDC_CODE));
+    EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DownloadRun, RefusedStarts,
+    ::testing::Values(
+        RefusedStart{"FontAddressMissing", Image::Good, true, "", true, false, false, "Font Address를 입력하세요!", ""},
+        RefusedStart{"FontAddressWithABlank", Image::Good, true, "1A 0000", true, false, false,
+                     "Font Address를 정확하게 써주세요!", ""},
+        RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, false, false,
+                     "Header infomation is different from actual thing", ""},
+        RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, false, false,
+                     "Header infomation is different from actual thing", ""},
+        RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, false, false,
+                     "This is Boot Binary, Check [Change Boot Area]", ""},
+        // The reader's own box; the run does not go on with an empty plan.
+        RefusedStart{"ImageMissing", Image::Missing, false, "", true, false, false,
+                     " Fail to read from %s\n Please Check bin_file !", ""},
+        RefusedStart{"FontImageMissing", Image::Missing, true, "0", true, false, false,
+                     " Fail to read from %s\n Please Check bin_file !", ""},
+        RefusedStart{"NoHandset", Image::Good, false, "", false, false, false, "", "USB 연결 상태를 확인하세요."},
+        RefusedStart{"NoHandsetForTheNormalType", Image::Good, false, "", false, true, false, "",
+                     "USB 연결 상태를 확인하세요."},
+        RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, false, true, "Can't start Downloader\n",
+                     ""}),
+    [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
+  const std::string boot = WriteImage("boot.bin", MakeImage(SpecOf(Image::BootOnly)));
+  const std::string code = WriteImage("code.bin", MakeImage(SpecOf(Image::Good)));
+  StartHandset();
+  RunDialog([&] {
+    SelectCode(boot);
+    PressDownload();
+    ASSERT_TRUE(g_bPortOpen);
+    const HANDLE port = dialog.m_serialPort.GetHandle();
+    SelectCode(code);
+    PressDownload();
+    EXPECT_EQ(dialog.m_serialPort.GetHandle(), port) << "connected once";
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+  });
+}
+
+}  // namespace
+}  // namespace testing_support
