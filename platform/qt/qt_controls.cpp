@@ -239,7 +239,8 @@ class RichEditBackend final : public ControlBackend {
       cursor.setPosition(std::min<int>(range.cpMin, end));
       cursor.setPosition(range.cpMax < 0 ? end : std::min<int>(range.cpMax, end), QTextCursor::KeepAnchor);
     }
-    m_edit->setTextCursor(cursor);
+    // Moving the caret where it already is would cost a layout query of a long log for nothing.
+    if (cursor != m_edit->textCursor()) m_edit->setTextCursor(cursor);
   }
 
   static QTextCharFormat ToQt(const CHARFORMAT& format) {

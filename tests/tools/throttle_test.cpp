@@ -23,6 +23,16 @@ TEST(Throttle, EarnsNoCreditWhileIdle) {
   EXPECT_EQ(line.Book(96, start + milliseconds(5000)), start + milliseconds(5100));
 }
 
+TEST(Throttle, CarriesABacklogBackToBackWhenBookedLate) {
+  Throttle line(57600);
+  const Throttle::Clock::time_point start{};
+  const Throttle::Clock::time_point free = line.Book(57, start);  // a full step: more is waiting
+  EXPECT_EQ(line.Book(57, free + milliseconds(3)), free + (free - start)) << "woken late, not idle";
+  const Throttle::Clock::time_point tail = line.Book(10, free + (free - start));  // the rest
+  EXPECT_EQ(line.Book(57, tail + milliseconds(3)), tail + milliseconds(3) + (free - start))
+      << "idle after a short step";
+}
+
 TEST(Throttle, ZeroBaudDoesNotPace) {
   Throttle line(0);
   const Throttle::Clock::time_point start{};
