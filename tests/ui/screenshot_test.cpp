@@ -1,23 +1,22 @@
-// Pictures of every dialog as it first appears, for the documentation and for a person to
-// look at: Korean text renders, nothing overlaps. They go to $FLASHGATE_SCREENSHOT_DIR
-// (scripts/screenshots sets docs/screenshots), else to the test's working directory.
+// Pictures of every dialog, for the documentation and for a person to look at: Korean text
+// renders, nothing overlaps. The main dialog is shown in the middle of a download into the
+// handset stand-in. They go to $FLASHGATE_SCREENSHOT_DIR (scripts/screenshots sets
+// docs/screenshots), else to the test's working directory.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <cstdlib>
 
 #include "platform/qt/qt_backend.h"
 #include "resources/resource.h"
-#include "tests/support/modal_script.h"
-#include "tests/support/scoped_hive.h"
+#include "tests/download/run_fixture.h"
 #include "ui/aux_dialogs.h"
-#include "ui/downloader_dlg.h"
 
+namespace testing_support {
 namespace {
-
-using testing_support::ModalScript;
 
 QString ScreenshotDir() {
   const char* dir = std::getenv("FLASHGATE_SCREENSHOT_DIR");
@@ -26,32 +25,60 @@ QString ScreenshotDir() {
   return path;
 }
 
+// The off-screen display has no window manager: a window with a caption gets its title bar
+// drawn from its title and icon, so the picture shows what the operator reads there.
+QImage WithCaption(const QWidget& widget, const QImage& client) {
+  if (widget.windowFlags() & Qt::FramelessWindowHint) return client;
+  constexpr int kBar = 26;
+  QImage framed(client.width(), client.height() + kBar, QImage::Format_ARGB32);
+  framed.fill(QColor(0x2B, 0x57, 0x97));
+  QPainter painter(&framed);
+  widget.windowIcon().paint(&painter, 5, 5, 16, 16);
+  painter.setPen(Qt::white);
+  painter.setFont(widget.font());
+  painter.drawText(QRect(26, 0, client.width() - 30, kBar), Qt::AlignVCenter, widget.windowTitle());
+  painter.drawImage(0, kBar, client);
+  return framed;
+}
+
 // Saves the window as `name`.png and answers its size.
-QSize Save(CWnd& window, const char* name) {
-  QWidget* widget = platform::qt::WidgetOfHandle(window.GetSafeHwnd());
-  const QImage image = widget->grab().toImage();
+QSize Save(const CWnd& window, const char* name) {
+  const QWidget* widget = platform::qt::WidgetOfHandle(window.GetSafeHwnd());
+  const QImage image = WithCaption(*widget, const_cast<QWidget*>(widget)->grab().toImage());
   EXPECT_TRUE(image.save(ScreenshotDir() + QStringLiteral("/") + QString::fromUtf8(name) + QStringLiteral(".png")));
+  EXPECT_GT(image.width(), 100);
+  EXPECT_GT(image.height(), 40);
   return image.size();
 }
 
 int Saving(CDialog& dialog, const char* name) {
-  const QSize size = Save(dialog, name);
-  EXPECT_GT(size.width(), 100);
-  EXPECT_GT(size.height(), 40);
-  ::testing::Test::RecordProperty(std::string(name) + "_size",
-                                  std::to_string(size.width()) + "x" + std::to_string(size.height()));
+  Save(dialog, name);
   return IDCANCEL;
 }
 
-TEST(Screenshots, OfEveryDialog) {
-  testing_support::ScopedHive hive;
-  ModalScript script;
-  script.Then([](CDialog& dialog) { return Saving(dialog, "main-dialog"); })
-      .Then([](CDialog& dialog) { return Saving(dialog, "about"); })
+class Screenshots : public DownloadRun {};
+
+TEST_F(Screenshots, OfTheMainDialogDuringADownload) {
+  using handset_sim::Fault;
+  handset_sim::Config config;
+  config.faults = {handset_sim::FaultRule{Fault::Silence, 0, 13, 0.0}};  // the seventh block waits
+  StartHandset(config);
+  const std::string path = WriteImage("phone-code.bin", MakeImage({"CODE", 12 * 8192}));
+  RunDialog([&] {
+    SelectCode(path);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilRequests(8));
+    clock.Advance(23000);
+    ASSERT_TRUE(PumpUntilRequests(13));
+    EXPECT_EQ(Title(), "58% Completed. - Flashgate");
+    Save(dialog, "main-dialog");
+  });
+}
+
+TEST_F(Screenshots, OfTheSmallDialogs) {
+  script.Then([](CDialog& dialog) { return Saving(dialog, "about"); })
       .Then([](CDialog& dialog) { return Saving(dialog, "boot-area-confirm"); })
       .Then([](CDialog& dialog) { return Saving(dialog, "retry"); });
-  CDownloaderDlg main;
-  main.DoModal();
   CAboutDlg about;
   about.DoModal();
   CBootAreaConfirmDlg confirm;
@@ -64,7 +91,7 @@ TEST(Screenshots, OfEveryDialog) {
   notice.ShowWindow(SW_SHOW);
   Save(notice, "mode-change");
   notice.DestroyWindow();
-  EXPECT_TRUE(script.Done());
 }
 
 }  // namespace
+}  // namespace testing_support
