@@ -46,15 +46,12 @@ ModalHandler SetModalHandler(ModalHandler handler) {
   return previous;
 }
 
-namespace {
-
 ModalHandler CurrentModalHandler() {
   UiState& state = TheUiState();
   std::lock_guard<std::mutex> lock(state.mutex);
   return state.modalHandler;
 }
 
-}  // namespace
 }  // namespace platform
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)

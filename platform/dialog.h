@@ -32,6 +32,8 @@ class CDialog : public CWnd {
   bool IsModalRunning() const { return m_bModal; }
 
  protected:
+  // The parent, else the main window: the window a modal dialog belongs to.
+  HWND OwnerWindow() const;
   virtual void DoDataExchange(CDataExchange* pDX);
   virtual void OnOK();
   virtual void OnCancel();
@@ -44,7 +46,6 @@ class CDialog : public CWnd {
   DECLARE_MESSAGE_MAP()
 
  private:
-  HWND OwnerWindow() const;
   bool MakeWindow();
 
   bool m_bModal = false;

@@ -56,6 +56,12 @@ CString& CString::TrimRight() {
   return *this;
 }
 
+CString& CString::TrimRight(const char* targets) {
+  const auto end = m_text.find_last_not_of(targets ? targets : "");
+  m_text.erase(end == std::string::npos ? 0 : end + 1);
+  return *this;
+}
+
 CString& CString::operator+=(const CString& other) {
   m_text += other.m_text;
   return *this;

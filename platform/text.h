@@ -29,6 +29,8 @@ class CString {
 
   CString& MakeLower();
   CString& TrimRight();
+  // Removes from the end every character that occurs in `targets`.
+  CString& TrimRight(const char* targets);
 
   CString& operator+=(const CString& other);
   CString& operator+=(const char* other);

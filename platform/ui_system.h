@@ -6,12 +6,15 @@
 
 #include "platform/types.h"
 
+#include <string>
+
 class CWnd;
 class CDialog;
 
 namespace platform {
 
 struct DialogTemplate;
+struct FileDialogRequest;
 
 class UiSystem {
  public:
@@ -25,6 +28,8 @@ class UiSystem {
   virtual void DestroyDialogWindow(HWND dialog) = 0;
   // A colour of the desktop's scheme (GetSysColor's indexes).
   virtual COLORREF SystemColor(int index) const = 0;
+  // Runs the window system's file dialog modally; false when the operator cancels.
+  virtual bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) = 0;
 };
 
 void InstallUiSystem(UiSystem* system);
@@ -35,5 +40,7 @@ UiSystem* TheUiSystem();
 // clock; if the dialog is still open when it returns, it ends with the answer returned.
 using ModalHandler = std::function<int(CDialog& dialog)>;
 ModalHandler SetModalHandler(ModalHandler handler);
+// The handler installed now, if any.
+ModalHandler CurrentModalHandler();
 
 }  // namespace platform

@@ -109,6 +109,8 @@ class CDownloaderDlg : public CDialog {
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnSelchangeDownloadType();
+  void OnBrowseCode();
+  void OnBrowseFont();
   void OnTimer(UINT_PTR id);
   void OnDownload();
   void OnChangeBootArea();
@@ -122,6 +124,9 @@ class CDownloaderDlg : public CDialog {
   DECLARE_MESSAGE_MAP()
 
  private:
+  enum class ImageChoice { Cancelled, Refused, Chosen };
+  ImageChoice BrowseImage(const char* filter, const char* folderValue, CString& path);
+
   void ClearLog();
   CString ElapsedText() const;
   void WriteBanner();

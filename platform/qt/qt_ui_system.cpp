@@ -14,6 +14,7 @@
 #include "platform/messages.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_dialog.h"
+#include "platform/qt/qt_file_dialog.h"
 #include "platform/ui_system.h"
 #include "platform/window_messages.h"
 #include "platform/wnd.h"
@@ -113,6 +114,13 @@ class QtUiSystem final : public UiSystem {
     UnregisterWindow(dialog);
     widget->CloseForGood();
     widget->deleteLater();
+  }
+
+  bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) override {
+    // Above whatever modal window is open, else on its owner.
+    QWidget* parent = QApplication::activeModalWidget();
+    if (!parent) parent = WidgetOf(owner);
+    return qt::RunFileDialog(parent, request, chosen);
   }
 
   COLORREF SystemColor(int index) const override {

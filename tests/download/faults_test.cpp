@@ -289,10 +289,10 @@ TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
   RunDialog([&] {
     SelectCodeImage(3);
     PressDownload();
-    EXPECT_EQ(handset->Counts().atCommands, 1u);
     EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
     EXPECT_FALSE(Enabled(IDC_DOWNLOAD));
     ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    EXPECT_EQ(handset->Counts().atCommands, 1u);
     Elapse(9999);
     EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
     Elapse(1);

@@ -3,10 +3,12 @@
 #include <QTextBlock>
 #include <QTextEdit>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <ostream>
 
 #include "link/commands.h"
+#include "platform/file_dialog.h"
 #include "platform/messages.h"
 #include "platform/qt/qt_backend.h"
 #include "resources/resource.h"
@@ -78,26 +80,35 @@ handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
 
 void DownloadRun::UseNormalType() const { WriteRegInt("DLOAD_TYPE_TEST", DOWNLOAD_NORMAL); }
 
+void DownloadRun::AnswerFileDialog(const std::string& path) {
+  script.Then([path](CDialog& dialog) {
+    CFileDialog& files = dynamic_cast<CFileDialog&>(dialog);
+    std::snprintf(files.m_ofn.lpstrFile, files.m_ofn.nMaxFile, "%s", path.c_str());
+    return IDOK;
+  });
+}
+
 void DownloadRun::SelectCode(const std::string& path) {
-  dialog.m_nCodeCheck = 1;
-  dialog.m_bCodeSelected = 1;
-  dialog.m_strCodePath = CString(path);
-  dialog.m_strCodePathText = CString(path);
-  dialog.UpdateData(FALSE);
-  dialog.GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(TRUE);
-  dialog.UpdateDownloadButton();
+  if (dialog.m_bCodeSelected && dialog.m_strCodePath == path.c_str()) return;
+  CWnd* code = dialog.GetDlgItem(IDC_CODE);
+  if (dialog.m_bCodeSelected) code->SendMessage(BM_CLICK);  // off first, to choose anew
+  AnswerFileDialog(path);
+  code->SendMessage(BM_CLICK);
+  EXPECT_EQ(dialog.m_strCodePath, path.c_str());
 }
 
 void DownloadRun::SelectFont(const std::string& path, const char* address) {
-  dialog.m_nFontCheck = 1;
-  dialog.m_bFontSelected = 1;
-  dialog.m_strFontPath = CString(path);
-  dialog.m_strFontPathText = CString(path);
-  dialog.UpdateData(FALSE);
-  dialog.GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(TRUE);
+  if (!dialog.m_bFontSelected || dialog.m_strFontPath != path.c_str()) {
+    // The Font button is usable once any earlier run or connection attempt has ended.
+    if (!Enabled(IDC_FONT)) dialog.EnableControls(true);
+    CWnd* font = dialog.GetDlgItem(IDC_FONT);
+    if (dialog.m_bFontSelected) font->SendMessage(BM_CLICK);
+    AnswerFileDialog(path);
+    font->SendMessage(BM_CLICK);
+    EXPECT_EQ(dialog.m_strFontPath, path.c_str());
+  }
   // As typed: every change of the text reaches the member.
   dialog.GetDlgItem(IDC_FONT_ADDRESS)->SetWindowText(address);
-  dialog.UpdateDownloadButton();
 }
 
 void DownloadRun::PressDownload() {

@@ -59,7 +59,8 @@ class DownloadRun : public ::testing::Test {
   // Settings read when the dialog opens.
   void UseNormalType() const;
 
-  // The operator's choices, as the Code and Font buttons leave them.
+  // The operator's choices through the Code and Font buttons and the file dialog.
+  void AnswerFileDialog(const std::string& path);
   void SelectCode(const std::string& path);
   void SelectFont(const std::string& path, const char* address);
   void PressDownload();

@@ -45,6 +45,9 @@ TEST(CString, ComparesAndTrims) {
   EXPECT_EQ(name.MakeLower(), "phone.bin");
   CString blank("   ");
   EXPECT_TRUE(blank.TrimRight().IsEmpty());
+  // Trimming the characters of a file name stops at the separator before it.
+  CString path("/home/tech/bin/phone.bin");
+  EXPECT_EQ(path.TrimRight("phone.bin"), "/home/tech/bin/");
 }
 
 TEST(CString, ConcatenatesWithTextAndCharacters) {
