@@ -240,7 +240,9 @@ class RichEditBackend final : public ControlBackend {
       cursor.setPosition(range.cpMax < 0 ? end : std::min<int>(range.cpMax, end), QTextCursor::KeepAnchor);
     }
     // Moving the caret where it already is would cost a layout query of a long log for nothing.
-    if (cursor != m_edit->textCursor()) m_edit->setTextCursor(cursor);
+    // (QTextCursor's own comparison looks at the position only, not at the selection.)
+    const QTextCursor current = m_edit->textCursor();
+    if (cursor.position() != current.position() || cursor.anchor() != current.anchor()) m_edit->setTextCursor(cursor);
   }
 
   static QTextCharFormat ToQt(const CHARFORMAT& format) {

@@ -106,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DownloadRun, TheLogOfACodeImageReadsAsDocumented) {
   const std::string path = WriteImage("code.bin", MakeImage({"CODE", 3 * kBlock}));
-  StartHandset();
+  handset_sim::Config config;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
   RunDialog([&] {
     SelectCode(path);
     PressDownload();
@@ -135,6 +137,12 @@ TEST_F(DownloadRun, TheLogOfACodeImageReadsAsDocumented) {
     EXPECT_TRUE(Visible(IDC_IDLE_BAR));
     EXPECT_FALSE(Visible(IDC_RUN_BAR));
     EXPECT_EQ(Log().size(), expected.size()) << "the log stays for the operator to read";
+
+    // The next run begins with a log of its own.
+    ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    PressDownload();
+    ASSERT_TRUE(PumpUntil([&] { return boxes.boxes.size() == 4; }));
+    EXPECT_EQ(Log(), expected);
   });
 }
 

@@ -288,7 +288,9 @@ TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
   StartHandset(config);
   RunDialog([&] {
     SelectCodeImage(3);
+    dialog.AppendLogLine(COLOR_RUN, "a line of an earlier run");
     PressDownload();
+    EXPECT_EQ(Log().size(), 1u) << "emptied at once";
     EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
     EXPECT_FALSE(Enabled(IDC_DOWNLOAD));
     ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
