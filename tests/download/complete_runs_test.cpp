@@ -57,6 +57,7 @@ TEST_P(CompleteRuns, TheImageAreaLandsByteForByte) {
     if (run.classification) {
       EXPECT_EQ(Log().at(1).text, run.classification);
     }
+    EXPECT_EQ(LogHas({"Boot Downloaded. Code Downloading..", COLOR_RUN, false}), run.confirmBootArea);
     EXPECT_EQ(dialog.m_strAddress, run.address);
     EXPECT_EQ(Title(), run.titleMoves ? "100% Completed. - Flashgate" : kWindowTitle);
     EXPECT_FALSE(Enabled(IDC_DOWNLOAD)) << "the controls wait for the handset to leave";
