@@ -21,6 +21,7 @@ bool CDownloaderDlg::ConnectHandset() {
   m_serialPort.Attach(this, &m_logQueue);
   if (!m_serialPort.Open()) {
     AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
+    ExplainOpenFailure();
     m_serialPort.Release();
     return false;
   }
@@ -33,6 +34,13 @@ bool CDownloaderDlg::ConnectHandset() {
   MessageBox("Can't start Downloader\n", nullptr, MB_OK);
   m_serialPort.Release();
   return false;
+}
+
+void CDownloaderDlg::ExplainOpenFailure() {
+  CString port;
+  port.Format("COM%d", m_nPortNumber);
+  const CString why = DescribeCommOpenFailure(port);
+  if (!why.IsEmpty()) AppendLogLine(COLOR_ERROR, why);
 }
 
 void CDownloaderDlg::StopRun() {

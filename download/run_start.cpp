@@ -48,6 +48,7 @@ void CDownloaderDlg::StartNormalDownload() {
     m_serialPort.Release();
     EnableControls(true);
     AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
+    ExplainOpenFailure();
     return;
   }
   // Nothing is read back: the normal software does not answer, it restarts.

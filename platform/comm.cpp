@@ -6,6 +6,7 @@
 
 #include "platform/handles.h"
 #include "platform/last_error.h"
+#include "platform/posix/open_failure.h"
 #include "platform/posix/port_map.h"
 #include "platform/posix/serial_device.h"
 #include "platform/sync.h"
@@ -41,6 +42,7 @@ constexpr auto Complete = &SerialDevice::Complete;
 
 HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*securityAttributes*/, DWORD /*creation*/,
                    DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+  platform::posix::ClearOpenFailure();
   const unsigned port = name ? PortNumberFromName(name) : 0;
   const std::string path = port ? platform::posix::PortPath(port) : std::string();
   if (path.empty()) {
@@ -50,6 +52,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*s
   auto device = SerialDevice::Open(path);
   if (!device) return INVALID_HANDLE_VALUE;
   return platform::InsertHandle(std::move(device));
+}
+
+CString DescribeCommOpenFailure(LPCSTR portName) {
+  return CString(platform::posix::DescribeLastOpenFailure(portName ? portName : ""));
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped) {

@@ -7,6 +7,7 @@
 // GetOverlappedResult finishes them within the write time-out.
 #pragma once
 
+#include "platform/text.h"
 #include "platform/types.h"
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
@@ -118,6 +119,10 @@ struct COMSTAT {
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAttributes, DWORD creation,
                    DWORD flagsAndAttributes, HANDLE templateFile);
+// Why the last CreateFileA of a comm port on this thread failed, in a sentence for the
+// operator that calls the port `portName`: the permission the user lacks, or the program that
+// holds the port. Empty when there is nothing to add (no such port, say).
+CString DescribeCommOpenFailure(LPCSTR portName);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait);

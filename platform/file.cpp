@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <cerrno>
 
+#include "platform/last_error.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/errno_map.h"
 
@@ -25,11 +26,20 @@ BOOL CFile::Open(const char* path, UINT openFlags) {
     if (!(openFlags & modeNoTruncate)) flags |= O_TRUNC;
   }
   const std::string native = platform::posix::NativePath(path ? path : "");
-  const int fd = open(native.c_str(), flags, 0644);
+  // Not blocking on a FIFO without a writer: only a regular file is taken, as the original
+  // opens no folder, pipe or device as a file either.
+  const int fd = open(native.c_str(), flags | O_NONBLOCK, 0644);
   if (fd < 0) {
     platform::posix::SetLastErrorFromErrno();
     return FALSE;
   }
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_hFile = fd;
   m_path = CString(native);
   return TRUE;

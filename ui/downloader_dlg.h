@@ -141,6 +141,8 @@ class CDownloaderDlg : public CDialog {
   bool ClassifyCodeImage();
   bool ClassifyFontImage();
   bool PrepareRun();
+  // Beneath "USB 연결 상태를 확인하세요.": what keeps the port closed, when that is known.
+  void ExplainOpenFailure();
   void StartNormalDownload();
   void OnModeChangeOver();
 };

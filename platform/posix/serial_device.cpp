@@ -12,6 +12,7 @@
 
 #include "platform/last_error.h"
 #include "platform/posix/errno_map.h"
+#include "platform/posix/open_failure.h"
 #include "platform/sync.h"
 
 namespace platform::posix {
@@ -64,6 +65,10 @@ bool ConfigureRaw(int fd) {
   cfmakeraw(&settings);
   settings.c_cflag |= CLOCAL | CREAD;
   settings.c_cflag &= ~HUPCL;
+  // The terminal keeps what the last program set; a port starts without flow control, as
+  // the original's driver reports it. A handset that never raises CTS would stall every write.
+  settings.c_cflag &= ~CRTSCTS;
+  settings.c_iflag &= ~(IXON | IXOFF | IXANY);
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   return tcsetattr(fd, TCSANOW, &settings) == 0;
@@ -72,8 +77,10 @@ bool ConfigureRaw(int fd) {
 }  // namespace
 
 std::shared_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
+  ClearOpenFailure();
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    NoteOpenFailure(path, errno);
     SetLastErrorFromErrno();
     return nullptr;
   }
@@ -85,7 +92,10 @@ std::shared_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
   termios probe{};
   if (tcgetattr(fd, &probe) != 0) return fail(ERROR_NOT_SUPPORTED);
   // Root is not held back by TIOCEXCL, so the advisory lock is what keeps a second program out.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    NoteOpenFailure(path, EBUSY);
+    return fail(ERROR_ACCESS_DENIED);
+  }
   ioctl(fd, TIOCEXCL);
   if (!ConfigureRaw(fd)) return fail(Win32ErrorFromErrno(errno));
   const int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -215,13 +225,11 @@ bool SerialDevice::SetState(const DCB& dcb) {
     SetLastErrorFromErrno();
     return false;
   }
-  // The modem lines follow only once the line settings are in place.
-  const bool dtr = dcb.fDtrControl != DTR_CONTROL_DISABLE;
-  const bool rts = dcb.fRtsControl != RTS_CONTROL_DISABLE;
-  if (!SetModemLine(m_fd, TIOCM_DTR, dtr) || !SetModemLine(m_fd, TIOCM_RTS, rts)) {
-    SetLastErrorFromErrno();
-    return false;
-  }
+  // The modem lines follow only once the line settings are in place. They are asked for, not
+  // required: a USB device that stalls the line-state request still carries data, as it does
+  // on the original.
+  SetModemLine(m_fd, TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
+  SetModemLine(m_fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
   return true;
 }
 

@@ -1,5 +1,11 @@
 // Download pressed when a run cannot start: the operator is told why, nothing reaches the
 // handset, and the controls come back for the next try.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <fstream>
+
 #include "link/commands.h"
 #include "resources/resource.h"
 #include "serial/port_flags.h"
@@ -98,6 +104,28 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, false, true, "Can't start Downloader\n",
                      ""}),
     [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {
+  const std::string path = WriteImage("code.bin", MakeImage(SpecOf(Image::Good)));
+  StartHandset();
+  const int held = open(handset->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  std::string self;
+  std::getline(std::ifstream("/proc/self/comm"), self);
+  RunDialog([&] {
+    SelectCode(path);
+    PressDownload();
+    const std::vector<LogLine> log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[log.size() - 2], (LogLine{"USB 연결 상태를 확인하세요.", COLOR_RUN, false}));
+    EXPECT_EQ(log.back(), (LogLine{"COM3 (" + handset->SlavePath() + ") is in use by " + self + " (pid " +
+                                       std::to_string(getpid()) + ").",
+                                   COLOR_ERROR, false}));
+    EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
+  });
+  close(held);
+}
 
 TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
   const std::string boot = WriteImage("boot.bin", MakeImage(SpecOf(Image::BootOnly)));

@@ -1,6 +1,7 @@
 #include "image/image_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <string>
@@ -93,13 +94,17 @@ TEST_F(ImageFileTest, ARefusedOpenClearsTheSizesButKeepsTheLoadAddress) {
   EXPECT_EQ(image.m_dwLoadAddress, 0x1234u);
 }
 
-TEST_F(ImageFileTest, AMissingFileTellsTheOperator) {
-  const std::string path = dir.File("nowhere.bin");
-  EXPECT_FALSE(image.Open(CString(path.c_str())));
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
-  EXPECT_EQ(boxes.boxes[0].type & MB_ICONMASK, MB_ICONINFORMATION);
-  EXPECT_EQ(boxes.boxes[0].caption, AfxGetAppName());
+TEST_F(ImageFileTest, AMissingFileAFolderOrAFifoTellsTheOperator) {
+  ASSERT_EQ(mkfifo(dir.File("fifo.bin").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.File("folder.bin").c_str(), 0700), 0);
+  for (const std::string& path : {dir.File("nowhere.bin"), dir.File("folder.bin"), dir.File("fifo.bin")}) {
+    boxes.boxes.clear();
+    EXPECT_FALSE(image.Open(CString(path.c_str())));
+    ASSERT_EQ(boxes.boxes.size(), 1u) << path;
+    EXPECT_EQ(boxes.boxes[0].text, (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
+    EXPECT_EQ(boxes.boxes[0].type & MB_ICONMASK, MB_ICONINFORMATION);
+    EXPECT_EQ(boxes.boxes[0].caption, AfxGetAppName());
+  }
 }
 
 TEST_F(ImageFileTest, ReadBlockReadsAtAreaStartPlusBlockNumberBlocks) {

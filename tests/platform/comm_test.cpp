@@ -2,12 +2,16 @@
 // plays the handset, the code under test opens the slave side by its COM name.
 #include "platform/comm.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <string>
@@ -16,6 +20,7 @@
 
 #include "platform/handles.h"
 #include "platform/last_error.h"
+#include "platform/posix/open_failure.h"
 #include "platform/sync.h"
 #include "tests/support/bytes.h"
 #include "tests/support/comm_wait.h"
@@ -123,15 +128,37 @@ TEST_F(CommPortNameTest, DeviceThatIsNoTerminalIsRefusedWithoutLeakingIt) {
 
 using CommExclusiveTest = CommTest;
 
-TEST_F(CommExclusiveTest, HeldPortIsRefusedUnderEitherName) {
+TEST_F(CommExclusiveTest, HeldPortIsRefusedUnderEitherNameAndItsHolderNamed) {
   const HANDLE first = OpenPort("COM4");
   ASSERT_NE(first, INVALID_HANDLE_VALUE);
+  std::string self;
+  std::getline(std::ifstream("/proc/self/comm"), self);
+  const std::string holder = self + " (pid " + std::to_string(getpid()) + ")";
   for (const char* name : {"COM4", "\\\\.\\COM4"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(OpenPort(name), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(DescribeCommOpenFailure("COM4"),
+              ("COM4 (" + m_pty.SlavePath() + ") is in use by " + holder + ".").c_str());
   }
   EXPECT_TRUE(CloseHandle(first));
+  // A port that is not there needs no more words than its absence.
+  EXPECT_EQ(OpenPort("COM5"), INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(DescribeCommOpenFailure("COM5").IsEmpty());
+}
+
+TEST(CommOpenFailure, APermissionMissingNamesTheGroupThatHasIt) {
+  testing_support::TempDir dir;
+  const std::string device = dir.File("ttyACM0");
+  std::ofstream(device).put('x');
+  const group* dialout = getgrnam("dialout");
+  if (!dialout || chown(device.c_str(), 0, dialout->gr_gid) != 0) GTEST_SKIP() << "no group dialout to give it";
+  ASSERT_EQ(chmod(device.c_str(), 0660), 0);
+  EXPECT_EQ(platform::posix::ExplainOpenFailure("COM3", device, EACCES),
+            "COM3 (" + device + "): permission denied. The user must be in the group \"dialout\" (then log in again).");
+  ASSERT_EQ(chmod(device.c_str(), 0600), 0);
+  EXPECT_EQ(platform::posix::ExplainOpenFailure("COM3", device, EACCES),
+            "COM3 (" + device + "): permission denied. The user may not read and write the device.");
 }
 
 TEST_F(CommExclusiveTest, ClosedPortOpensAgainAtOnce) {
@@ -204,6 +231,27 @@ TEST_F(CommLineSettingsTest, BaudRateWithoutLinuxConstantIsRefusedAndLineKept) {
   EXPECT_EQ(read.BaudRate, 57600u);
   const termios line = LineOfPty();
   EXPECT_EQ(cfgetospeed(&line), static_cast<speed_t>(B57600));
+}
+
+TEST_F(CommTest, APortStartsWithoutTheFlowControlTheLastProgramLeft) {
+  termios left{};
+  ASSERT_EQ(tcgetattr(m_pty.MasterFd(), &left), 0);
+  left.c_cflag |= CRTSCTS;
+  left.c_iflag |= IXON | IXOFF | IXANY;
+  ASSERT_EQ(tcsetattr(m_pty.MasterFd(), TCSANOW, &left), 0);
+
+  const HANDLE port = OpenPort("COM4");
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  DCB dcb{};
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+  EXPECT_EQ(dcb.fOutX, 0u);
+  EXPECT_EQ(dcb.fInX, 0u);
+  termios line{};
+  ASSERT_EQ(tcgetattr(m_pty.MasterFd(), &line), 0);
+  EXPECT_FALSE(line.c_cflag & CRTSCTS);
+  EXPECT_FALSE(line.c_iflag & (IXON | IXOFF | IXANY));
+  CloseHandle(port);
 }
 
 TEST_F(CommLineSettingsTest, ModemLinesOfPseudoTerminalAreTolerated) {

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
+#include "platform/last_error.h"
 #include "platform/posix/drive_map.h"
 #include "tests/support/temp_dir.h"
 
@@ -68,11 +71,17 @@ TEST(File, CreatingTruncatesAnExistingFile) {
   EXPECT_EQ(content, "new");
 }
 
-TEST(File, AMissingFileDoesNotOpenAndAClosedFileDoesNothing) {
+TEST(File, OnlyAnExistingRegularFileOpensAndAClosedFileDoesNothing) {
   TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo.bin").c_str(), 0600), 0);
+  // A folder and a FIFO without a writer are refused at once, not read or waited on.
+  for (const std::string& path : {dir.File("missing.bin"), dir.Path(), dir.File("fifo.bin")}) {
+    CFile file;
+    EXPECT_FALSE(file.Open(path.c_str(), CFile::modeRead)) << path;
+    EXPECT_NE(GetLastError(), 0u) << path;
+    EXPECT_EQ(file.m_hFile, CFile::hFileNull) << path;
+  }
   CFile file;
-  EXPECT_FALSE(file.Open(dir.File("missing.bin").c_str(), CFile::modeRead));
-  EXPECT_EQ(file.m_hFile, CFile::hFileNull);
   char buffer[4];
   EXPECT_EQ(file.Read(buffer, 4), 0u);
   EXPECT_FALSE(file.Write("x", 1));

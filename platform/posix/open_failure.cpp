@@ -1,0 +1,109 @@
+#include "platform/posix/open_failure.h"
+
+#include <dirent.h>
+#include <grp.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+
+namespace platform::posix {
+namespace {
+
+struct OpenFailure {
+  std::string path;
+  int error = 0;
+};
+
+thread_local OpenFailure t_lastFailure;
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+std::string ProcessName(const std::string& pid) {
+  std::ifstream in("/proc/" + pid + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name.empty() ? "a program" : name;
+}
+
+bool HasOpen(const std::string& pid, const std::string& device) {
+  const std::string fdDir = "/proc/" + pid + "/fd";
+  DIR* dir = opendir(fdDir.c_str());
+  if (!dir) return false;
+  bool found = false;
+  char target[PATH_MAX];
+  while (const dirent* entry = readdir(dir)) {
+    const std::string link = fdDir + "/" + entry->d_name;
+    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n > 0 && device.compare(0, std::string::npos, target, static_cast<std::size_t>(n)) == 0) {
+      found = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+bool IsPid(const char* name) {
+  if (!*name) return false;
+  for (const char* c = name; *c; ++c) {
+    if (*c < '0' || *c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void NoteOpenFailure(const std::string& path, int error) { t_lastFailure = OpenFailure{path, error}; }
+
+void ClearOpenFailure() { t_lastFailure = OpenFailure{}; }
+
+std::string DescribeLastOpenFailure(const std::string& portName) {
+  if (t_lastFailure.error == 0) return {};
+  return ExplainOpenFailure(portName, t_lastFailure.path, t_lastFailure.error);
+}
+
+std::vector<std::string> ProcessesHolding(const std::string& device) {
+  const std::string real = RealPath(device);
+  std::vector<std::string> holders;
+  DIR* proc = opendir("/proc");
+  if (!proc) return holders;
+  while (const dirent* entry = readdir(proc)) {
+    if (!IsPid(entry->d_name) || !HasOpen(entry->d_name, real)) continue;
+    holders.push_back(ProcessName(entry->d_name) + " (pid " + entry->d_name + ")");
+  }
+  closedir(proc);
+  return holders;
+}
+
+std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error) {
+  const std::string real = RealPath(device);
+  const std::string port = portName + " (" + real + ")";
+  switch (error) {
+    case EACCES:
+    case EPERM: {
+      struct stat info {};
+      const group* owner = stat(real.c_str(), &info) == 0 ? getgrgid(info.st_gid) : nullptr;
+      if (owner && info.st_gid != 0 && (info.st_mode & S_IRWXG) == (S_IRGRP | S_IWGRP)) {
+        return port + ": permission denied. The user must be in the group \"" + owner->gr_name +
+               "\" (then log in again).";
+      }
+      return port + ": permission denied. The user may not read and write the device.";
+    }
+    case EBUSY:
+    case EWOULDBLOCK: {
+      std::string holders;
+      for (const std::string& holder : ProcessesHolding(real)) holders += (holders.empty() ? "" : ", ") + holder;
+      return port + " is in use by " + (holders.empty() ? std::string("another program") : holders) + ".";
+    }
+    default: return {};
+  }
+}
+
+}  // namespace platform::posix
