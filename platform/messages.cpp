@@ -229,6 +229,17 @@ std::vector<HWND> ChildrenOf(HWND parent) {
   return children;
 }
 
+std::vector<HWND> TopLevelWindows() {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  std::vector<HWND> windows;
+  for (const auto& [key, entry] : queue.windows) {
+    if (entry.parent == 0) windows.push_back(Handle(key));
+  }
+  std::sort(windows.begin(), windows.end());
+  return windows;
+}
+
 MenuData* SystemMenuOf(HWND window) {
   Queue& queue = TheQueue();
   std::lock_guard<std::mutex> lock(queue.mutex);

@@ -27,6 +27,8 @@ class CDownloaderDlg : public CDialog {
 
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
+  // Port arrivals and removals first, then the framework's procedure.
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // Controls bound by data exchange.
   CButton m_btnDownload;
@@ -109,6 +111,8 @@ class CDownloaderDlg : public CDialog {
   void OnPaint();
   HCURSOR OnQueryDragIcon();
   void OnSelchangeDownloadType();
+  void OnSelchangePort();
+  void OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam);
   void OnBrowseCode();
   void OnBrowseFont();
   void OnTimer(UINT_PTR id);

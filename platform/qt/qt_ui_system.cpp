@@ -9,6 +9,7 @@
 
 #include "platform/app.h"
 #include "platform/clock.h"
+#include "platform/device_change.h"
 #include "platform/gdi.h"
 #include "platform/message_box.h"
 #include "platform/messages.h"
@@ -283,8 +284,11 @@ int RunApplication(int argc, char** argv) {
   StartUi(argc, argv);
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
-  if (app->InitInstance()) return QApplication::exec();
-  return 0;
+  // Ports that arrive and leave are announced from the start, as the system announces them.
+  StartDeviceNotifications();
+  const int result = app->InitInstance() ? QApplication::exec() : 0;
+  StopDeviceNotifications();
+  return result;
 }
 
 }  // namespace platform::qt

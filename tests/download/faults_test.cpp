@@ -2,6 +2,7 @@
 // into download mode first: what the operator sees, what the handset gets, and that every
 // run still ends in a flashed handset or in the controls given back.
 #include "link/commands.h"
+#include "platform/device_change.h"
 #include "platform/messages.h"
 #include "resources/resource.h"
 #include "serial/port_flags.h"
@@ -308,6 +309,32 @@ TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
     EXPECT_EQ(requests[2].code, CMD_HELLO);
     EXPECT_EQ(Log().at(1), (LogLine{"Code Only Binary.", COLOR_RUN, false})) << "the log starts afresh";
   });
+}
+
+// The handset comes back from the mode switch under another number: the announcement of the
+// new port is what the run connects to.
+TEST_F(Faults, TheNormalTypeFollowsTheHandsetToItsNewPort) {
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.returnPort = 7;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  TempDir devices;
+  ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  RunDialog([&] {
+    SelectCodeImage(3);
+    PressDownload();
+    ASSERT_TRUE(PumpUntil([&] { return dialog.m_strAutoDetect == "Auto Detect [COM7]"; }));
+    EXPECT_EQ(dialog.m_nPortNumber, 7);
+    EXPECT_TRUE(Visible(IDC_AUTO_DETECT));
+    EXPECT_FALSE(Visible(IDC_PORT));
+    Elapse(10000);
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    EXPECT_TRUE(Flashed());
+    EXPECT_EQ(handset->PortNumber(), 7u);
+  });
+  platform::StopDeviceNotifications();
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// The port the run opens: chosen in the combo, or taken from the system's announcement of a
+// port that arrives. A detected port is shown in the read-only box that replaces the combo.
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/device_change.h"
+#include "resources/resource.h"
+#include "ui/downloader_dlg.h"
+#include "ui/settings.h"
+
+LRESULT CDownloaderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  OnDeviceChange(message, wParam, lParam);
+  return CDialog::WindowProc(message, wParam, lParam);
+}
+
+void CDownloaderDlg::OnSelchangePort() {
+  UpdateData(TRUE);
+  m_nPortNumber = m_nPortIndex + 1;
+  WriteRegInt("VOD_PORT", m_nPortNumber);
+}
+
+void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) {
+  // While the operator is asked whether to reconnect, the ports coming and going are the run's.
+  if (m_bReconnecting || message != WM_DEVICECHANGE) return;
+  const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+  if (!header || header->dbch_devicetype != DBT_DEVTYP_PORT) return;
+  const char* name = reinterpret_cast<const DEV_BROADCAST_PORT*>(header)->dbcp_name;
+
+  if (wParam == DBT_DEVICEARRIVAL) {
+    // The number after "COM"; a name that has none gives 0.
+    const int number = std::strlen(name) > 3 ? std::atoi(name + 3) : 0;
+    m_nPortNumber = number;
+    if (number > 2) {
+      m_nPortIndex = number - 1;
+      WriteRegInt("VOD_PORT", number);
+      m_strAutoDetect.Format("Auto Detect [COM%d]", number);
+      GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_SHOW);
+      GetDlgItem(IDC_PORT)->ShowWindow(SW_HIDE);
+    } else {
+      GetDlgItem(IDC_PORT)->ShowWindow(SW_SHOW);
+    }
+    UpdateData(FALSE);
+  } else if (wParam == DBT_DEVICEREMOVECOMPLETE) {
+    m_strAutoDetect = "Auto Detect [Disconnect]";
+    UpdateData(FALSE);
+  }
+}
