@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "platform/device_change.h"
 #include "platform/qt/qt_backend.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
@@ -73,6 +74,21 @@ TEST_F(Screenshots, OfTheMainDialogDuringADownload) {
     EXPECT_EQ(Title(), "58% Completed. - Flashgate");
     Save(dialog, "main-dialog");
   });
+}
+
+TEST_F(Screenshots, OfTheMainDialogWithADetectedPort) {
+  TempDir devices;
+  ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  RunDialog([&] {
+    handset_sim::Config config;
+    config.port = 7;
+    handset = std::make_unique<handset_sim::Simulator>(config);
+    std::string error;
+    ASSERT_TRUE(handset->Start(&error)) << error;
+    ASSERT_TRUE(PumpUntil([&] { return dialog.m_strAutoDetect == "Auto Detect [COM7]"; }));
+    Save(dialog, "auto-detect");
+  });
+  platform::StopDeviceNotifications();
 }
 
 TEST_F(Screenshots, OfTheSmallDialogs) {
