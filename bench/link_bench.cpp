@@ -10,8 +10,8 @@
 #include "link/frame.h"
 #include "link/link_messages.h"
 #include "link/log_queue.h"
-#include "platform/messages.h"
-#include "platform/wnd.h"
+#include "platform/user/messages.h"
+#include "platform/user/wnd.h"
 #include "serial/serial_port.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "controls/percent_progress_ctrl.h"
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 CPercentProgressCtrl::CPercentProgressCtrl()
     : m_crStartColor(RGB(255, 0, 0)),

@@ -3,7 +3,7 @@
 // directly. Until the bar paints that picture itself, the window's own bar shows the position.
 #pragma once
 
-#include "platform/controls.h"
+#include "platform/user/controls.h"
 
 class CPercentProgressCtrl : public CProgressCtrl {
  public:

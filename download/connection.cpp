@@ -1,9 +1,9 @@
 // The connection to the handset (the open port and its receive thread), the stop of a run,
 // and the operator controls a run locks.
 #include "link/link_messages.h"
-#include "platform/clock.h"
-#include "platform/message_box.h"
-#include "platform/thread.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/thread.h"
+#include "platform/user/message_box.h"
 #include "resources/resource.h"
 #include "serial/port_flags.h"
 #include "ui/downloader_dlg.h"

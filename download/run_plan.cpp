@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 #include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 

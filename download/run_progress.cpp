@@ -1,6 +1,6 @@
 // Progress of a run: the run bar, the percentage in the title, the flash address and the
 // elapsed time.
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "ui/downloader_dlg.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The start of a run from the Download button: at once for a handset that waits in its
 // download mode (EMERGENCY), or after telling a handset that runs its normal software to
 // restart in download mode (NORMAL).
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "resources/resource.h"
 #include "ui/downloader_dlg.h"
 

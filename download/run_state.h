@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "image/image_block.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // What AdvanceRun does next. A run always begins at STEP_START.
 enum RunStep {

@@ -1,7 +1,7 @@
 // The step machine of a run: one request per step, each sent when the answer to the one
 // before has arrived.
 #include "link/commands.h"
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 #include "ui/downloader_dlg.h"
 
 std::atomic<BOOL> g_bRawData{FALSE};

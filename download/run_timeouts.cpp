@@ -1,7 +1,7 @@
 // Silence from the handset: the run's timers, their retries, the give-ups and the
 // reconnection.
-#include "platform/clock.h"
-#include "platform/thread.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/thread.h"
 #include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 

@@ -2,7 +2,7 @@
 // write request: its first byte takes the command code.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 constexpr DWORD kImageBlockDataSize = 8192;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 
 namespace {
 

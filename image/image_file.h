@@ -3,8 +3,8 @@
 #pragma once
 
 #include "image/image_block.h"
-#include "platform/file.h"
-#include "platform/text.h"
+#include "platform/kernel/file.h"
+#include "platform/kernel/text.h"
 
 class CImageFile {
  public:

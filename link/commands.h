@@ -1,7 +1,7 @@
 // The download protocol's requests and response codes. Multi-byte fields are little-endian.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Requests: the first byte of each packet.
 constexpr BYTE CMD_HELLO = 0xA0;

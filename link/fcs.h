@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wire {
 

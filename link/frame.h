@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wire {
 

@@ -1,7 +1,7 @@
 // Window messages the receive side posts to the main dialog, always with wParam 0 and lParam 0.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // A response passed its check and is in the port's response buffer.
 constexpr UINT WM_RESPONSE_READY = WM_USER + 0x141;

@@ -1,7 +1,7 @@
 #include "link/log_queue.h"
 
 #include "link/link_messages.h"
-#include "platform/messages.h"
+#include "platform/user/messages.h"
 
 CLogQueue::CLogQueue() { Reset(); }
 

@@ -2,9 +2,9 @@
 // thread. A ring of 101 slots holds at most 100 lines; one slot always stays free.
 #pragma once
 
-#include "platform/sync.h"
-#include "platform/text.h"
-#include "platform/wnd.h"
+#include "platform/kernel/sync.h"
+#include "platform/kernel/text.h"
+#include "platform/user/wnd.h"
 
 constexpr int LOG_ERROR = 3;  // shown red
 constexpr int LOG_INFO = 4;   // shown black; every other kind is shown blue

@@ -1,7 +1,7 @@
 // The dialog templates, in dialog units, as the window system lays them out.
-#include "platform/message_box.h"
-#include "platform/resources.h"
-#include "platform/window_messages.h"
+#include "platform/user/message_box.h"
+#include "platform/user/resources.h"
+#include "platform/user/window_messages.h"
 #include "resources/resource.h"
 
 namespace resources {

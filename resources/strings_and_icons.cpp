@@ -1,5 +1,5 @@
 // The string table and the icons, whose PNG images are compiled in (see icon_data.cmake).
-#include "platform/resources.h"
+#include "platform/user/resources.h"
 #include "resources/icon_data.h"
 #include "resources/resource.h"
 #include "resources/resources.h"

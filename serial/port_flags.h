@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Set by a successful CSerialPort::Open, cleared by Close and at the start of every Open.
 extern std::atomic<BOOL> g_bPortOpen;

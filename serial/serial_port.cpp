@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "platform/clock.h"
-#include "platform/handles.h"
-#include "platform/last_error.h"
-#include "platform/sync.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/last_error.h"
+#include "platform/kernel/sync.h"
 #include "serial/port_flags.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include "image/image_block.h"
 #include "link/frame.h"
 #include "link/log_queue.h"
-#include "platform/comm.h"
-#include "platform/text.h"
-#include "platform/wnd.h"
+#include "platform/kernel/comm.h"
+#include "platform/kernel/text.h"
+#include "platform/user/wnd.h"
 
 class CSerialPort : public CObject {
  public:

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "link/commands.h"
-#include "platform/file.h"
+#include "platform/kernel/file.h"
 #include "serial/serial_port.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "link/link_messages.h"
-#include "platform/messages.h"
+#include "platform/user/messages.h"
 #include "serial/serial_port.h"
 
 void CSerialPort::DeliverResponse(const BYTE* payload, WORD length) {

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "link/frame.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "serial/serial_port.h"
 
 void CSerialPort::SendPacket(const BYTE* packet, WORD count, int delayMs) {

@@ -1,8 +1,8 @@
 #include "serial/thread_rx.h"
 
 #include "link/link_messages.h"
-#include "platform/clock.h"
-#include "platform/messages.h"
+#include "platform/kernel/clock.h"
+#include "platform/user/messages.h"
 #include "serial/port_flags.h"
 
 std::atomic<BOOL> g_bKeepRunning{FALSE};

@@ -5,8 +5,8 @@
 #include <atomic>
 
 #include "link/log_queue.h"
-#include "platform/sync.h"
-#include "platform/thread.h"
+#include "platform/kernel/sync.h"
+#include "platform/kernel/thread.h"
 #include "serial/serial_port.h"
 
 // Flags shared with the download run, each with one writer.

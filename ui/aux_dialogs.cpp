@@ -1,6 +1,6 @@
 #include "ui/aux_dialogs.h"
 
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 #include "resources/resource.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

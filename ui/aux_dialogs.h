@@ -1,8 +1,8 @@
 // The small dialogs: about box, mode-change notice, boot-area confirmation and retry question.
 #pragma once
 
-#include "platform/controls.h"
-#include "platform/dialog.h"
+#include "platform/user/controls.h"
+#include "platform/user/dialog.h"
 
 class CAboutDlg : public CDialog {
  public:

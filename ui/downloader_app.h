@@ -1,7 +1,7 @@
 // The application object: runs the main dialog modally and ends the program with it.
 #pragma once
 
-#include "platform/app.h"
+#include "platform/user/app.h"
 
 class CDownloaderApp : public CWinApp {
  public:

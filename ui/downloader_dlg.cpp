@@ -1,9 +1,9 @@
 #include "ui/downloader_dlg.h"
 
 #include "link/link_messages.h"
-#include "platform/gdi.h"
-#include "platform/menu.h"
-#include "platform/messages.h"
+#include "platform/gdi/gdi.h"
+#include "platform/user/menu.h"
+#include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "ui/settings.h"
 

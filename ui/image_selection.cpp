@@ -1,7 +1,7 @@
 // The Code and Font buttons: switched on, they ask for a .bin image in the folder of the last
 // one; switched off, they drop the choice. Nothing is read from the file here: a run opens it.
-#include "platform/file_dialog.h"
-#include "platform/message_box.h"
+#include "platform/user/file_dialog.h"
+#include "platform/user/message_box.h"
 #include "resources/resource.h"
 #include "ui/downloader_dlg.h"
 #include "ui/settings.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/device_change.h"
+#include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "ui/downloader_dlg.h"
 #include "ui/settings.h"

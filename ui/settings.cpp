@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/last_error.h"
-#include "platform/registry.h"
+#include "platform/kernel/last_error.h"
+#include "platform/registry/registry.h"
 
 CString ReadRegString(const CString& name) {
   HKEY key = nullptr;

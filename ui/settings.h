@@ -2,7 +2,7 @@
 // under HKEY_LOCAL_MACHINE. Each setting is written the moment it changes and read at start-up.
 #pragma once
 
-#include "platform/text.h"
+#include "platform/kernel/text.h"
 
 inline constexpr char SETTINGS_KEY_PATH[] = "SOFTWARE\\KORVANT\\DOWNLOADER";
 // Given to the key when the first write creates it.

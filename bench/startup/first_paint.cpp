@@ -33,7 +33,8 @@ class FirstPaint final : public QObject {
       m_seen = true;
       std::printf("%lld\n", MonotonicNs());
       std::fflush(stdout);
-      QMetaObject::invokeMethod(this, [this] { m_done(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { m_done(); }, Qt::QueuedConnection);
     }
     return false;
   }

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
 
 namespace platform::posix {
 namespace {

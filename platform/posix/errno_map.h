@@ -1,7 +1,7 @@
 // Linux errno values as the Windows error codes the product looks at.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform::posix {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/home_dir.h"
 

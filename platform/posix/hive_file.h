@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform::posix {
 

@@ -10,10 +10,10 @@
 #include <cerrno>
 #include <chrono>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
+#include "platform/kernel/sync.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/open_failure.h"
-#include "platform/sync.h"
 
 namespace platform::posix {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/comm.h"
-#include "platform/handles.h"
+#include "platform/kernel/comm.h"
+#include "platform/kernel/handles.h"
 
 namespace platform::posix {
 

@@ -3,8 +3,8 @@
 #include <QWindow>
 #include <cstring>
 
-#include "platform/messages.h"
-#include "platform/window_messages.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
 
 namespace platform::qt {
 

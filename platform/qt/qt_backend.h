@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/window_backend.h"
+#include "platform/user/window_backend.h"
 
 namespace platform::qt {
 

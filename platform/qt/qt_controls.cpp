@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/messages.h"
 #include "platform/qt/qt_icons.h"
-#include "platform/window_messages.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
 
 namespace platform::qt {
 namespace {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/qt/qt_backend.h"
-#include "platform/resources.h"
+#include "platform/user/resources.h"
 
 namespace platform::qt {
 

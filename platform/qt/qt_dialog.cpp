@@ -5,12 +5,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "platform/gdi.h"
-#include "platform/menu.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
+#include "platform/gdi/gdi.h"
 #include "platform/qt/qt_icons.h"
-#include "platform/window_messages.h"
+#include "platform/user/menu.h"
+#include "platform/user/message_box.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
 
 namespace platform::qt {
 namespace {

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <string>
 
-#include "platform/file_dialog.h"
+#include "platform/user/file_dialog.h"
 
 namespace platform::qt {
 

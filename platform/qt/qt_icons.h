@@ -3,7 +3,7 @@
 
 #include <QIcon>
 
-#include "platform/resources.h"
+#include "platform/user/resources.h"
 
 namespace platform::qt {
 

@@ -7,18 +7,18 @@
 #include <QTimer>
 #include <atomic>
 
-#include "platform/app.h"
-#include "platform/clock.h"
-#include "platform/device_change.h"
-#include "platform/gdi.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/clock.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_file_dialog.h"
-#include "platform/ui_system.h"
-#include "platform/window_messages.h"
-#include "platform/wnd.h"
+#include "platform/user/app.h"
+#include "platform/user/device_change.h"
+#include "platform/user/message_box.h"
+#include "platform/user/messages.h"
+#include "platform/user/ui_system.h"
+#include "platform/user/window_messages.h"
+#include "platform/user/wnd.h"
 
 namespace platform::qt {
 namespace {

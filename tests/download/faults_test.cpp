@@ -2,8 +2,8 @@
 // into download mode first: what the operator sees, what the handset gets, and that every
 // run still ends in a flashed handset or in the controls given back.
 #include "link/commands.h"
-#include "platform/device_change.h"
-#include "platform/messages.h"
+#include "platform/user/device_change.h"
+#include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "serial/port_flags.h"
 #include "serial/thread_rx.h"

@@ -8,9 +8,9 @@
 #include <ostream>
 
 #include "link/commands.h"
-#include "platform/file_dialog.h"
-#include "platform/messages.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/user/file_dialog.h"
+#include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "serial/thread_rx.h"
 #include "ui/settings.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/app.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
+#include "platform/user/app.h"
 #include "tests/support/bytes.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/modal_script.h"

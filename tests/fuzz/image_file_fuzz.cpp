@@ -8,7 +8,7 @@
 #include <string>
 
 #include "image/image_file.h"
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 
 namespace {
 

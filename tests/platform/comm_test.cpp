@@ -1,6 +1,6 @@
 // The comm API over real pseudo-terminals: the test holds the master side of each line and
 // plays the handset, the code under test opens the slave side by its COM name.
-#include "platform/comm.h"
+#include "platform/kernel/comm.h"
 
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -18,10 +18,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/handles.h"
-#include "platform/last_error.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/last_error.h"
+#include "platform/kernel/sync.h"
 #include "platform/posix/open_failure.h"
-#include "platform/sync.h"
 #include "tests/support/bytes.h"
 #include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/device_change.h"
-#include "platform/messages.h"
+#include "platform/user/device_change.h"
+#include "platform/user/messages.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/temp_dir.h"

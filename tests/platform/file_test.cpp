@@ -1,4 +1,4 @@
-#include "platform/file.h"
+#include "platform/kernel/file.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
 #include "platform/posix/drive_map.h"
 #include "tests/support/temp_dir.h"
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "platform/messages.h"
-#include "platform/window_messages.h"
-#include "platform/wnd.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
+#include "platform/user/wnd.h"
 
 namespace {
 
@@ -76,8 +76,7 @@ TEST(MessageMap, NotificationsGoByControlIdAndCode) {
   window.SendMessage(WM_COMMAND, MAKEWPARAM(1017, BN_CLICKED), 0);
   window.SendMessage(WM_COMMAND, MAKEWPARAM(1016, CBN_SELCHANGE), 0);
   window.SendMessage(WM_TIMER, 3, 0);
-  EXPECT_EQ(window.calls,
-            (std::vector<const char*>{"ok clicked", "port changed", "default", "default", "timer 3"}));
+  EXPECT_EQ(window.calls, (std::vector<const char*>{"ok clicked", "port changed", "default", "default", "timer 3"}));
 }
 
 TEST(MessageMap, PostedMessagesTakeTheSameWay) {

@@ -1,11 +1,11 @@
-#include "platform/messages.h"
+#include "platform/user/messages.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
 #include "tests/support/recording_window.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/last_error.h"
+#include "platform/kernel/last_error.h"
 #include "platform/posix/hive_file.h"
 #include "tests/support/scoped_hive.h"
 #include "tests/support/thread_probe.h"

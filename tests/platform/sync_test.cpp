@@ -1,4 +1,4 @@
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <future>
 #include <thread>
 
-#include "platform/clock.h"
-#include "platform/handles.h"
-#include "platform/last_error.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/last_error.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/thread.h"
+#include "platform/kernel/thread.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <atomic>
 
-#include "platform/sync.h"
+#include "platform/kernel/sync.h"
 #include "tests/support/thread_probe.h"
 
 namespace {

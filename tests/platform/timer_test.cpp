@@ -1,9 +1,9 @@
 // Window timers on the clock seam: periodic until killed, due on the platform clock.
 #include <gtest/gtest.h>
 
-#include "platform/clock.h"
-#include "platform/messages.h"
-#include "platform/window_messages.h"
+#include "platform/kernel/clock.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
 #include "tests/support/recording_window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/resources.h"
+#include "platform/user/resources.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
 

@@ -8,7 +8,7 @@
 #include "link/commands.h"
 #include "link/fcs.h"
 #include "link/link_messages.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "serial/port_flags.h"
 #include "serial/serial_port.h"
 #include "tests/support/pty_port.h"

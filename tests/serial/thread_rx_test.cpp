@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "link/link_messages.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "serial/port_flags.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "link/link_messages.h"
-#include "platform/clock.h"
+#include "platform/kernel/clock.h"
 #include "serial/port_flags.h"
 #include "serial/thread_rx.h"
 #include "tests/support/pty_port.h"

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace testing_support {
 

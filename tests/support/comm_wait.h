@@ -4,7 +4,7 @@
 #include <chrono>
 #include <future>
 
-#include "platform/comm.h"
+#include "platform/kernel/comm.h"
 
 namespace testing_support {
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/message_box.h"
+#include "platform/user/message_box.h"
 
 namespace testing_support {
 

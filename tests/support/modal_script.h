@@ -6,8 +6,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "platform/dialog.h"
-#include "platform/ui_system.h"
+#include "platform/user/dialog.h"
+#include "platform/user/ui_system.h"
 
 namespace testing_support {
 

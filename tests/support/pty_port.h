@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 

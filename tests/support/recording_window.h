@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "platform/messages.h"
-#include "platform/wnd.h"
+#include "platform/user/messages.h"
+#include "platform/user/wnd.h"
 
 namespace testing_support {
 

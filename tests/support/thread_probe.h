@@ -2,7 +2,7 @@
 // of sleeping: a thread blocked in poll() is waiting for its next event.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace testing_support {
 

@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "platform/message_box.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/user/message_box.h"
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"
 #include "ui/aux_dialogs.h"

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QTimer>
 
-#include "platform/file_dialog.h"
+#include "platform/user/file_dialog.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "ui/settings.h"

@@ -11,11 +11,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/menu.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
 #include "platform/qt/qt_backend.h"
-#include "platform/window_backend.h"
+#include "platform/user/menu.h"
+#include "platform/user/message_box.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_backend.h"
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/scoped_hive.h"

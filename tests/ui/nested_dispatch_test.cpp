@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <functional>
 
-#include "platform/app.h"
-#include "platform/clock.h"
-#include "platform/message_box.h"
-#include "platform/messages.h"
+#include "platform/kernel/clock.h"
 #include "platform/qt/qt_backend.h"
-#include "platform/window_messages.h"
+#include "platform/user/app.h"
+#include "platform/user/message_box.h"
+#include "platform/user/messages.h"
+#include "platform/user/window_messages.h"
 #include "resources/resource.h"
 #include "tests/support/recording_window.h"
 #include "ui/aux_dialogs.h"

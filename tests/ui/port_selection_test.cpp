@@ -3,8 +3,8 @@
 // turns in the same place.
 #include <QComboBox>
 
-#include "platform/device_change.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "ui/settings.h"

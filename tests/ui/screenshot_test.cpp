@@ -10,8 +10,8 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "platform/device_change.h"
 #include "platform/qt/qt_backend.h"
+#include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "ui/aux_dialogs.h"

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/last_error.h"
-#include "platform/registry.h"
+#include "platform/kernel/last_error.h"
+#include "platform/registry/registry.h"
 #include "tests/support/scoped_hive.h"
 
 namespace {

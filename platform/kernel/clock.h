@@ -1,0 +1,46 @@
+// The clock seam. Everything that waits for time to pass (Sleep, tick counts, and the
+// window timers built on them) asks the active clock, so tests can run a manual clock
+// and advance it instead of waiting on the wall clock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/kernel/types.h"
+
+namespace platform {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::uint64_t NowMs() = 0;
+  virtual void SleepMs(DWORD ms) = 0;
+};
+
+// Monotonic time; Sleep really sleeps.
+class RealClock final : public Clock {
+ public:
+  std::uint64_t NowMs() override;
+  void SleepMs(DWORD ms) override;
+};
+
+// Time moves only when a test advances it. A Sleep advances the clock by its length and
+// yields the processor, so other threads keep running while the sleeper returns at once.
+class ManualClock final : public Clock {
+ public:
+  std::uint64_t NowMs() override { return m_now.load(); }
+  void SleepMs(DWORD ms) override;
+  void Advance(std::uint64_t ms) { m_now.fetch_add(ms); }
+
+ private:
+  std::atomic<std::uint64_t> m_now{0};
+};
+
+Clock& ActiveClock();
+// Installs a clock for the whole process; nullptr goes back to the real clock.
+void UseClock(Clock* clock);
+
+}  // namespace platform
+
+void Sleep(DWORD ms);
+DWORD GetTickCount();

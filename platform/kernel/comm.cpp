@@ -1,0 +1,194 @@
+#include "platform/kernel/comm.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/kernel/handles.h"
+#include "platform/kernel/last_error.h"
+#include "platform/kernel/sync.h"
+#include "platform/posix/open_failure.h"
+#include "platform/posix/port_map.h"
+#include "platform/posix/serial_device.h"
+
+using platform::posix::SerialDevice;
+
+namespace {
+
+// "COMn" names ports 1 to 9; "\\.\COMn" names any port. Answers 0 for any other name.
+unsigned PortNumberFromName(const char* name) {
+  const char* const kDevicePrefix = "\\\\.\\";
+  const bool devicePath = std::strncmp(name, kDevicePrefix, std::strlen(kDevicePrefix)) == 0;
+  if (devicePath) name += std::strlen(kDevicePrefix);
+  if (strncasecmp(name, "COM", 3) != 0) return 0;
+  const char* digits = name + 3;
+  if (!std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '0') return 0;
+  char* end = nullptr;
+  const unsigned long number = std::strtoul(digits, &end, 10);
+  if (*end != '\0' || number > 255) return 0;
+  if (!devicePath && number > 9) return 0;
+  return static_cast<unsigned>(number);
+}
+
+std::shared_ptr<SerialDevice> FindDevice(HANDLE file) {
+  auto device = platform::LookupHandleAs<SerialDevice>(file);
+  if (!device) SetLastError(ERROR_INVALID_HANDLE);
+  return device;
+}
+
+constexpr auto Complete = &SerialDevice::Complete;
+
+}  // namespace
+
+HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*securityAttributes*/, DWORD /*creation*/,
+                   DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+  platform::posix::ClearOpenFailure();
+  const unsigned port = name ? PortNumberFromName(name) : 0;
+  const std::string path = port ? platform::posix::PortPath(port) : std::string();
+  if (path.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  auto device = SerialDevice::Open(path);
+  if (!device) return INVALID_HANDLE_VALUE;
+  return platform::InsertHandle(std::move(device));
+}
+
+CString DescribeCommOpenFailure(LPCSTR portName) {
+  return CString(platform::posix::DescribeLastOpenFailure(portName ? portName : ""));
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped) {
+  const auto device = FindDevice(file);
+  if (!device) return FALSE;
+  if (overlapped && overlapped->hEvent) ResetEvent(overlapped->hEvent);
+  DWORD count = 0;
+  if (!device->ReadNow(static_cast<BYTE*>(buffer), toRead, &count)) {
+    Complete(overlapped, GetLastError(), 0);
+    return FALSE;
+  }
+  if (read) *read = count;
+  Complete(overlapped, ERROR_SUCCESS, count);
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped) {
+  const auto device = FindDevice(file);
+  if (!device) return FALSE;
+  if (overlapped) {
+    if (overlapped->hEvent) ResetEvent(overlapped->hEvent);
+    overlapped->Internal = STATUS_PENDING;
+  }
+  DWORD count = 0;
+  switch (device->StartWrite(static_cast<const BYTE*>(buffer), toWrite, overlapped, &count)) {
+    case SerialDevice::WriteStart::Done:
+      if (written) *written = count;
+      Complete(overlapped, ERROR_SUCCESS, count);
+      return TRUE;
+    case SerialDevice::WriteStart::Pending:
+      if (written) *written = 0;
+      SetLastError(ERROR_IO_PENDING);
+      return FALSE;
+    case SerialDevice::WriteStart::Failed: break;
+  }
+  const DWORD error = GetLastError();
+  Complete(overlapped, error, count);
+  SetLastError(error);
+  return FALSE;
+}
+
+BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait) {
+  const auto device = FindDevice(file);
+  if (!device || !overlapped) return FALSE;
+  DWORD count = 0;
+  switch (device->ContinueWrite(overlapped, wait != FALSE, &count)) {
+    case SerialDevice::WriteProgress::Incomplete: SetLastError(ERROR_IO_INCOMPLETE); return FALSE;
+    case SerialDevice::WriteProgress::Done: Complete(overlapped, ERROR_SUCCESS, count); break;
+    case SerialDevice::WriteProgress::Failed: {
+      const DWORD error = GetLastError();
+      Complete(overlapped, error, count);
+      break;
+    }
+    case SerialDevice::WriteProgress::NotPending:
+      if (overlapped->Internal == STATUS_PENDING) {
+        // Not a write this device started: waiting for it would never end.
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+      }
+      break;
+  }
+  if (transferred) *transferred = static_cast<DWORD>(overlapped->InternalHigh);
+  if (overlapped->Internal == ERROR_SUCCESS) return TRUE;
+  SetLastError(overlapped->Internal == STATUS_PENDING ? ERROR_IO_INCOMPLETE : static_cast<DWORD>(overlapped->Internal));
+  return FALSE;
+}
+
+BOOL SetCommMask(HANDLE file, DWORD mask) {
+  const auto device = FindDevice(file);
+  if (!device) return FALSE;
+  device->SetMask(mask);
+  return TRUE;
+}
+
+BOOL WaitCommEvent(HANDLE file, LPDWORD events, OVERLAPPED* overlapped) {
+  if (events) *events = 0;
+  if (overlapped) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  const auto device = FindDevice(file);
+  if (!device) return FALSE;
+  DWORD happened = 0;
+  const bool ok = device->WaitEvent(&happened);
+  if (events) *events = happened;
+  return ok ? TRUE : FALSE;
+}
+
+BOOL SetupComm(HANDLE file, DWORD /*inQueue*/, DWORD /*outQueue*/) {
+  // The kernel sizes a terminal's queues itself; only the handle is checked.
+  return FindDevice(file) ? TRUE : FALSE;
+}
+
+BOOL PurgeComm(HANDLE file, DWORD flags) {
+  const auto device = FindDevice(file);
+  return device && device->Purge(flags) ? TRUE : FALSE;
+}
+
+BOOL SetCommTimeouts(HANDLE file, const COMMTIMEOUTS* timeouts) {
+  const auto device = FindDevice(file);
+  if (!device || !timeouts) return FALSE;
+  device->SetTimeouts(*timeouts);
+  return TRUE;
+}
+
+BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts) {
+  const auto device = FindDevice(file);
+  if (!device || !timeouts) return FALSE;
+  *timeouts = device->Timeouts();
+  return TRUE;
+}
+
+BOOL GetCommState(HANDLE file, DCB* dcb) {
+  const auto device = FindDevice(file);
+  return device && dcb && device->GetState(dcb) ? TRUE : FALSE;
+}
+
+BOOL SetCommState(HANDLE file, const DCB* dcb) {
+  const auto device = FindDevice(file);
+  return device && dcb && device->SetState(*dcb) ? TRUE : FALSE;
+}
+
+BOOL EscapeCommFunction(HANDLE file, DWORD function) {
+  const auto device = FindDevice(file);
+  return device && device->Escape(function) ? TRUE : FALSE;
+}
+
+BOOL ClearCommError(HANDLE file, LPDWORD errors, COMSTAT* status) {
+  if (errors) *errors = 0;
+  const auto device = FindDevice(file);
+  if (!device) return FALSE;
+  COMSTAT current{};
+  const bool ok = device->QueueStatus(&current);
+  if (status) *status = current;
+  return ok ? TRUE : FALSE;
+}

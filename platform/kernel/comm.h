@@ -1,0 +1,141 @@
+// Serial communications in the shape of the Win32 comm API.
+//
+// CreateFileA opens "COMn" (n from 1 to 9) and "\\.\COMn" (any n); the number is looked up
+// in the port map (see platform/posix/port_map.h). A port is always opened exclusively.
+// Reads never wait: ReadFile answers with the bytes already received, possibly none.
+// Writes with an OVERLAPPED go pending when the device cannot take everything at once, and
+// GetOverlappedResult finishes them within the write time-out.
+#pragma once
+
+#include "platform/kernel/text.h"
+#include "platform/kernel/types.h"
+
+constexpr DWORD GENERIC_READ = 0x80000000u;
+constexpr DWORD GENERIC_WRITE = 0x40000000u;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080u;
+constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
+
+// Comm events.
+constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr DWORD EV_TXEMPTY = 0x0004;
+
+// PurgeComm flags.
+constexpr DWORD PURGE_TXABORT = 0x0001;
+constexpr DWORD PURGE_RXABORT = 0x0002;
+constexpr DWORD PURGE_TXCLEAR = 0x0004;
+constexpr DWORD PURGE_RXCLEAR = 0x0008;
+
+// EscapeCommFunction functions.
+constexpr DWORD SETXOFF = 1;
+constexpr DWORD SETXON = 2;
+constexpr DWORD SETRTS = 3;
+constexpr DWORD CLRRTS = 4;
+constexpr DWORD SETDTR = 5;
+constexpr DWORD CLRDTR = 6;
+constexpr DWORD SETBREAK = 8;
+constexpr DWORD CLRBREAK = 9;
+
+constexpr BYTE NOPARITY = 0;
+constexpr BYTE ODDPARITY = 1;
+constexpr BYTE EVENPARITY = 2;
+constexpr BYTE MARKPARITY = 3;
+constexpr BYTE SPACEPARITY = 4;
+
+constexpr BYTE ONESTOPBIT = 0;
+constexpr BYTE ONE5STOPBITS = 1;
+constexpr BYTE TWOSTOPBITS = 2;
+
+constexpr DWORD DTR_CONTROL_DISABLE = 0;
+constexpr DWORD DTR_CONTROL_ENABLE = 1;
+constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
+constexpr DWORD RTS_CONTROL_DISABLE = 0;
+constexpr DWORD RTS_CONTROL_ENABLE = 1;
+constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
+constexpr DWORD RTS_CONTROL_TOGGLE = 3;
+
+constexpr ULONG_PTR STATUS_PENDING = 0x00000103;
+
+struct OVERLAPPED {
+  ULONG_PTR Internal;
+  ULONG_PTR InternalHigh;
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
+};
+
+struct DCB {
+  DWORD DCBlength;
+  DWORD BaudRate;
+  DWORD fBinary : 1;
+  DWORD fParity : 1;
+  DWORD fOutxCtsFlow : 1;
+  DWORD fOutxDsrFlow : 1;
+  DWORD fDtrControl : 2;
+  DWORD fDsrSensitivity : 1;
+  DWORD fTXContinueOnXoff : 1;
+  DWORD fOutX : 1;
+  DWORD fInX : 1;
+  DWORD fErrorChar : 1;
+  DWORD fNull : 1;
+  DWORD fRtsControl : 2;
+  DWORD fAbortOnError : 1;
+  DWORD fDummy2 : 17;
+  WORD wReserved;
+  WORD XonLim;
+  WORD XoffLim;
+  BYTE ByteSize;
+  BYTE Parity;
+  BYTE StopBits;
+  char XonChar;
+  char XoffChar;
+  char ErrorChar;
+  char EofChar;
+  char EvtChar;
+  WORD wReserved1;
+};
+static_assert(sizeof(DCB) == 28, "DCB keeps its 28-byte layout");
+
+struct COMMTIMEOUTS {
+  DWORD ReadIntervalTimeout;
+  DWORD ReadTotalTimeoutMultiplier;
+  DWORD ReadTotalTimeoutConstant;
+  DWORD WriteTotalTimeoutMultiplier;
+  DWORD WriteTotalTimeoutConstant;
+};
+
+struct COMSTAT {
+  DWORD fCtsHold : 1;
+  DWORD fDsrHold : 1;
+  DWORD fRlsdHold : 1;
+  DWORD fXoffHold : 1;
+  DWORD fXoffSent : 1;
+  DWORD fEof : 1;
+  DWORD fTxim : 1;
+  DWORD fReserved : 25;
+  DWORD cbInQue;
+  DWORD cbOutQue;
+};
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAttributes, DWORD creation,
+                   DWORD flagsAndAttributes, HANDLE templateFile);
+// Why the last CreateFileA of a comm port on this thread failed, in a sentence for the
+// operator that calls the port `portName`: the permission the user lacks, or the program that
+// holds the port. Empty when there is nothing to add (no such port, say).
+CString DescribeCommOpenFailure(LPCSTR portName);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
+BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait);
+
+BOOL SetCommMask(HANDLE file, DWORD mask);
+// Only the blocking form (no OVERLAPPED) is offered. Returns with an empty mask when the
+// mask is changed or the handle closed meanwhile, or when the device goes away.
+BOOL WaitCommEvent(HANDLE file, LPDWORD events, OVERLAPPED* overlapped);
+BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue);
+BOOL PurgeComm(HANDLE file, DWORD flags);
+BOOL SetCommTimeouts(HANDLE file, const COMMTIMEOUTS* timeouts);
+BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts);
+BOOL GetCommState(HANDLE file, DCB* dcb);
+BOOL SetCommState(HANDLE file, const DCB* dcb);
+BOOL EscapeCommFunction(HANDLE file, DWORD function);
+BOOL ClearCommError(HANDLE file, LPDWORD errors, COMSTAT* status);

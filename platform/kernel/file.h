@@ -1,0 +1,51 @@
+// CFile: a file opened by path, read and written in bytes, over POSIX descriptors.
+// Windows drive paths are mapped as platform/posix/drive_map.h says.
+#pragma once
+
+#include "platform/kernel/text.h"
+#include "platform/kernel/types.h"
+
+struct CFileStatus {
+  ULONG_PTR m_size = 0;
+  CString m_szFullName;
+};
+
+class CFile {
+ public:
+  enum OpenFlags : UINT {
+    modeRead = 0x0000,
+    modeWrite = 0x0001,
+    modeReadWrite = 0x0002,
+    shareCompat = 0x0000,
+    shareExclusive = 0x0010,
+    shareDenyWrite = 0x0020,
+    shareDenyRead = 0x0030,
+    shareDenyNone = 0x0040,
+    modeNoTruncate = 0x2000,
+    modeCreate = 0x1000,
+    typeBinary = 0x8000,
+  };
+  enum SeekPosition { begin = 0, current = 1, end = 2 };
+  static constexpr int hFileNull = -1;
+
+  CFile() = default;
+  virtual ~CFile();
+  CFile(const CFile&) = delete;
+  CFile& operator=(const CFile&) = delete;
+
+  // Answers FALSE, and leaves the file closed, when the file cannot be opened.
+  virtual BOOL Open(const char* path, UINT openFlags);
+  // Answers the number of bytes read: fewer than asked only at the end of the file or on an error.
+  virtual UINT Read(void* buffer, UINT count);
+  // Answers FALSE when not every byte could be written.
+  virtual BOOL Write(const void* buffer, UINT count);
+  // Answers the new position, or -1 when the seek failed.
+  virtual long long Seek(long long offset, UINT from);
+  BOOL GetStatus(CFileStatus& status) const;
+  virtual void Close();
+
+  int m_hFile = hFileNull;
+
+ private:
+  CString m_path;
+};

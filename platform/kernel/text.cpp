@@ -1,0 +1,78 @@
+#include "platform/kernel/text.h"
+
+#include <strings.h>
+#include <algorithm>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+void CString::Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length < 0) {
+    m_text.clear();
+  } else {
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+    m_text.swap(text);
+  }
+  va_end(args);
+}
+
+int CString::Compare(const char* other) const { return std::strcmp(m_text.c_str(), other ? other : ""); }
+
+int CString::CompareNoCase(const char* other) const { return strcasecmp(m_text.c_str(), other ? other : ""); }
+
+CString CString::Left(int count) const {
+  const int n = std::clamp(count, 0, GetLength());
+  return CString(m_text.substr(0, static_cast<size_t>(n)));
+}
+
+CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+
+CString CString::Mid(int first, int count) const {
+  const int start = std::clamp(first, 0, GetLength());
+  const int n = std::clamp(count, 0, GetLength() - start);
+  return CString(m_text.substr(static_cast<size_t>(start), static_cast<size_t>(n)));
+}
+
+CString& CString::MakeLower() {
+  // Only ASCII letters change; the bytes of multi-byte characters are left as they are.
+  for (char& c : m_text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return *this;
+}
+
+CString& CString::TrimRight() {
+  const auto end = m_text.find_last_not_of(" \t\r\n\v\f");
+  m_text.erase(end == std::string::npos ? 0 : end + 1);
+  return *this;
+}
+
+CString& CString::TrimRight(const char* targets) {
+  const auto end = m_text.find_last_not_of(targets ? targets : "");
+  m_text.erase(end == std::string::npos ? 0 : end + 1);
+  return *this;
+}
+
+CString& CString::operator+=(const CString& other) {
+  m_text += other.m_text;
+  return *this;
+}
+
+CString& CString::operator+=(const char* other) {
+  if (other) m_text += other;
+  return *this;
+}
+
+CString& CString::operator+=(char c) {
+  m_text += c;
+  return *this;
+}

@@ -1,0 +1,53 @@
+// Worker threads in the shape of CWinThread: created suspended from a run-time class,
+// resumed, run, and (with auto-delete) deleting their own object when they end.
+#pragma once
+
+#include "platform/kernel/runtime_class.h"
+#include "platform/kernel/types.h"
+#include "platform/user/wnd.h"
+
+constexpr DWORD CREATE_SUSPENDED = 0x00000004;
+constexpr DWORD STILL_ACTIVE = 259;
+
+constexpr int THREAD_PRIORITY_LOWEST = -2;
+constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+constexpr int THREAD_PRIORITY_NORMAL = 0;
+constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
+constexpr int THREAD_PRIORITY_HIGHEST = 2;
+
+class CWinThread : public CObject {
+ public:
+  static const CRuntimeClass classCWinThread;
+  const CRuntimeClass* GetRuntimeClass() const override { return &classCWinThread; }
+
+  CWinThread() = default;
+  ~CWinThread() override;
+  CWinThread(const CWinThread&) = delete;
+  CWinThread& operator=(const CWinThread&) = delete;
+
+  BOOL CreateThread(DWORD createFlags = 0, UINT stackSize = 0);
+  DWORD ResumeThread();
+  BOOL SetThreadPriority(int priority);
+
+  virtual BOOL InitInstance() { return FALSE; }
+  // Threads here have no message loop of their own: a thread that does not override Run
+  // ends as soon as it has started.
+  virtual int Run() { return ExitInstance(); }
+  virtual int ExitInstance() { return 0; }
+
+  BOOL m_bAutoDelete = TRUE;
+  HANDLE m_hThread = nullptr;
+  DWORD m_nThreadID = 0;
+};
+
+CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
+                           DWORD createFlags = 0, void* securityAttributes = nullptr);
+// Ends the calling thread at once, unwinding its stack; with `deleteObject` its CWinThread
+// object is deleted if it is auto-delete. Only for threads started by AfxBeginThread.
+[[noreturn]] void AfxEndThread(UINT exitCode, BOOL deleteObject = TRUE);
+
+HANDLE GetCurrentThread();
+// Priorities map to nice values; raising one may be refused without privileges, which is ignored.
+BOOL SetThreadPriority(HANDLE thread, int priority);
+DWORD ResumeThread(HANDLE thread);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);

@@ -1,9 +1,0 @@
-#include "platform/last_error.h"
-
-namespace {
-thread_local DWORD t_lastError = ERROR_SUCCESS;
-}
-
-DWORD GetLastError() { return t_lastError; }
-
-void SetLastError(DWORD error) { t_lastError = error; }

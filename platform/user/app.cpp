@@ -1,0 +1,20 @@
+#include "platform/user/app.h"
+
+#include "platform/user/message_box.h"
+
+namespace {
+CWinApp* g_app = nullptr;
+}
+
+CWinApp::CWinApp(LPCSTR appName) {
+  g_app = this;
+  if (appName) platform::SetAppName(appName);
+}
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }

@@ -1,0 +1,48 @@
+// The common controls, each a CWnd that speaks to its real control in messages.
+#pragma once
+
+#include "platform/user/window_messages.h"
+#include "platform/user/wnd.h"
+
+class CStatic : public CWnd {};
+
+class CButton : public CWnd {
+ public:
+  int GetCheck() const;
+  void SetCheck(int check);
+};
+
+class CEdit : public CWnd {
+ public:
+  void SetSel(int start, int end, BOOL noScroll = FALSE);
+  void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE);
+  BOOL SetReadOnly(BOOL readOnly = TRUE);
+};
+
+class CComboBox : public CWnd {
+ public:
+  int GetCount() const;
+  // -1 when nothing is selected.
+  int GetCurSel() const;
+  int SetCurSel(int index);
+  void GetLBText(int index, CString& text) const;
+};
+
+class CProgressCtrl : public CWnd {
+ public:
+  void SetRange(short lower, short upper);
+  void SetRange32(int lower, int upper);
+  int SetPos(int position);
+  int GetPos() const;
+};
+
+class CRichEditCtrl : public CWnd {
+ public:
+  // Character positions; (-1, -1) puts the caret at the end with nothing selected, (0, -1)
+  // selects everything.
+  void SetSel(long start, long end);
+  void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE);
+  BOOL SetSelectionCharFormat(CHARFORMAT& format);
+  long GetTextLength() const;
+  void Clear();
+};

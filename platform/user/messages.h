@@ -1,0 +1,76 @@
+// The user-interface thread's message queue and its table of windows.
+//
+// Any thread may post; posting never waits for the user-interface thread. The thread that
+// pumps the queue dispatches each message to the window its handle names: to the CWnd object
+// attached to it, else to the real window's own procedure. A message for a window that is
+// gone by then is dropped. Timers are due on the platform clock and come as WM_TIMER after
+// the posted messages.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/kernel/types.h"
+
+class CWnd;
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+};
+
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
+BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Filters as the original: a null window takes every window's messages, and a range of 0, 0 every message.
+BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
+LRESULT DispatchMessage(const MSG* msg);
+BOOL IsWindow(HWND window);
+
+namespace platform {
+
+class WindowBackend;
+struct MenuData;
+
+// A handle for an object without a real window.
+HWND RegisterWindow(CWnd* window);
+// A handle for a real window, child `id` of `parent` (null for a top-level window). The
+// backend belongs to the toolkit and lives until UnregisterWindow.
+HWND CreateWindowHandle(WindowBackend* backend, HWND parent, int id);
+// Forgets the handle and its children, their timers and wrappers.
+void UnregisterWindow(HWND window);
+
+bool AttachObject(HWND window, CWnd* object);
+void DetachObject(HWND window);
+CWnd* WindowFromHandle(HWND window);  // the attached object, if any
+CWnd* PermanentWrapper(HWND window);  // a wrapper owned by the window, made on first use
+WindowBackend* BackendOf(HWND window);
+HWND ParentOf(HWND window);
+int IdOf(HWND window);
+HWND ChildById(HWND parent, int id);
+std::vector<HWND> ChildrenOf(HWND parent);
+// Every window without a parent, in the order they were made.
+std::vector<HWND> TopLevelWindows();
+MenuData* SystemMenuOf(HWND window);
+
+void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs);
+bool KillWindowTimer(HWND window, UINT_PTR id);
+// When the next timer is due, on the platform clock.
+std::optional<std::uint64_t> NextTimerDue();
+
+// Dispatches every message posted so far, then the timers that are due; answers how many.
+int PumpPostedMessages();
+// Waits in real time, at most timeoutMs, until the queue holds a message.
+bool WaitForPostedMessage(DWORD timeoutMs);
+// Called, from whatever thread, whenever a message is posted or a timer is set or killed;
+// the toolkit uses it to wake its event loop.
+void SetQueueWakeHook(std::function<void()> hook);
+
+}  // namespace platform

@@ -1,0 +1,46 @@
+// The window system behind dialogs: made real by the toolkit layer (platform/qt), which
+// installs itself at start-up. Tests use the same layer on an off-screen display.
+#pragma once
+
+#include <functional>
+
+#include "platform/kernel/types.h"
+
+#include <string>
+
+class CWnd;
+class CDialog;
+
+namespace platform {
+
+struct DialogTemplate;
+struct FileDialogRequest;
+
+class UiSystem {
+ public:
+  virtual ~UiSystem() = default;
+  // Builds the dialog window and its controls from the template, hidden, and answers the
+  // dialog's handle with `object` attached to it.
+  virtual HWND CreateDialogWindow(const DialogTemplate& dialog, HWND owner, CWnd* object) = 0;
+  // Shows the dialog as a modal window and dispatches everything until EndModalLoop.
+  virtual int RunModalLoop(HWND dialog) = 0;
+  virtual void EndModalLoop(HWND dialog, int result) = 0;
+  virtual void DestroyDialogWindow(HWND dialog) = 0;
+  // A colour of the desktop's scheme (GetSysColor's indexes).
+  virtual COLORREF SystemColor(int index) const = 0;
+  // Runs the window system's file dialog modally; false when the operator cancels.
+  virtual bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) = 0;
+};
+
+void InstallUiSystem(UiSystem* system);
+UiSystem* TheUiSystem();
+
+// A stand-in for the operator at modal dialogs, for tests: called with the live dialog in
+// place of the modal loop. It may click and type into the dialog, pump messages and move the
+// clock; if the dialog is still open when it returns, it ends with the answer returned.
+using ModalHandler = std::function<int(CDialog& dialog)>;
+ModalHandler SetModalHandler(ModalHandler handler);
+// The handler installed now, if any.
+ModalHandler CurrentModalHandler();
+
+}  // namespace platform

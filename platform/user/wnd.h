@@ -1,0 +1,96 @@
+// CObject and CWnd: a window handle, the message map its messages go through, and the
+// operations on the real window behind it.
+#pragma once
+
+#include "platform/kernel/geometry.h"
+#include "platform/kernel/runtime_class.h"
+#include "platform/kernel/text.h"
+#include "platform/kernel/types.h"
+#include "platform/user/message_map.h"
+
+struct MSG;
+class CMenu;
+
+class CObject {
+ public:
+  static const CRuntimeClass classCObject;
+  virtual ~CObject() = default;
+  virtual const CRuntimeClass* GetRuntimeClass() const { return &classCObject; }
+};
+
+class CWnd : public CObject {
+ public:
+  CWnd() = default;
+  ~CWnd() override;
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  // The object of a window: the one attached to it, or a lasting wrapper owned by the window.
+  static CWnd* FromHandle(HWND window);
+
+  // Messages. SendMessage runs the window's procedure at once and belongs to the thread of
+  // the windows; PostMessage may be called from any thread.
+  LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  virtual BOOL PreTranslateMessage(MSG* msg);
+  // The default handling of the message being handled now.
+  LRESULT Default();
+
+  // Timers: WM_TIMER with the id, every `elapseMs` until killed, on the platform clock.
+  UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs, void* timerProc = nullptr);
+  BOOL KillTimer(UINT_PTR id);
+
+  // The real window.
+  BOOL EnableWindow(BOOL enable = TRUE);
+  BOOL IsWindowEnabled() const;
+  BOOL ShowWindow(int command);
+  BOOL IsWindowVisible() const;
+  BOOL IsIconic() const;
+  void SetFocus();
+  void SetWindowText(LPCSTR text);
+  void GetWindowText(CString& text) const;
+  int GetWindowTextLength() const;
+  BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+  void GetClientRect(LPRECT rect) const;
+  void GetWindowRect(LPRECT rect) const;
+  void Invalidate(BOOL erase = TRUE);
+  HICON SetIcon(HICON icon, BOOL bigIcon);
+  CMenu* GetSystemMenu(BOOL revert);
+  int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = 0);
+
+  // Children of a dialog.
+  CWnd* GetDlgItem(int id) const;
+  int GetDlgCtrlID() const;
+  CWnd* GetParent() const;
+  // Makes this object the one that handles the messages of control `id` of `parent`.
+  BOOL SubclassDlgItem(UINT id, CWnd* parent);
+  BOOL SubclassWindow(HWND window);
+  HWND UnsubclassWindow();
+
+  // Ends the real window: its children and timers go, messages still queued for it are dropped.
+  virtual BOOL DestroyWindow();
+
+  HWND m_hWnd = nullptr;
+
+ protected:
+  static const AFX_MSGMAP* GetThisMessageMap();
+  virtual const AFX_MSGMAP* GetMessageMap() const;
+  virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+  virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+  virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+  // Gives this object a window handle without a real window, so messages can reach it.
+  BOOL CreateHandle();
+
+  // The default handling of these messages, for handlers that pass them on.
+  void OnSysCommand(UINT id, LPARAM lParam) { (void)id, (void)lParam, Default(); }
+  void OnPaint() { Default(); }
+  void OnClose() { Default(); }
+  void OnTimer(UINT_PTR id) { (void)id, Default(); }
+  void OnLButtonDown(UINT flags, CPoint point) { (void)flags, (void)point, Default(); }
+
+ private:
+  const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;
+  CMenu* m_pSystemMenu = nullptr;
+};
