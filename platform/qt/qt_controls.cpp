@@ -126,6 +126,11 @@ class ComboBackend final : public ControlBackend {
     // Only the operator's choice notifies, as CB_SETCURSEL does not.
     QObject::connect(m_combo, QOverload<int>::of(&QComboBox::activated),
                      [dialog, control] { Notify(dialog, control, CBN_SELCHANGE); });
+    // The edit field of a drop-down combo is a window of its own inside it, as on the original.
+    if (QLineEdit* field = m_combo->lineEdit()) {
+      m_field = std::make_unique<EditBackend>(field);
+      SetHandleOfWidget(field, CreateWindowHandle(m_field.get(), control, kComboEditId));
+    }
   }
 
   LRESULT ClassProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -160,7 +165,11 @@ class ComboBackend final : public ControlBackend {
   }
 
  private:
+  // The id the original gives a combo box's edit field.
+  static constexpr int kComboEditId = 1001;
+
   QComboBox* m_combo;
+  std::unique_ptr<EditBackend> m_field;
 };
 
 class ProgressBackend final : public ControlBackend {

@@ -26,6 +26,8 @@ class PainterSurface final : public PaintSurface {
 
 }  // namespace
 
+DialogWidget* DialogOfHandle(HWND window) { return dynamic_cast<DialogWidget*>(WidgetOfHandle(window)); }
+
 DialogWidget::DialogWidget(QWidget* owner) : QDialog(owner) {}
 
 int DialogWidget::RunModal() {

@@ -39,6 +39,9 @@ class DialogWidget final : public QDialog {
   std::vector<std::unique_ptr<WindowBackend>> m_backends;
 };
 
+// The dialog a handle names; null for any other window.
+DialogWidget* DialogOfHandle(HWND window);
+
 class DialogBackend final : public WidgetBackend {
  public:
   explicit DialogBackend(DialogWidget* dialog) : WidgetBackend(dialog), m_dialog(dialog) {}

@@ -1,17 +1,16 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMessageBox>
 #include <QScreen>
-#include <QTimer>
-#include <atomic>
 
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_file_dialog.h"
+#include "platform/qt/qt_input.h"
+#include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_pump.h"
 #include "platform/user/app.h"
 #include "platform/user/device_change.h"
 #include "platform/user/message_box.h"
@@ -56,15 +55,10 @@ Qt::WindowFlags FlagsFor(const DialogTemplate& dialog) {
   return flags;
 }
 
-DialogWidget* WidgetOf(HWND window) {
-  auto* backend = dynamic_cast<DialogBackend*>(BackendOf(window));
-  return backend ? static_cast<DialogWidget*>(backend->Widget()) : nullptr;
-}
-
 class QtUiSystem final : public UiSystem {
  public:
   HWND CreateDialogWindow(const DialogTemplate& dialog, HWND owner, CWnd* object) override {
-    DialogWidget* ownerWidget = WidgetOf(owner);
+    DialogWidget* ownerWidget = DialogOfHandle(owner);
     auto* widget = new DialogWidget(ownerWidget);
     widget->setWindowFlags(FlagsFor(dialog));
     widget->setWindowTitle(QString::fromUtf8(dialog.caption ? dialog.caption : ""));
@@ -88,21 +82,24 @@ class QtUiSystem final : public UiSystem {
       backend->Connect(window, handle);
       widget->Keep(std::move(backend));
     }
+    // Mouse moves reach the windows without a button held, as on the original.
+    widget->setMouseTracking(true);
+    for (QWidget* child : widget->findChildren<QWidget*>()) child->setMouseTracking(true);
     if (dialog.style & DS_CENTER) CenterOnScreen(widget);
     return window;
   }
 
   int RunModalLoop(HWND dialog) override {
-    DialogWidget* widget = WidgetOf(dialog);
+    DialogWidget* widget = DialogOfHandle(dialog);
     return widget ? widget->RunModal() : -1;
   }
 
   void EndModalLoop(HWND dialog, int result) override {
-    if (DialogWidget* widget = WidgetOf(dialog)) widget->EndModal(result);
+    if (DialogWidget* widget = DialogOfHandle(dialog)) widget->EndModal(result);
   }
 
   void DestroyDialogWindow(HWND dialog) override {
-    DialogWidget* widget = WidgetOf(dialog);
+    DialogWidget* widget = DialogOfHandle(dialog);
     if (!widget) return;
     // Owned dialogs go first, as their owner takes them along: none is left behind with a
     // handle whose widget is gone.
@@ -120,7 +117,7 @@ class QtUiSystem final : public UiSystem {
   bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) override {
     // Above whatever modal window is open, else on its owner.
     QWidget* parent = QApplication::activeModalWidget();
-    if (!parent) parent = WidgetOf(owner);
+    if (!parent) parent = DialogOfHandle(owner);
     return qt::RunFileDialog(parent, request, chosen);
   }
 
@@ -144,127 +141,6 @@ class QtUiSystem final : public UiSystem {
     widget->move(area.center() - QPoint(widget->width() / 2, widget->height() / 2));
   }
 };
-
-// Runs the queue of posted messages and the timers inside Qt's event loop, and so inside
-// every modal loop as well.
-class Pump final : public QObject {
- public:
-  Pump() {
-    m_timer.setSingleShot(true);
-    connect(&m_timer, &QTimer::timeout, this, [this] { Run(); });
-  }
-
-  // From any thread.
-  void Wake() {
-    if (!m_scheduled.exchange(true))
-      QMetaObject::invokeMethod(
-          this, [this] { Run(); }, Qt::QueuedConnection);
-  }
-
- private:
-  void Run() {
-    m_scheduled = false;
-    // Armed before dispatching too: a handler that opens a modal loop keeps the other timers
-    // running under it.
-    ArmForNextTimer();
-    PumpPostedMessages();
-    ArmForNextTimer();
-  }
-
-  void ArmForNextTimer() {
-    if (const auto due = NextTimerDue()) {
-      const std::uint64_t now = ActiveClock().NowMs();
-      m_timer.start(static_cast<int>(*due > now ? std::min<std::uint64_t>(*due - now, 1u << 30) : 0));
-    } else {
-      m_timer.stop();
-    }
-  }
-
-  std::atomic<bool> m_scheduled{false};
-  QTimer m_timer;
-};
-
-UINT VirtualKey(const QKeyEvent& event) {
-  switch (event.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    default: return static_cast<UINT>(event.key() & 0xFFFF);
-  }
-}
-
-// Gives the windows the first look at keyboard and mouse input: from the window under the
-// input up to its dialog, PreTranslateMessage may take a message before the control sees it.
-class InputHook final : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!watched->isWidgetType()) return false;
-    auto* widget = static_cast<QWidget*>(watched);
-    const HWND target = HandleOfWidget(widget);
-    if (!target) return false;
-    switch (event->type()) {
-      case QEvent::KeyPress: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Space && (key->modifiers() & Qt::AltModifier)) {
-          if (auto* dialog = dynamic_cast<DialogWidget*>(widget->window())) {
-            dialog->ShowSystemMenu(dialog->mapToGlobal(QPoint(0, 0)));
-            return true;
-          }
-        }
-        return PreTranslate(target, WM_KEYDOWN, VirtualKey(*key), 0);
-      }
-      case QEvent::MouseMove:
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease: {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPoint at = mouse->position().toPoint();
-        const UINT message = event->type() == QEvent::MouseMove          ? WM_MOUSEMOVE
-                             : event->type() == QEvent::MouseButtonPress ? WM_LBUTTONDOWN
-                                                                         : WM_LBUTTONUP;
-        return PreTranslate(target, message, 0, MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())));
-      }
-      default: return false;
-    }
-  }
-
- private:
-  static bool PreTranslate(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
-    MSG msg{target, message, wParam, lParam, GetTickCount()};
-    for (HWND window = target; window; window = ParentOf(window)) {
-      CWnd* object = WindowFromHandle(window);
-      if (object && object->PreTranslateMessage(&msg)) return true;
-    }
-    return false;
-  }
-};
-
-int ShowMessageBox(const MessageBoxRequest& request) {
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  switch (request.type & MB_ICONMASK) {
-    case MB_ICONERROR: icon = QMessageBox::Critical; break;
-    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
-    case MB_ICONEXCLAMATION: icon = QMessageBox::Warning; break;
-    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
-    default: break;
-  }
-  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-  switch (request.type & MB_TYPEMASK) {
-    case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-    case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
-    default: break;
-  }
-  // The owner is a modal window, never a modeless notice that may be destroyed under the box.
-  QWidget* owner = QApplication::activeModalWidget();
-  if (!owner) owner = WidgetOf(request.owner);
-  QMessageBox box(icon, QString::fromUtf8(request.caption.GetString()), QString::fromUtf8(request.text.GetString()),
-                  buttons, owner);
-  switch (box.exec()) {
-    case QMessageBox::Cancel: return IDCANCEL;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDOK;
-  }
-}
 
 }  // namespace
 

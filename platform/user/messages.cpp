@@ -1,31 +1,20 @@
 #include "platform/user/messages.h"
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
-#include <memory>
 #include <mutex>
-#include <unordered_map>
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/last_error.h"
 #include "platform/user/window_backend.h"
 #include "platform/user/window_messages.h"
+#include "platform/user/window_table.h"
 #include "platform/user/wnd.h"
 
 namespace platform {
 namespace {
-
-struct WindowEntry {
-  CWnd* object = nullptr;
-  WindowBackend* backend = nullptr;
-  std::uintptr_t parent = 0;
-  int id = 0;
-  std::unique_ptr<CWnd> wrapper;
-  std::unique_ptr<MenuData> systemMenu;
-};
 
 struct Timer {
   UINT elapseMs;
@@ -45,9 +34,7 @@ struct Queue {
   std::mutex mutex;
   std::condition_variable posted;
   std::deque<MSG> messages;
-  std::unordered_map<std::uintptr_t, WindowEntry> windows;
   std::map<std::pair<std::uintptr_t, UINT_PTR>, Timer> timers;
-  std::uintptr_t nextWindow = 0x10000;
   std::uint64_t nextTimerGeneration = 1;
   std::function<void()> wakeHook;
 };
@@ -60,11 +47,6 @@ Queue& TheQueue() {
 
 std::uintptr_t Key(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
 HWND Handle(std::uintptr_t key) { return reinterpret_cast<HWND>(key); }
-
-WindowEntry* FindLocked(Queue& queue, HWND window) {
-  const auto found = queue.windows.find(Key(window));
-  return found == queue.windows.end() ? nullptr : &found->second;
-}
 
 bool Matches(const MSG& msg, HWND window, UINT filterMin, UINT filterMax) {
   if (window && msg.hwnd != window) return false;
@@ -80,19 +62,6 @@ void Wake(Queue& queue) {
   }
   queue.posted.notify_all();
   if (hook) hook();
-}
-
-HWND Insert(CWnd* object, WindowBackend* backend, HWND parent, int id) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  const std::uintptr_t value = queue.nextWindow;
-  queue.nextWindow += 2;
-  WindowEntry& entry = queue.windows[value];
-  entry.object = object;
-  entry.backend = backend;
-  entry.parent = Key(parent);
-  entry.id = id;
-  return Handle(value);
 }
 
 // The timers that are due now; each is moved on by its interval.
@@ -118,137 +87,6 @@ bool StillSet(Queue& queue, const DueTimer& timer) {
 
 }  // namespace
 
-HWND RegisterWindow(CWnd* window) { return Insert(window, nullptr, nullptr, 0); }
-
-HWND CreateWindowHandle(WindowBackend* backend, HWND parent, int id) { return Insert(nullptr, backend, parent, id); }
-
-void UnregisterWindow(HWND window) {
-  std::vector<std::unique_ptr<CWnd>> wrappers;
-  Queue& queue = TheQueue();
-  {
-    std::lock_guard<std::mutex> lock(queue.mutex);
-    std::vector<std::uintptr_t> doomed = {Key(window)};
-    for (std::size_t i = 0; i < doomed.size(); ++i) {
-      for (const auto& [key, entry] : queue.windows) {
-        if (entry.parent == doomed[i]) doomed.push_back(key);
-      }
-    }
-    for (std::uintptr_t key : doomed) {
-      const auto found = queue.windows.find(key);
-      if (found == queue.windows.end()) continue;
-      if (found->second.object) found->second.object->m_hWnd = nullptr;
-      if (found->second.wrapper) {
-        found->second.wrapper->m_hWnd = nullptr;
-        wrappers.push_back(std::move(found->second.wrapper));
-      }
-      queue.windows.erase(found);
-      for (auto timer = queue.timers.begin(); timer != queue.timers.end();) {
-        timer = timer->first.first == key ? queue.timers.erase(timer) : std::next(timer);
-      }
-    }
-  }
-  // The wrappers go outside the lock: their destructors may reach the table again.
-}
-
-bool AttachObject(HWND window, CWnd* object) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  WindowEntry* entry = FindLocked(queue, window);
-  if (!entry || entry->object) return false;
-  entry->object = object;
-  object->m_hWnd = window;
-  return true;
-}
-
-void DetachObject(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  if (WindowEntry* entry = FindLocked(queue, window)) {
-    if (entry->object) entry->object->m_hWnd = nullptr;
-    entry->object = nullptr;
-  }
-}
-
-CWnd* WindowFromHandle(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  const WindowEntry* entry = FindLocked(queue, window);
-  return entry ? entry->object : nullptr;
-}
-
-CWnd* PermanentWrapper(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  WindowEntry* entry = FindLocked(queue, window);
-  if (!entry) return nullptr;
-  if (!entry->wrapper) {
-    entry->wrapper = std::make_unique<CWnd>();
-    entry->wrapper->m_hWnd = window;
-  }
-  return entry->wrapper.get();
-}
-
-WindowBackend* BackendOf(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  const WindowEntry* entry = FindLocked(queue, window);
-  return entry ? entry->backend : nullptr;
-}
-
-HWND ParentOf(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  const WindowEntry* entry = FindLocked(queue, window);
-  return entry ? Handle(entry->parent) : nullptr;
-}
-
-int IdOf(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  const WindowEntry* entry = FindLocked(queue, window);
-  return entry ? entry->id : 0;
-}
-
-HWND ChildById(HWND parent, int id) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  for (const auto& [key, entry] : queue.windows) {
-    if (entry.parent == Key(parent) && entry.id == id && parent) return Handle(key);
-  }
-  return nullptr;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  std::vector<HWND> children;
-  for (const auto& [key, entry] : queue.windows) {
-    if (parent && entry.parent == Key(parent)) children.push_back(Handle(key));
-  }
-  std::sort(children.begin(), children.end());
-  return children;
-}
-
-std::vector<HWND> TopLevelWindows() {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  std::vector<HWND> windows;
-  for (const auto& [key, entry] : queue.windows) {
-    if (entry.parent == 0) windows.push_back(Handle(key));
-  }
-  std::sort(windows.begin(), windows.end());
-  return windows;
-}
-
-MenuData* SystemMenuOf(HWND window) {
-  Queue& queue = TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  WindowEntry* entry = FindLocked(queue, window);
-  if (!entry) return nullptr;
-  if (!entry->systemMenu) entry->systemMenu = std::make_unique<MenuData>();
-  return entry->systemMenu.get();
-}
-
 void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs) {
   Queue& queue = TheQueue();
   {
@@ -270,6 +108,14 @@ bool KillWindowTimer(HWND window, UINT_PTR id) {
   return killed;
 }
 
+void KillAllTimersOf(HWND window) {
+  Queue& queue = TheQueue();
+  std::lock_guard<std::mutex> lock(queue.mutex);
+  for (auto timer = queue.timers.begin(); timer != queue.timers.end();) {
+    timer = timer->first.first == Key(window) ? queue.timers.erase(timer) : std::next(timer);
+  }
+}
+
 std::optional<std::uint64_t> NextTimerDue() {
   Queue& queue = TheQueue();
   std::lock_guard<std::mutex> lock(queue.mutex);
@@ -289,7 +135,7 @@ int PumpPostedMessages() {
   }
   for (const DueTimer& timer : TakeDueTimers(TheQueue())) {
     if (!StillSet(TheQueue(), timer)) continue;
-    msg = MSG{timer.window, WM_TIMER, timer.id, 0, GetTickCount()};
+    msg = MSG{timer.window, WM_TIMER, timer.id, 0, GetTickCount(), {}};
     DispatchMessage(&msg);
     ++dispatched;
   }
@@ -312,13 +158,14 @@ void SetQueueWakeHook(std::function<void()> hook) {
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   platform::Queue& queue = platform::TheQueue();
+  // A message posted to a window that goes before it is dispatched is dropped then.
+  if (!IsWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
   {
     std::lock_guard<std::mutex> lock(queue.mutex);
-    if (!platform::FindLocked(queue, window)) {
-      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-      return FALSE;
-    }
-    queue.messages.push_back(MSG{window, message, wParam, lParam, GetTickCount()});
+    queue.messages.push_back(MSG{window, message, wParam, lParam, GetTickCount(), {}});
   }
   platform::Wake(queue);
   return TRUE;
@@ -345,9 +192,3 @@ BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT rem
 }
 
 LRESULT DispatchMessage(const MSG* msg) { return SendMessage(msg->hwnd, msg->message, msg->wParam, msg->lParam); }
-
-BOOL IsWindow(HWND window) {
-  platform::Queue& queue = platform::TheQueue();
-  std::lock_guard<std::mutex> lock(queue.mutex);
-  return platform::FindLocked(queue, window) ? TRUE : FALSE;
-}

@@ -1,4 +1,4 @@
-// The user-interface thread's message queue and its table of windows.
+// The user-interface thread's message queue and its timers.
 //
 // Any thread may post; posting never waits for the user-interface thread. The thread that
 // pumps the queue dispatches each message to the window its handle names: to the CWnd object
@@ -12,7 +12,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/kernel/geometry.h"
 #include "platform/kernel/types.h"
+#include "platform/user/window_table.h"
 
 class CWnd;
 
@@ -22,6 +24,7 @@ struct MSG {
   WPARAM wParam;
   LPARAM lParam;
   DWORD time;
+  POINT pt;  // the pointer, in screen coordinates
 };
 
 constexpr UINT PM_NOREMOVE = 0x0000;
@@ -32,36 +35,12 @@ LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Filters as the original: a null window takes every window's messages, and a range of 0, 0 every message.
 BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessage(const MSG* msg);
-BOOL IsWindow(HWND window);
 
 namespace platform {
 
-class WindowBackend;
-struct MenuData;
-
-// A handle for an object without a real window.
-HWND RegisterWindow(CWnd* window);
-// A handle for a real window, child `id` of `parent` (null for a top-level window). The
-// backend belongs to the toolkit and lives until UnregisterWindow.
-HWND CreateWindowHandle(WindowBackend* backend, HWND parent, int id);
-// Forgets the handle and its children, their timers and wrappers.
-void UnregisterWindow(HWND window);
-
-bool AttachObject(HWND window, CWnd* object);
-void DetachObject(HWND window);
-CWnd* WindowFromHandle(HWND window);  // the attached object, if any
-CWnd* PermanentWrapper(HWND window);  // a wrapper owned by the window, made on first use
-WindowBackend* BackendOf(HWND window);
-HWND ParentOf(HWND window);
-int IdOf(HWND window);
-HWND ChildById(HWND parent, int id);
-std::vector<HWND> ChildrenOf(HWND parent);
-// Every window without a parent, in the order they were made.
-std::vector<HWND> TopLevelWindows();
-MenuData* SystemMenuOf(HWND window);
-
 void SetWindowTimer(HWND window, UINT_PTR id, UINT elapseMs);
 bool KillWindowTimer(HWND window, UINT_PTR id);
+void KillAllTimersOf(HWND window);
 // When the next timer is due, on the platform clock.
 std::optional<std::uint64_t> NextTimerDue();
 

@@ -25,6 +25,7 @@ constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_DEVICECHANGE = 0x0219;
 constexpr UINT WM_CLEAR = 0x0303;
@@ -81,6 +82,7 @@ constexpr WPARAM ICON_BIG = 1;
 
 constexpr WPARAM HTCAPTION = 2;
 constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
 
 constexpr UINT VK_RETURN = 0x0D;
 constexpr UINT VK_ESCAPE = 0x1B;

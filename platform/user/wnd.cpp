@@ -16,7 +16,7 @@ thread_local std::vector<MSG> t_currentMessages;
 
 struct CurrentMessage {
   CurrentMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    t_currentMessages.push_back(MSG{window, message, wParam, lParam, 0});
+    t_currentMessages.push_back(MSG{window, message, wParam, lParam, 0, {}});
   }
   ~CurrentMessage() { t_currentMessages.pop_back(); }
 };

@@ -13,7 +13,7 @@ class RecordingWindow : public CWnd {
   RecordingWindow() { CreateHandle(); }
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    received.push_back(MSG{m_hWnd, message, wParam, lParam, 0});
+    received.push_back(MSG{m_hWnd, message, wParam, lParam, 0, {}});
     return 0;
   }
 
