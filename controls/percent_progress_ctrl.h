@@ -1,8 +1,10 @@
-// The progress bar of the main dialog: a range and a position as the common control keeps
-// them, and the colours and percentage flag of its gradient picture, which the owner writes
-// directly. Until the bar paints that picture itself, the window's own bar shows the position.
+// The progress bar of the main dialog: a colour gradient laid out across the whole width in
+// narrow bands, shown up to the position, the rest in a background colour, and the
+// percentage written over the middle of the bar. The owner writes the colours and the
+// percentage flag directly; a change shows at the next paint.
 #pragma once
 
+#include "platform/gdi/gdi.h"
 #include "platform/user/controls.h"
 
 class CPercentProgressCtrl : public CProgressCtrl {
@@ -18,12 +20,18 @@ class CPercentProgressCtrl : public CProgressCtrl {
   int GetUpper() const { return m_nUpper; }
   int GetPosition() const { return m_nPos; }
 
-  // Written by the owner; a change shows at the next paint.
   COLORREF m_crStartColor;
   COLORREF m_crEndColor;
   COLORREF m_crBkColor;
   COLORREF m_crTextColor;
   BOOL m_bShowPercent;
+
+ protected:
+  void OnPaint();
+  BOOL OnEraseBkgnd(CDC* dc);
+  void PaintGradient(CDC* target, const CRect& client, int filledWidth);
+
+  DECLARE_MESSAGE_MAP()
 
  private:
   int m_nLower = 0;

@@ -89,9 +89,20 @@ BOOL CDownloaderDlg::OnInitDialog() {
 }
 
 void CDownloaderDlg::InitControls() {
+  m_btnDownload.SetIcon(IDR_MAINFRAME, 30, 30);
+  m_btnDownload.SetImageMargin(20);
+  m_btnDownload.SetImageTextGap(-10);
+
   GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(FALSE);
   GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(FALSE);
   GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_HIDE);
+
+  m_balloon.m_nWidth = 150;
+  m_balloon.m_crFill = RGB(213, 253, 224);
+  m_balloon.m_crFrame = RGB(131, 0, 250);
+  m_balloon.Create(this);
+  m_balloon.AddTool(GetDlgItem(IDC_PORT), "AUTO DETECT가 안 되면 직접 입력해주셔야 합니다.", 0);
+
   SetWindowText(kWindowTitle);
   UpdateDownloadButton();
 }
@@ -116,6 +127,7 @@ void CDownloaderDlg::UpdateDownloadButton() {
 }
 
 BOOL CDownloaderDlg::PreTranslateMessage(MSG* msg) {
+  m_balloon.RelayEvent(msg);
   // Neither key may close the dialog or press a button.
   if (msg->message == WM_KEYDOWN && (msg->wParam == VK_ESCAPE || msg->wParam == VK_RETURN)) return TRUE;
   return CDialog::PreTranslateMessage(msg);
@@ -136,7 +148,7 @@ void CDownloaderDlg::OnPaint() {
     return;
   }
   CPaintDC dc(this);
-  SendMessage(WM_ICONERASEBKGND, dc.GetSafeHdc(), 0);
+  SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
   CRect client;
   GetClientRect(&client);
   const int x = (client.Width() - GetSystemMetrics(SM_CXICON) + 1) / 2;

@@ -2,6 +2,8 @@
 // the serial port, log queue and image reader that a download run uses.
 #pragma once
 
+#include "controls/balloon_tip.h"
+#include "controls/icon_button.h"
 #include "controls/percent_progress_ctrl.h"
 #include "download/run_state.h"
 #include "image/image_file.h"
@@ -31,7 +33,7 @@ class CDownloaderDlg : public CDialog {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   // Controls bound by data exchange.
-  CButton m_btnDownload;
+  CIconButton m_btnDownload;
   CPercentProgressCtrl m_idleBar;
   CPercentProgressCtrl m_runBar;
   CRichEditCtrl m_log;
@@ -46,6 +48,7 @@ class CDownloaderDlg : public CDialog {
   CString m_strElapsed;
   int m_nBootAreaCheck = 0;
   CString m_strAutoDetect;
+  CBalloonTip m_balloon;  // the hint over the port combo
   CString m_strVersion;
   // The receive thread while connected; it deletes its own object.
   CThreadRX* m_pThreadRX = nullptr;

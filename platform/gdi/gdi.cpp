@@ -2,32 +2,26 @@
 
 #include <map>
 
+#include "platform/user/messages.h"
 #include "platform/user/ui_system.h"
+#include "platform/user/window_backend.h"
 #include "platform/user/wnd.h"
 
 namespace platform {
 namespace {
 
-// Painting happens on the user-interface thread only.
-std::map<HWND, PaintSurface*>& Surfaces() {
-  static std::map<HWND, PaintSurface*> surfaces;
-  return surfaces;
-}
+// The objects CDC::FromHandle made for contexts of the window system, per thread as MFC keeps
+// its temporary objects.
+thread_local std::map<HDC, std::unique_ptr<CDC>> t_temporaryDCs;
+
+class TemporaryDC final : public CDC {
+ public:
+  explicit TemporaryDC(HDC context) { Attach(context); }
+};
 
 }  // namespace
 
-void SetPaintSurface(HWND window, PaintSurface* surface) {
-  if (surface) {
-    Surfaces()[window] = surface;
-  } else {
-    Surfaces().erase(window);
-  }
-}
-
-PaintSurface* PaintSurfaceOf(HWND window) {
-  const auto found = Surfaces().find(window);
-  return found == Surfaces().end() ? nullptr : found->second;
-}
+void ForgetDeviceContext(HDC context) { t_temporaryDCs.erase(context); }
 
 }  // namespace platform
 
@@ -44,10 +38,223 @@ COLORREF GetSysColor(int index) {
   return system ? system->SystemColor(index) : 0;
 }
 
-BOOL CDC::DrawIcon(int x, int y, HICON icon) {
-  if (!m_surface || !icon) return FALSE;
-  m_surface->DrawIcon(x, y, icon);
+HICON LoadImage(UINT id, UINT type, int width, int height, UINT) {
+  if (type != IMAGE_ICON) return nullptr;
+  return platform::LoadSizedIcon(id, width, height);
+}
+
+BOOL DestroyIcon(HICON icon) { return platform::FreeSizedIcon(icon) ? TRUE : FALSE; }
+
+BOOL CBrush::CreateSolidBrush(COLORREF color) {
+  m_color = color;
+  m_created = true;
   return TRUE;
 }
 
-CPaintDC::CPaintDC(CWnd* window) { m_surface = platform::PaintSurfaceOf(window->GetSafeHwnd()); }
+BOOL CBrush::DeleteObject() {
+  const bool was = m_created;
+  m_created = false;
+  return was ? TRUE : FALSE;
+}
+
+BOOL CFont::CreateFont(int height, int, int, int, int weight, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE,
+                       LPCSTR face) {
+  m_spec = platform::FontSpec{height, weight, face ? face : ""};
+  m_created = true;
+  return TRUE;
+}
+
+BOOL CFont::DeleteObject() {
+  const bool was = m_created;
+  m_created = false;
+  return was ? TRUE : FALSE;
+}
+
+CRgn::~CRgn() = default;
+
+BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom) {
+  platform::RegionShape shape;
+  shape.box = RECT{left, top, right, bottom};
+  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
+  return TRUE;
+}
+
+BOOL CRgn::CreateEllipticRgn(int left, int top, int right, int bottom) {
+  platform::RegionShape shape;
+  shape.kind = platform::RegionShape::Kind::Ellipse;
+  shape.box = RECT{left, top, right, bottom};
+  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
+  return TRUE;
+}
+
+BOOL CRgn::CreatePolygonRgn(const POINT* points, int count, int fillMode) {
+  if (!points || count < 3) return FALSE;
+  platform::RegionShape shape;
+  shape.kind = platform::RegionShape::Kind::Polygon;
+  shape.points.assign(points, points + count);
+  shape.windingFill = fillMode == WINDING;
+  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
+  return TRUE;
+}
+
+int CRgn::CombineRgn(CRgn* a, CRgn* b, int mode) {
+  if (!m_region || !a || !b || !a->m_region || !b->m_region || mode != RGN_OR) return ERROR;
+  platform::Region united;
+  if (!platform::UniteRegions(*a->m_region, *b->m_region, &united)) return ERROR;
+  *m_region = std::move(united);
+  if (m_region->shapes.empty()) return NULLREGION;
+  return m_region->shapes.size() == 1 && m_region->shapes[0].kind == platform::RegionShape::Kind::Rect ? SIMPLEREGION
+                                                                                                       : COMPLEXREGION;
+}
+
+BOOL CRgn::DeleteObject() {
+  const bool was = m_region != nullptr;
+  m_region.reset();
+  return was ? TRUE : FALSE;
+}
+
+HRGN CRgn::Detach() { return m_region.release(); }
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {
+  if (!dc || !dc->GetSafeHdc()) return FALSE;
+  m_surface = dc->GetSafeHdc()->CreateCompatibleBitmap(width, height);
+  return m_surface ? TRUE : FALSE;
+}
+
+BOOL CBitmap::DeleteObject() {
+  const bool was = m_surface != nullptr;
+  m_surface.reset();
+  return was ? TRUE : FALSE;
+}
+
+CDC::~CDC() = default;
+
+CDC* CDC::FromHandle(HDC context) {
+  if (!context) return nullptr;
+  std::unique_ptr<CDC>& object = platform::t_temporaryDCs[context];
+  if (!object) object = std::make_unique<platform::TemporaryDC>(context);
+  return object.get();
+}
+
+void CDC::Attach(platform::DeviceContext* context) { m_context = context; }
+
+BOOL CDC::CreateCompatibleDC(CDC* dc) {
+  platform::DeviceContext* like = dc ? dc->GetSafeHdc() : nullptr;
+  if (!like) return FALSE;
+  m_owned = like->CreateCompatible();
+  m_context = m_owned.get();
+  return m_context ? TRUE : FALSE;
+}
+
+BOOL CDC::DeleteDC() {
+  if (!m_owned) return FALSE;
+  m_owned.reset();
+  m_context = nullptr;
+  return TRUE;
+}
+
+CBitmap* CDC::SelectObject(CBitmap* bitmap) {
+  CBitmap* previous = m_bitmap;
+  m_bitmap = bitmap;
+  if (m_context) m_context->SelectBitmap(bitmap ? bitmap->Surface() : nullptr);
+  return previous;
+}
+
+CFont* CDC::SelectObject(CFont* font) {
+  CFont* previous = m_font;
+  m_font = font;
+  return previous;
+}
+
+CPoint CDC::SetWindowOrg(int x, int y) {
+  const CPoint previous(m_origin.x, m_origin.y);
+  m_origin = POINT{x, y};
+  if (m_context) m_context->SetWindowOrg(m_origin);
+  return previous;
+}
+
+int CDC::GetClipBox(LPRECT rect) const {
+  *rect = m_context ? m_context->ClipBox() : CRect();
+  return m_context ? SIMPLEREGION : ERROR;
+}
+
+BOOL CDC::BitBlt(int x, int y, int width, int height, CDC* source, int xSource, int ySource, DWORD rop) {
+  if (!m_context || !source || !source->m_context || rop != SRCCOPY) return FALSE;
+  m_context->BitBlt(POINT{x, y}, SIZE{width, height}, *source->m_context, POINT{xSource, ySource});
+  return TRUE;
+}
+
+void CDC::FillRect(const RECT* rect, CBrush* brush) {
+  if (m_context && rect && brush) m_context->FillRect(*rect, brush->Color());
+}
+
+BOOL CDC::FillRgn(CRgn* region, CBrush* brush) {
+  if (!m_context || !region || !region->GetSafeHandle() || !brush) return FALSE;
+  m_context->FillRegion(*region->GetSafeHandle(), brush->Color());
+  return TRUE;
+}
+
+BOOL CDC::FrameRgn(CRgn* region, CBrush* brush, int width, int height) {
+  if (!m_context || !region || !region->GetSafeHandle() || !brush) return FALSE;
+  m_context->FrameRegion(*region->GetSafeHandle(), brush->Color(), width, height);
+  return TRUE;
+}
+
+CSize CDC::GetTextExtent(const CString& text) const {
+  if (!m_context) return CSize();
+  const SIZE size = m_context->TextExtent(text.str(), m_font ? m_font->Spec() : platform::FontSpec{});
+  return CSize(size.cx, size.cy);
+}
+
+int CDC::DrawText(const CString& text, LPRECT rect, UINT format) {
+  if (!m_context || !rect) return 0;
+  const platform::FontSpec font = m_font ? m_font->Spec() : platform::FontSpec{};
+  m_context->DrawText(text.str(), *rect, format, font, m_textColor, m_bkMode == TRANSPARENT);
+  return m_context->TextExtent(text.str(), font).cy;
+}
+
+COLORREF CDC::SetTextColor(COLORREF color) {
+  const COLORREF previous = m_textColor;
+  m_textColor = color;
+  return previous;
+}
+
+int CDC::SetBkMode(int mode) {
+  const int previous = m_bkMode;
+  m_bkMode = mode;
+  return previous;
+}
+
+BOOL CDC::DrawFrameControl(LPRECT rect, UINT type, UINT state) {
+  if (!m_context || !rect || type != DFC_BUTTON || !(state & DFCS_BUTTONPUSH)) return FALSE;
+  m_context->DrawButtonFrame(*rect, (state & DFCS_PUSHED) != 0);
+  return TRUE;
+}
+
+BOOL CDC::DrawState(CPoint at, CSize size, HICON icon, UINT flags) {
+  if (!m_context || !icon) return FALSE;
+  m_context->DrawIcon(icon, at, size, (flags & DSS_DISABLED) != 0);
+  return TRUE;
+}
+
+BOOL CDC::DrawState(CPoint at, CSize, LPCSTR text, UINT flags, BOOL prefixText) {
+  if (!m_context || !text) return FALSE;
+  m_context->DrawStateText(text, at, m_font ? m_font->Spec() : platform::FontSpec{}, m_textColor, prefixText != FALSE,
+                           (flags & DSS_DISABLED) != 0);
+  return TRUE;
+}
+
+void CDC::DrawFocusRect(const RECT* rect) {
+  if (m_context && rect) m_context->DrawFocusRect(*rect);
+}
+
+BOOL CDC::DrawIcon(int x, int y, HICON icon) {
+  if (!m_context || !icon) return FALSE;
+  m_context->DrawIcon(icon, POINT{x, y}, SIZE{GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)}, false);
+  return TRUE;
+}
+
+CPaintDC::CPaintDC(CWnd* window) {
+  platform::WindowBackend* backend = window ? platform::BackendOf(window->GetSafeHwnd()) : nullptr;
+  Attach(backend ? backend->PaintContext() : nullptr);
+}

@@ -1,8 +1,11 @@
 #include "platform/qt/qt_backend.h"
 
+#include <QPaintEvent>
 #include <QWindow>
 #include <cstring>
 
+#include "platform/gdi/gdi.h"
+#include "platform/qt/qt_gdi.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 
@@ -37,6 +40,9 @@ QByteArray ToUtf8(const QString& text) { return text.toUtf8(); }
 
 LRESULT WidgetBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_PAINT: m_classPaints = true; return 0;
+    // The widget lies on its dialog's painting already: that is the background.
+    case WM_ERASEBKGND: return 0;
     case WM_SETTEXT: SetText(FromUtf8(reinterpret_cast<const char*>(lParam))); return TRUE;
     case WM_GETTEXTLENGTH: return ToUtf8(Text()).size();
     case WM_GETTEXT: {
@@ -68,6 +74,10 @@ void WidgetBackend::Show(int command) {
     case SW_HIDE: m_widget->hide(); break;
     case SW_MINIMIZE: m_widget->showMinimized(); break;
     case SW_RESTORE: m_widget->showNormal(); break;
+    case SW_SHOWNOACTIVATE:
+      m_widget->setAttribute(Qt::WA_ShowWithoutActivating);
+      m_widget->show();
+      break;
     default: m_widget->show(); break;
   }
 }
@@ -84,6 +94,7 @@ void WidgetBackend::SetWindowPos(int x, int y, int cx, int cy, UINT flags) {
   if (!m_widget) return;
   if (!(flags & SWP_NOMOVE)) m_widget->move(x, y);
   if (!(flags & SWP_NOSIZE)) m_widget->resize(cx, cy);
+  if (!(flags & SWP_NOZORDER)) m_widget->raise();
 }
 
 CRect WidgetBackend::WindowRect() const {
@@ -105,6 +116,41 @@ void WidgetBackend::Invalidate() {
 void WidgetBackend::StartSystemMove() {
   if (!m_widget) return;
   if (QWindow* window = m_widget->window()->windowHandle()) window->startSystemMove();
+}
+
+}  // namespace platform::qt
+
+namespace platform::qt {
+
+void WidgetBackend::SetShape(std::unique_ptr<Region> region) {
+  if (m_widget && region) m_widget->setMask(ToQRegion(*region));
+}
+
+bool WidgetBackend::PaintThroughWindowProcedure(HWND window, const QRect& clip) {
+  QtDeviceContext context(m_widget, clip);
+  m_paintContext = &context;
+  m_classPaints = false;
+  ::SendMessage(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<DeviceContext*>(&context)), 0);
+  ::SendMessage(window, WM_PAINT, 0, 0);
+  m_paintContext = nullptr;
+  ForgetDeviceContext(&context);
+  return !(m_classPaints && !context.HasDrawn());
+}
+
+bool PaintRouter::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Paint || !watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  const QVariant own = widget->property(kHandleProperty);
+  const HWND window = own.isValid() ? reinterpret_cast<HWND>(own.value<quintptr>()) : nullptr;
+  // A window with no object of the program's is painted by its class alone.
+  if (!window || !WindowFromHandle(window)) return false;
+  auto* backend = dynamic_cast<WidgetBackend*>(BackendOf(window));
+  return backend && backend->PaintThroughWindowProcedure(window, static_cast<QPaintEvent*>(event)->rect());
+}
+
+PaintRouter* ThePaintRouter() {
+  static PaintRouter* const router = new PaintRouter;
+  return router;
 }
 
 }  // namespace platform::qt

@@ -25,8 +25,13 @@ class WidgetBackend : public WindowBackend {
   CRect ClientRect() const override;
   void Invalidate() override;
   void StartSystemMove() override;
+  DeviceContext* PaintContext() override { return m_paintContext; }
+  void SetShape(std::unique_ptr<Region> region) override;
 
   QWidget* Widget() const { return m_widget; }
+  // Paints the widget through its window's procedure: WM_ERASEBKGND, then WM_PAINT. False when
+  // the window leaves its painting to its class, and so to the widget's own.
+  bool PaintThroughWindowProcedure(HWND window, const QRect& clip);
 
  protected:
   // The window's text; each class keeps it where its widget does.
@@ -35,7 +40,18 @@ class WidgetBackend : public WindowBackend {
 
  private:
   QPointer<QWidget> m_widget;
+  DeviceContext* m_paintContext = nullptr;
+  bool m_classPaints = false;
 };
+
+// Sends each paint of the widgets it watches through their window's procedure first.
+class PaintRouter final : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+// The router every window's widget is given.
+PaintRouter* ThePaintRouter();
 
 // The widget of a window, for tests that drive it as an operator would.
 QWidget* WidgetOfHandle(HWND window);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/qt/qt_icons.h"
+#include "platform/qt/qt_owner_draw.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 
@@ -323,8 +324,12 @@ int CheckBoxTextWidth(QCheckBox* box, int width) {
 std::unique_ptr<ControlBackend> MakeWidget(const ControlTemplate& control, QWidget* dialog, const DialogUnits& units) {
   const QString text = FromUtf8(control.text);
   switch (control.kind) {
-    case ControlKind::PushButton:
     case ControlKind::OwnerDrawButton: {
+      auto* button = new OwnerDrawButton(dialog);
+      button->setText(text);
+      return std::make_unique<ButtonBackend>(button);
+    }
+    case ControlKind::PushButton: {
       auto* button = new QPushButton(text, dialog);
       // Enter presses the button that has the focus, else the default one.
       button->setAutoDefault(true);

@@ -13,18 +13,7 @@
 #include "platform/user/window_messages.h"
 
 namespace platform::qt {
-namespace {
-
-class PainterSurface final : public PaintSurface {
- public:
-  explicit PainterSurface(QPainter& painter) : m_painter(painter) {}
-  void DrawIcon(int x, int y, HICON icon) override { ToQIcon(icon).paint(&m_painter, x, y, 32, 32); }
-
- private:
-  QPainter& m_painter;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 DialogWidget* DialogOfHandle(HWND window) { return dynamic_cast<DialogWidget*>(WidgetOfHandle(window)); }
 
@@ -95,15 +84,6 @@ void DialogWidget::ShowSystemMenu(const QPoint& globalPosition) {
     }
   }
   if (!menu.isEmpty()) menu.exec(globalPosition);
-}
-
-void DialogWidget::paintEvent(QPaintEvent* event) {
-  QDialog::paintEvent(event);
-  QPainter painter(this);
-  PainterSurface surface(painter);
-  SetPaintSurface(m_hwnd, &surface);
-  ::SendMessage(m_hwnd, WM_PAINT, 0, 0);
-  SetPaintSurface(m_hwnd, nullptr);
 }
 
 LRESULT DialogBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {

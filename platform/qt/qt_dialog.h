@@ -30,7 +30,6 @@ class DialogWidget final : public QDialog {
   void reject() override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
 
  private:
   HWND m_hwnd = nullptr;

@@ -2,6 +2,8 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QScreen>
+#include <map>
+#include <memory>
 
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
@@ -10,6 +12,7 @@
 #include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_input.h"
 #include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_popup.h"
 #include "platform/qt/qt_pump.h"
 #include "platform/user/app.h"
 #include "platform/user/device_change.h"
@@ -75,10 +78,12 @@ class QtUiSystem final : public UiSystem {
     widget->Keep(std::move(dialogBackend));
     if (object) AttachObject(window, object);
 
+    widget->installEventFilter(ThePaintRouter());
     for (const ControlTemplate& control : dialog.controls) {
       std::unique_ptr<ControlBackend> backend = CreateControl(control, widget, units);
       const HWND handle = CreateWindowHandle(backend.get(), window, control.id);
       SetHandleOfWidget(backend->Widget(), handle);
+      backend->Widget()->installEventFilter(ThePaintRouter());
       backend->Connect(window, handle);
       widget->Keep(std::move(backend));
     }
@@ -121,6 +126,59 @@ class QtUiSystem final : public UiSystem {
     return qt::RunFileDialog(parent, request, chosen);
   }
 
+  HWND CreatePopupWindow(const RECT& rect, HWND owner, CWnd* object) override {
+    auto* widget = new PopupWidget(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+                                   WidgetOfHandle(owner));
+    auto backend = std::make_unique<WidgetBackend>(widget);
+    const HWND window = CreateWindowHandle(backend.get(), nullptr, 0);
+    SetHandleOfWidget(widget, window);
+    widget->installEventFilter(ThePaintRouter());
+    m_popups[widget] = std::move(backend);
+    // The window goes when its owner does, as an owned window does.
+    QObject::connect(widget, &QObject::destroyed, [this, widget, window] {
+      UnregisterWindow(window);
+      m_popups.erase(widget);
+    });
+    if (object) AttachObject(window, object);
+    return window;
+  }
+
+  void DestroyWindow(HWND window) override {
+    QWidget* widget = WidgetOfHandle(window);
+    if (!widget) return;
+    UnregisterWindow(window);
+    widget->hide();
+    widget->deleteLater();
+  }
+
+  HWND FocusWindow() const override {
+    if (!QApplication::activeWindow()) return nullptr;
+    QWidget* focus = QApplication::focusWidget();
+    return focus ? HandleOfWidget(focus) : nullptr;
+  }
+
+  HWND WindowAtPoint(POINT screen) const override {
+    const QPoint point(screen.x, screen.y);
+    // The window system's own search may not honour a window's shape: a popup is only where
+    // its shape is.
+    QWidget* top = nullptr;
+    int topRank = -1;
+    for (QWidget* candidate : QApplication::topLevelWidgets()) {
+      if (!candidate->isVisible() || !candidate->geometry().contains(point)) continue;
+      const QRegion shape = candidate->mask();
+      if (!shape.isEmpty() && !shape.contains(candidate->mapFromGlobal(point))) continue;
+      // Popups stay above every dialog, the active dialog above the others.
+      const int rank = candidate->windowType() == Qt::ToolTip ? 2 : candidate->isActiveWindow() ? 1 : 0;
+      if (rank > topRank) {
+        top = candidate;
+        topRank = rank;
+      }
+    }
+    if (!top) return nullptr;
+    QWidget* child = top->childAt(top->mapFromGlobal(point));
+    return HandleOfWidget(child ? child : top);
+  }
+
   COLORREF SystemColor(int index) const override {
     const QPalette palette = QApplication::palette();
     switch (index) {
@@ -130,6 +188,8 @@ class QtUiSystem final : public UiSystem {
   }
 
  private:
+  std::map<QWidget*, std::unique_ptr<WidgetBackend>> m_popups;
+
   static COLORREF ToColorRef(const QColor& color) {
     return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
   }

@@ -8,6 +8,15 @@ int CButton::GetCheck() const { return static_cast<int>(::SendMessage(m_hWnd, BM
 
 void CButton::SetCheck(int check) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(check), 0); }
 
+void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
+
+BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message != WM_DRAWITEM) return CWnd::OnChildNotify(message, wParam, lParam, result);
+  DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+  *result = TRUE;
+  return TRUE;
+}
+
 void CEdit::SetSel(int start, int end, BOOL) {
   SendMessage(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
 }

@@ -1,15 +1,43 @@
 // The common controls, each a CWnd that speaks to its real control in messages.
 #pragma once
 
+#include "platform/gdi/gdi.h"
 #include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"
 
 class CStatic : public CWnd {};
 
+constexpr UINT ODT_BUTTON = 4;
+constexpr UINT ODA_DRAWENTIRE = 0x0001;
+constexpr UINT ODA_SELECT = 0x0002;
+constexpr UINT ODA_FOCUS = 0x0004;
+constexpr UINT ODS_SELECTED = 0x0001;
+constexpr UINT ODS_DISABLED = 0x0004;
+constexpr UINT ODS_FOCUS = 0x0010;
+
+// What an owner-drawn control asks its parent to draw, in WM_DRAWITEM.
+struct DRAWITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemAction;
+  UINT itemState;
+  HWND hwndItem;
+  HDC hDC;
+  RECT rcItem;
+  ULONG_PTR itemData;
+};
+using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
+
 class CButton : public CWnd {
  public:
   int GetCheck() const;
   void SetCheck(int check);
+  // An owner-drawn button draws itself here, asked through its parent's WM_DRAWITEM.
+  virtual void DrawItem(LPDRAWITEMSTRUCT drawItem);
+
+ protected:
+  BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
 class CEdit : public CWnd {

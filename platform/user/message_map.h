@@ -5,11 +5,13 @@
 
 #include <functional>
 
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/geometry.h"
 #include "platform/kernel/types.h"
 #include "platform/user/window_messages.h"
 
 class CWnd;
+struct CREATESTRUCT;
 using HICON = struct HICON__*;
 using HCURSOR = HICON;
 
@@ -67,6 +69,20 @@ Handler Mouse(void (T::*fn)(UINT, CPoint)) {
 }
 
 template <class T>
+Handler Create(int (T::*fn)(CREATESTRUCT*)) {
+  return [fn](CWnd* w, WPARAM, LPARAM lParam) -> LRESULT {
+    return (static_cast<T*>(w)->*fn)(reinterpret_cast<CREATESTRUCT*>(lParam));
+  };
+}
+
+template <class T>
+Handler EraseBackground(BOOL (T::*fn)(CDC*)) {
+  return [fn](CWnd* w, WPARAM wParam, LPARAM) -> LRESULT {
+    return (static_cast<T*>(w)->*fn)(CDC::FromHandle(reinterpret_cast<HDC>(wParam)));
+  };
+}
+
+template <class T>
 Handler QueryDragIcon(HCURSOR (T::*fn)()) {
   return [fn](CWnd* w, WPARAM, LPARAM) { return reinterpret_cast<LRESULT>((static_cast<T*>(w)->*fn)()); };
 }
@@ -102,6 +118,8 @@ Handler QueryDragIcon(HCURSOR (T::*fn)()) {
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, platform::message_map::Timer(&ThisClass::OnTimer)},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, platform::message_map::SysCommand(&ThisClass::OnSysCommand)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, platform::message_map::Command(&ThisClass::OnPaint)},
+#define ON_WM_CREATE() {WM_CREATE, 0, 0, platform::message_map::Create(&ThisClass::OnCreate)},
+#define ON_WM_ERASEBKGND() {WM_ERASEBKGND, 0, 0, platform::message_map::EraseBackground(&ThisClass::OnEraseBkgnd)},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, platform::message_map::Command(&ThisClass::OnClose)},
 #define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, platform::message_map::Mouse(&ThisClass::OnLButtonDown)},
 #define ON_WM_QUERYDRAGICON() \

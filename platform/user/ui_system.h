@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "platform/kernel/geometry.h"
 #include "platform/kernel/types.h"
 
 #include <string>
@@ -26,6 +27,13 @@ class UiSystem {
   virtual int RunModalLoop(HWND dialog) = 0;
   virtual void EndModalLoop(HWND dialog, int result) = 0;
   virtual void DestroyDialogWindow(HWND dialog) = 0;
+  // A borderless popup at `rect` (screen coordinates), hidden, with `object` attached; it is
+  // owned by `owner` when one is given and never takes the focus.
+  virtual HWND CreatePopupWindow(const RECT& rect, HWND owner, CWnd* object) = 0;
+  // Ends a top-level window other than a dialog.
+  virtual void DestroyWindow(HWND window) = 0;
+  virtual HWND FocusWindow() const = 0;
+  virtual HWND WindowAtPoint(POINT screen) const = 0;
   // A colour of the desktop's scheme (GetSysColor's indexes).
   virtual COLORREF SystemColor(int index) const = 0;
   // Runs the window system's file dialog modally; false when the operator cancels.

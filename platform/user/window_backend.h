@@ -2,6 +2,7 @@
 // (platform/qt), the rest of the platform layer only calls it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@
 #include "platform/kernel/types.h"
 
 namespace platform {
+
+class DeviceContext;
+struct Region;
 
 class WindowBackend {
  public:
@@ -30,6 +34,10 @@ class WindowBackend {
   virtual void Invalidate() = 0;
   // Lets the window system move the window with the mouse, as a press on the caption does.
   virtual void StartSystemMove() = 0;
+  // What WM_PAINT draws on while the window is painted; null outside a paint.
+  virtual DeviceContext* PaintContext() = 0;
+  // Gives the window the shape of the region, which the window system owns from then on.
+  virtual void SetShape(std::unique_ptr<Region> region) = 0;
 };
 
 // The entries of a window's system menu that the program added.

@@ -3,6 +3,7 @@
 
 #include "platform/kernel/types.h"
 
+constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_ENABLE = 0x000A;
@@ -11,7 +12,9 @@ constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
+constexpr UINT WM_DRAWITEM = 0x002B;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
 constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
@@ -73,6 +76,7 @@ constexpr UINT PBM_GETPOS = WM_USER + 8;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
 constexpr int SW_RESTORE = 9;
@@ -92,6 +96,7 @@ constexpr UINT SC_CLOSE = 0xF060;
 constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
 
 // Window and control styles the templates use.
 constexpr DWORD WS_POPUP = 0x80000000u;
@@ -117,6 +122,7 @@ constexpr DWORD ES_NOHIDESEL = 0x0100;
 constexpr DWORD ES_READONLY = 0x0800;
 constexpr DWORD ES_WANTRETURN = 0x1000;
 
+constexpr DWORD BS_OWNERDRAW = 0x000B;
 constexpr DWORD BS_MULTILINE = 0x2000;
 constexpr DWORD BS_TOP = 0x0400;
 constexpr DWORD BS_CENTER = 0x0300;
@@ -150,4 +156,19 @@ struct CHARFORMAT {
 struct CHARRANGE {
   LONG cpMin;
   LONG cpMax;
+};
+
+struct CREATESTRUCT {
+  void* lpCreateParams;
+  void* hInstance;
+  void* hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
 };

@@ -1,10 +1,14 @@
 #include "platform/user/wnd.h"
 
+#include <memory>
 #include <vector>
 
+#include "platform/gdi/region.h"
+#include "platform/user/controls.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
+#include "platform/user/ui_system.h"
 #include "platform/user/window_backend.h"
 
 const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
@@ -82,10 +86,19 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     return TRUE;
   }
   const AFX_MSGMAP_ENTRY* entry = FindEntry(message, 0, 0);
-  if (!entry) return FALSE;
-  *result = entry->handler(this, wParam, lParam);
-  return TRUE;
+  if (entry) {
+    *result = entry->handler(this, wParam, lParam);
+    return TRUE;
+  }
+  // An owner-drawn control draws itself: the request goes back to it.
+  if (message == WM_DRAWITEM && lParam) {
+    CWnd* control = platform::WindowFromHandle(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem);
+    return control && control->OnChildNotify(message, wParam, lParam, result);
+  }
+  return FALSE;
 }
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
 
 BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
   const AFX_MSGMAP_ENTRY* entry = FindEntry(WM_COMMAND, HIWORD(wParam), LOWORD(wParam));
@@ -222,6 +235,13 @@ HWND CWnd::UnsubclassWindow() {
 BOOL CWnd::DestroyWindow() {
   if (!m_hWnd) return FALSE;
   const HWND window = m_hWnd;
+  platform::UiSystem* system = platform::TheUiSystem();
+  if (platform::BackendOf(window) && !platform::ParentOf(window) && system) {
+    // A top-level window of its own, a popup: the window system ends it.
+    system->DestroyWindow(window);
+    m_hWnd = nullptr;
+    return TRUE;
+  }
   if (platform::BackendOf(window) && platform::ParentOf(window)) {
     // A control belongs to its dialog, which ends it; the object only lets go.
     UnsubclassWindow();
@@ -231,6 +251,43 @@ BOOL CWnd::DestroyWindow() {
   m_hWnd = nullptr;
   return TRUE;
 }
+
+BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                    HWND parent, void* menu) {
+  platform::UiSystem* system = platform::TheUiSystem();
+  if (m_hWnd || !system || !(style & WS_POPUP)) return FALSE;
+  if (!system->CreatePopupWindow(CRect(x, y, x + width, y + height), parent, this)) return FALSE;
+  CREATESTRUCT create{nullptr, nullptr,   menu,   parent, height, width, y, x, static_cast<LONG>(style),
+                      title,   className, exStyle};
+  if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+    DestroyWindow();
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int CWnd::SetWindowRgn(HRGN region, BOOL redraw) {
+  std::unique_ptr<platform::Region> owned(region);
+  platform::WindowBackend* backend = platform::BackendOf(m_hWnd);
+  if (!backend) return 0;
+  backend->SetShape(std::move(owned));
+  if (redraw) backend->Invalidate();
+  return 1;
+}
+
+CWnd* CWnd::GetFocus() {
+  const platform::UiSystem* system = platform::TheUiSystem();
+  const HWND window = system ? system->FocusWindow() : nullptr;
+  return window ? FromHandle(window) : nullptr;
+}
+
+CWnd* CWnd::WindowFromPoint(POINT point) {
+  const platform::UiSystem* system = platform::TheUiSystem();
+  const HWND window = system ? system->WindowAtPoint(point) : nullptr;
+  return window ? FromHandle(window) : nullptr;
+}
+
+LPCSTR AfxRegisterWndClass(UINT, void*, void*, void*) { return "AfxPopup"; }
 
 BOOL CWnd::CreateHandle() {
   if (m_hWnd) return FALSE;

@@ -10,6 +10,15 @@
 
 struct MSG;
 class CMenu;
+struct CREATESTRUCT;
+namespace platform {
+struct Region;
+}
+using HRGN = platform::Region*;
+
+// The class name of a window class the program registers; the window system has one kind of
+// popup, so every such class is the same.
+LPCSTR AfxRegisterWndClass(UINT classStyle, void* cursor = nullptr, void* background = nullptr, void* icon = nullptr);
 
 class CObject {
  public:
@@ -72,6 +81,17 @@ class CWnd : public CObject {
   // Ends the real window: its children and timers go, messages still queued for it are dropped.
   virtual BOOL DestroyWindow();
 
+  // A window of a registered class: here only popups, which start hidden. WM_CREATE comes
+  // before this returns; a handler that answers -1 leaves no window behind.
+  BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                HWND parent, void* menu);
+  // Gives the window the shape of the region, which the window system owns from then on.
+  int SetWindowRgn(HRGN region, BOOL redraw);
+  // The window of this thread that has the keyboard focus; null when none has.
+  static CWnd* GetFocus();
+  // The window under a point of the screen, as deep as the windows go.
+  static CWnd* WindowFromPoint(POINT point);
+
   HWND m_hWnd = nullptr;
 
  protected:
@@ -79,6 +99,8 @@ class CWnd : public CObject {
   virtual const AFX_MSGMAP* GetMessageMap() const;
   virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+  // A message the parent passes back to the control it is about (WM_DRAWITEM).
+  virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
   // Gives this object a window handle without a real window, so messages can reach it.
   BOOL CreateHandle();
@@ -89,6 +111,7 @@ class CWnd : public CObject {
   void OnClose() { Default(); }
   void OnTimer(UINT_PTR id) { (void)id, Default(); }
   void OnLButtonDown(UINT flags, CPoint point) { (void)flags, (void)point, Default(); }
+  int OnCreate(CREATESTRUCT* create) { return (void)create, static_cast<int>(Default()); }
 
  private:
   const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;

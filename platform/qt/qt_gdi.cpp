@@ -1,0 +1,244 @@
+#include "platform/qt/qt_gdi.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPolygon>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QWidget>
+
+#include "platform/gdi/gdi.h"
+#include "platform/qt/qt_icons.h"
+
+namespace platform::qt {
+namespace {
+
+QRect ToQRect(const RECT& rect) { return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top); }
+
+QString ToQString(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
+
+// The shape of an image in one colour: what an embossed (disabled) picture is drawn with.
+QImage Tinted(const QImage& image, const QColor& color) {
+  QImage tinted = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&tinted);
+  painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+  painter.fillRect(tinted.rect(), color);
+  return tinted;
+}
+
+int TextFlags(UINT format) {
+  int flags = (format & DT_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft;
+  if (format & DT_SINGLELINE) {
+    flags |= Qt::TextSingleLine | ((format & DT_VCENTER) ? Qt::AlignVCenter : Qt::AlignTop);
+  } else {
+    flags |= Qt::AlignTop;
+    if (format & DT_WORDBREAK) flags |= Qt::TextWordWrap;
+  }
+  return flags;
+}
+
+// The light and the shadow of an embossed picture, as the button face's edges.
+QColor Highlight() { return QApplication::palette().color(QPalette::Light); }
+QColor Shadow() { return QApplication::palette().color(QPalette::Dark); }
+
+}  // namespace
+
+QColor ToQColor(COLORREF color) {
+  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                static_cast<int>((color >> 16) & 0xFF));
+}
+
+QRegion ToQRegion(const Region& region) {
+  QRegion result;
+  for (const RegionShape& shape : region.shapes) {
+    switch (shape.kind) {
+      case RegionShape::Kind::Rect: result += QRegion(ToQRect(shape.box)); break;
+      case RegionShape::Kind::Ellipse: result += QRegion(ToQRect(shape.box), QRegion::Ellipse); break;
+      case RegionShape::Kind::Polygon: {
+        QPolygon polygon;
+        for (const POINT& point : shape.points) polygon << QPoint(point.x, point.y);
+        result += QRegion(polygon, shape.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
+        break;
+      }
+    }
+  }
+  return result;
+}
+
+QFont ToQFont(const FontSpec& spec, const QFont& fallback) {
+  if (spec.face.empty() && spec.height == 0) return fallback;
+  QFont font(fallback);
+  font.setFamilies({QString::fromStdString(spec.face), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
+                    QStringLiteral("NanumGothic")});
+  if (spec.weight > 0) font.setWeight(static_cast<QFont::Weight>(spec.weight));
+  if (spec.height < 0) {
+    font.setPixelSize(-spec.height);
+  } else if (spec.height > 0) {
+    // A cell height: the largest size whose lines are no taller.
+    int pixels = spec.height;
+    for (font.setPixelSize(pixels); pixels > 1 && QFontMetrics(font).height() > spec.height;) {
+      font.setPixelSize(--pixels);
+    }
+  }
+  return font;
+}
+
+QtBitmap::QtBitmap(int width, int height) : m_image(width, height, QImage::Format_RGB32) { m_image.fill(Qt::black); }
+
+SIZE QtBitmap::Size() const { return SIZE{m_image.width(), m_image.height()}; }
+
+COLORREF QtBitmap::Pixel(int x, int y) const {
+  const QColor color = m_image.pixelColor(x, y);
+  return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
+}
+
+QtDeviceContext::QtDeviceContext(QWidget* widget, const QRect& clip)
+    : m_widget(widget), m_clip(clip), m_font(widget->font()) {}
+
+QtDeviceContext::QtDeviceContext(QImage* image, const QFont& font)
+    : m_image(image), m_clip(image ? image->rect() : QRect()), m_font(font) {}
+
+QPainter* QtDeviceContext::Painter() {
+  if (!m_painter) {
+    if (m_widget) {
+      m_painter.emplace(m_widget);
+    } else if (m_image) {
+      m_painter.emplace(m_image);
+    } else {
+      return nullptr;
+    }
+    m_painter->setClipRect(m_clip);
+    m_painter->translate(-m_origin);
+  }
+  return &*m_painter;
+}
+
+std::unique_ptr<DeviceContext> QtDeviceContext::CreateCompatible() {
+  return std::make_unique<QtDeviceContext>(nullptr, m_font);
+}
+
+std::unique_ptr<BitmapSurface> QtDeviceContext::CreateCompatibleBitmap(int width, int height) {
+  return std::make_unique<QtBitmap>(std::max(width, 1), std::max(height, 1));
+}
+
+void QtDeviceContext::SelectBitmap(BitmapSurface* bitmap) {
+  m_painter.reset();
+  m_image = bitmap ? &static_cast<QtBitmap*>(bitmap)->Image() : nullptr;
+  m_clip = m_image ? m_image->rect() : QRect();
+}
+
+void QtDeviceContext::SetWindowOrg(POINT origin) {
+  const QPoint next(origin.x, origin.y);
+  if (m_painter) m_painter->translate(m_origin - next);
+  m_origin = next;
+}
+
+CRect QtDeviceContext::ClipBox() const {
+  const QRect box = m_clip.translated(m_origin);
+  return CRect(box.left(), box.top(), box.right() + 1, box.bottom() + 1);
+}
+
+void QtDeviceContext::FillRect(const RECT& rect, COLORREF color) {
+  if (QPainter* painter = Painter()) painter->fillRect(ToQRect(rect), ToQColor(color));
+}
+
+void QtDeviceContext::FillRegion(const Region& region, COLORREF color) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  for (const QRect& rect : RegionOf(region)) painter->fillRect(rect, ToQColor(color));
+}
+
+void QtDeviceContext::FrameRegion(const Region& region, COLORREF color, int width, int height) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  // The frame is what lies inside the region but less than the stroke away from its edge.
+  const QRegion inside = RegionOf(region);
+  const QRegion kept = inside & inside.translated(width, 0) & inside.translated(-width, 0) &
+                       inside.translated(0, height) & inside.translated(0, -height);
+  for (const QRect& rect : inside - kept) painter->fillRect(rect, ToQColor(color));
+}
+
+QRegion QtDeviceContext::RegionOf(const Region& region) const { return ToQRegion(region); }
+
+QFont QtDeviceContext::FontOf(const FontSpec& spec) const { return ToQFont(spec, m_font); }
+
+SIZE QtDeviceContext::TextExtent(const std::string& text, const FontSpec& font) {
+  const QFontMetrics metrics(FontOf(font));
+  return SIZE{metrics.horizontalAdvance(ToQString(text)), metrics.height()};
+}
+
+void QtDeviceContext::DrawText(const std::string& text, const RECT& rect, UINT format, const FontSpec& font,
+                               COLORREF color, bool transparent) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  painter->setFont(FontOf(font));
+  if (!transparent) painter->fillRect(ToQRect(rect), Qt::white);
+  painter->setPen(ToQColor(color));
+  painter->drawText(ToQRect(rect), TextFlags(format), ToQString(text));
+}
+
+void QtDeviceContext::DrawStateText(const std::string& text, POINT at, const FontSpec& font, COLORREF color,
+                                    bool prefix, bool embossed) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  const QFont qfont = FontOf(font);
+  painter->setFont(qfont);
+  const QString shown = ToQString(text);
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | (prefix ? Qt::TextShowMnemonic : 0);
+  const QRect box(QPoint(at.x, at.y), QFontMetrics(qfont).size(flags, shown));
+  if (embossed) {
+    painter->setPen(Highlight());
+    painter->drawText(box.translated(1, 1), flags, shown);
+    painter->setPen(Shadow());
+  } else {
+    painter->setPen(ToQColor(color));
+  }
+  painter->drawText(box, flags, shown);
+}
+
+void QtDeviceContext::DrawIcon(HICON icon, POINT at, SIZE size, bool embossed) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  const QImage image = ToQIcon(icon).pixmap(QSize(size.cx, size.cy)).toImage().scaled(size.cx, size.cy);
+  if (embossed) {
+    painter->drawImage(QPoint(at.x + 1, at.y + 1), Tinted(image, Highlight()));
+    painter->drawImage(QPoint(at.x, at.y), Tinted(image, Shadow()));
+  } else {
+    painter->drawImage(QPoint(at.x, at.y), image);
+  }
+}
+
+void QtDeviceContext::DrawButtonFrame(const RECT& rect, bool pushed) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  QStyleOptionButton option;
+  option.rect = ToQRect(rect);
+  option.palette = QApplication::palette();
+  option.state = QStyle::State_Enabled | (pushed ? QStyle::State_Sunken : QStyle::State_Raised);
+  QApplication::style()->drawControl(QStyle::CE_PushButtonBevel, &option, painter, m_widget);
+}
+
+void QtDeviceContext::DrawFocusRect(const RECT& rect) {
+  QPainter* painter = Painter();
+  if (!painter) return;
+  painter->save();
+  painter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  QPen pen(Qt::white);
+  pen.setCosmetic(true);
+  pen.setDashPattern({1, 1});
+  painter->setPen(pen);
+  painter->setBrush(Qt::NoBrush);
+  painter->drawRect(ToQRect(rect).adjusted(0, 0, -1, -1));
+  painter->restore();
+}
+
+void QtDeviceContext::BitBlt(POINT to, SIZE size, DeviceContext& source, POINT from) {
+  auto& other = static_cast<QtDeviceContext&>(source);
+  QPainter* painter = Painter();
+  if (!painter || !other.m_image) return;
+  other.m_painter.reset();  // what was drawn on the image is there from here on
+  const QRect part(QPoint(from.x, from.y) - other.m_origin, QSize(size.cx, size.cy));
+  painter->drawImage(QRect(QPoint(to.x, to.y), QSize(size.cx, size.cy)), *other.m_image, part);
+}
+
+}  // namespace platform::qt

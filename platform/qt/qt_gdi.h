@@ -1,0 +1,74 @@
+// Device contexts over QPainter: on a widget being painted, on a bitmap selected into a memory
+// context, or on an image a window keeps of itself. Regions become QRegions, fonts QFonts.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRegion>
+#include <memory>
+#include <optional>
+
+#include "platform/gdi/device_context.h"
+
+namespace platform::qt {
+
+class QtBitmap final : public BitmapSurface {
+ public:
+  QtBitmap(int width, int height);
+  SIZE Size() const override;
+  COLORREF Pixel(int x, int y) const override;
+  QImage& Image() { return m_image; }
+
+ private:
+  QImage m_image;
+};
+
+class QtDeviceContext final : public DeviceContext {
+ public:
+  // On a widget being painted, where `clip` is the part to paint. The painter begins with the
+  // first drawing, so a paint that draws nothing leaves the widget to paint itself.
+  QtDeviceContext(QWidget* widget, const QRect& clip);
+  // On an image; null until a bitmap is selected (a memory context).
+  QtDeviceContext(QImage* image, const QFont& font);
+
+  bool HasDrawn() const { return m_painter.has_value(); }
+
+  std::unique_ptr<DeviceContext> CreateCompatible() override;
+  std::unique_ptr<BitmapSurface> CreateCompatibleBitmap(int width, int height) override;
+  void SelectBitmap(BitmapSurface* bitmap) override;
+  void SetWindowOrg(POINT origin) override;
+  CRect ClipBox() const override;
+  void FillRect(const RECT& rect, COLORREF color) override;
+  void FillRegion(const Region& region, COLORREF color) override;
+  void FrameRegion(const Region& region, COLORREF color, int width, int height) override;
+  SIZE TextExtent(const std::string& text, const FontSpec& font) override;
+  void DrawText(const std::string& text, const RECT& rect, UINT format, const FontSpec& font, COLORREF color,
+                bool transparent) override;
+  void DrawStateText(const std::string& text, POINT at, const FontSpec& font, COLORREF color, bool prefix,
+                     bool embossed) override;
+  void DrawIcon(HICON icon, POINT at, SIZE size, bool embossed) override;
+  void DrawButtonFrame(const RECT& rect, bool pushed) override;
+  void DrawFocusRect(const RECT& rect) override;
+  void BitBlt(POINT to, SIZE size, DeviceContext& source, POINT from) override;
+
+ private:
+  QPainter* Painter();
+  QFont FontOf(const FontSpec& spec) const;
+  QRegion RegionOf(const Region& region) const;
+
+  QWidget* m_widget = nullptr;
+  QImage* m_image = nullptr;
+  QRect m_clip;
+  QFont m_font;  // the context's own, for a FontSpec without a face
+  QPoint m_origin;
+  std::optional<QPainter> m_painter;
+};
+
+QColor ToQColor(COLORREF color);
+QRegion ToQRegion(const Region& region);
+// A GDI font as the installed fonts stand in for it: "Arial" by a Latin sans font, Hangul by
+// the Korean font, the height in logical units (positive: the cell, negative: the character).
+QFont ToQFont(const FontSpec& spec, const QFont& fallback);
+
+}  // namespace platform::qt
