@@ -4,9 +4,12 @@
 // docs/screenshots), else to the test's working directory.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 #include <QWidget>
 #include <cstdlib>
 
@@ -89,6 +92,40 @@ TEST_F(Screenshots, OfTheMainDialogWithADetectedPort) {
     Save(dialog, "auto-detect");
   });
   platform::StopDeviceNotifications();
+}
+
+// The Download button alone, in each state the operator meets it in.
+void SaveButton(CWnd& button, const char* name) {
+  const QImage image = platform::qt::WidgetOfHandle(button.GetSafeHwnd())->grab().toImage();
+  EXPECT_TRUE(image.save(ScreenshotDir() + QStringLiteral("/") + QString::fromUtf8(name) + QStringLiteral(".png")));
+}
+
+TEST_F(Screenshots, OfTheDownloadButtonAndTheBalloon) {
+  RunDialog([&] {
+    CWnd* download = dialog.GetDlgItem(IDC_DOWNLOAD);
+    SaveButton(*download, "download-disabled");
+    download->EnableWindow(TRUE);
+    SaveButton(*download, "download-enabled");
+    auto* button = static_cast<QAbstractButton*>(platform::qt::WidgetOfHandle(download->GetSafeHwnd()));
+    button->setDown(true);
+    SaveButton(*download, "download-pushed");
+    button->setDown(false);
+
+    // The balloon is a window of its own over the dialog: the picture puts the two together
+    // as the screen shows them.
+    QWidget* main = platform::qt::WidgetOfHandle(dialog.GetSafeHwnd());
+    QApplication::setActiveWindow(main);
+    QWidget* combo = platform::qt::WidgetOfHandle(dialog.GetDlgItem(IDC_PORT)->GetSafeHwnd());
+    QTest::mouseMove(combo, QPoint(combo->width() - 6, combo->height() / 2));
+    QWidget* balloon = platform::qt::WidgetOfHandle(dialog.m_balloon.GetSafeHwnd());
+    ASSERT_TRUE(balloon->isVisible());
+    QImage picture = main->grab().toImage();
+    QPainter painter(&picture);
+    painter.setClipRegion(balloon->mask().translated(main->mapFromGlobal(balloon->pos())));
+    painter.drawImage(main->mapFromGlobal(balloon->pos()), balloon->grab().toImage());
+    painter.end();
+    EXPECT_TRUE(picture.save(ScreenshotDir() + QStringLiteral("/balloon.png")));
+  });
 }
 
 TEST_F(Screenshots, OfTheSmallDialogs) {
