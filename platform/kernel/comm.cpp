@@ -58,6 +58,23 @@ CString DescribeCommOpenFailure(LPCSTR portName) {
   return CString(platform::posix::DescribeLastOpenFailure(portName ? portName : ""));
 }
 
+DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length) {
+  // A device name is the port's name without the device-path prefix, for any number.
+  const unsigned port = deviceName ? PortNumberFromName((std::string("\\\\.\\") + deviceName).c_str()) : 0;
+  const std::string device = port ? platform::posix::PortTarget(port) : std::string();
+  if (device.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  if (device.size() + 2 > length) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(target, device.c_str(), device.size() + 1);
+  target[device.size() + 1] = '\0';
+  return static_cast<DWORD>(device.size() + 2);
+}
+
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped) {
   const auto device = FindDevice(file);
   if (!device) return FALSE;

@@ -13,7 +13,6 @@
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD OPEN_EXISTING = 3;
-constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080u;
 constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
 
 // Comm events.
@@ -123,6 +122,10 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAtt
 // operator that calls the port `portName`: the permission the user lacks, or the program that
 // holds the port. Empty when there is nothing to add (no such port, say).
 CString DescribeCommOpenFailure(LPCSTR portName);
+// The device behind the port name "COMn" (the target of its link in the port map), into
+// `target` with a second NUL after it as the original's list form has. Answers the characters
+// stored with both NULs; 0 when there is no such port or the buffer is too small.
+DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait);

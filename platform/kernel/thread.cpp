@@ -154,6 +154,8 @@ void AfxEndThread(UINT exitCode, BOOL deleteObject) {
 
 HANDLE GetCurrentThread() { return kCurrentThread; }
 
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
 BOOL SetThreadPriority(HANDLE thread, int priority) {
   pid_t tid = 0;
   if (thread == kCurrentThread) {

@@ -47,6 +47,7 @@ CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THRE
 [[noreturn]] void AfxEndThread(UINT exitCode, BOOL deleteObject = TRUE);
 
 HANDLE GetCurrentThread();
+DWORD GetCurrentProcessId();
 // Priorities map to nice values; raising one may be refused without privileges, which is ignored.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 DWORD ResumeThread(HANDLE thread);

@@ -33,6 +33,9 @@ constexpr BOOL FALSE = 0;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
 constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
+
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010u;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080u;
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {

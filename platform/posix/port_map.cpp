@@ -1,6 +1,7 @@
 #include "platform/posix/port_map.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cstdlib>
 
 #include "platform/posix/home_dir.h"
@@ -17,6 +18,14 @@ std::string PortPath(unsigned portNumber) {
   struct stat info {};
   if (lstat(link.c_str(), &info) != 0) return {};
   return link;
+}
+
+std::string PortTarget(unsigned portNumber) {
+  const std::string link = PortMapDirectory() + "/com" + std::to_string(portNumber);
+  char target[4096];
+  const ssize_t length = readlink(link.c_str(), target, sizeof target);
+  if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return {};
+  return std::string(target, static_cast<size_t>(length));
 }
 
 }  // namespace platform::posix

@@ -6,7 +6,8 @@ namespace platform::qt {
 // Creates the application object if there is none yet and installs the dialogs, the real
 // message boxes, the message pump and the keyboard and mouse hooks of the windows.
 void StartUi(int& argc, char** argv);
-// Runs the program's application object: StartUi, then its InitInstance. Answers the exit code.
+// Runs the program's application object: its InitApplication with the command line, StartUi,
+// its InitInstance, and answers its ExitInstance's code.
 int RunApplication(int argc, char** argv);
 
 }  // namespace platform::qt

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_backend.h"
 
+#include <QGuiApplication>
 #include <QPaintEvent>
 #include <QWindow>
 #include <cstring>
@@ -34,6 +35,10 @@ QWidget* WidgetOfHandle(HWND window) {
   return backend ? backend->Widget() : nullptr;
 }
 
+void RaiseWidget(QWidget* widget) {
+  if (QGuiApplication::platformName() != QStringLiteral("offscreen")) widget->raise();
+}
+
 QString FromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
 QByteArray ToUtf8(const QString& text) { return text.toUtf8(); }
@@ -44,6 +49,12 @@ LRESULT WidgetBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {
     // The widget lies on its dialog's painting already: that is the background.
     case WM_ERASEBKGND: return 0;
     case WM_SETTEXT: SetText(FromUtf8(reinterpret_cast<const char*>(lParam))); return TRUE;
+    case WM_CONTEXTMENU: {
+      // A child window passes the request on to its parent, as the default procedure does.
+      if (!m_widget || m_widget->isWindow() || !m_widget->parentWidget()) return 0;
+      const HWND parent = HandleOfWidget(m_widget->parentWidget());
+      return parent ? ::SendMessage(parent, message, wParam, lParam) : 0;
+    }
     case WM_GETTEXTLENGTH: return ToUtf8(Text()).size();
     case WM_GETTEXT: {
       if (wParam == 0) return 0;
@@ -94,7 +105,7 @@ void WidgetBackend::SetWindowPos(int x, int y, int cx, int cy, UINT flags) {
   if (!m_widget) return;
   if (!(flags & SWP_NOMOVE)) m_widget->move(x, y);
   if (!(flags & SWP_NOSIZE)) m_widget->resize(cx, cy);
-  if (!(flags & SWP_NOZORDER)) m_widget->raise();
+  if (!(flags & SWP_NOZORDER)) RaiseWidget(m_widget);
 }
 
 CRect WidgetBackend::WindowRect() const {

@@ -60,6 +60,9 @@ QWidget* WidgetOfHandle(HWND window);
 HWND HandleOfWidget(const QWidget* widget);
 void SetHandleOfWidget(QWidget* widget, HWND window);
 
+// Brings a window to the front, where the display has a front: the off-screen one has none.
+void RaiseWidget(QWidget* widget);
+
 QString FromUtf8(const char* text);
 QByteArray ToUtf8(const QString& text);
 

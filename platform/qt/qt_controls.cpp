@@ -207,9 +207,28 @@ class RichEditBackend final : public ControlBackend {
  public:
   explicit RichEditBackend(QTextEdit* edit) : ControlBackend(edit), m_edit(edit) {}
 
+  // The right button asks the window for a context menu, as it does on the original: the edit
+  // has none of its own.
+  void Connect(HWND, HWND control) override {
+    m_edit->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(m_edit, &QWidget::customContextMenuRequested, m_edit, [this, control](const QPoint& at) {
+      const QPoint screen = m_edit->viewport()->mapToGlobal(at);
+      ::SendMessage(control, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(control),
+                    MAKELPARAM(static_cast<WORD>(screen.x()), static_cast<WORD>(screen.y())));
+    });
+  }
+
   LRESULT ClassProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     switch (message) {
       case EM_EXSETSEL: Select(*reinterpret_cast<const CHARRANGE*>(lParam)); return 0;
+      case EM_EXGETSEL: {
+        const QTextCursor cursor = m_edit->textCursor();
+        auto* range = reinterpret_cast<CHARRANGE*>(lParam);
+        range->cpMin = cursor.selectionStart();
+        range->cpMax = cursor.selectionEnd();
+        return 0;
+      }
+      case WM_COPY: m_edit->copy(); return 0;
       case EM_REPLACESEL: {
         QTextCursor cursor = m_edit->textCursor();
         cursor.insertText(Utf8(lParam), m_insertFormat);

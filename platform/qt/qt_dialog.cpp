@@ -13,8 +13,6 @@
 #include "platform/user/window_messages.h"
 
 namespace platform::qt {
-namespace {}  // namespace
-
 DialogWidget* DialogOfHandle(HWND window) { return dynamic_cast<DialogWidget*>(WidgetOfHandle(window)); }
 
 DialogWidget::DialogWidget(QWidget* owner) : QDialog(owner) {}
@@ -22,7 +20,7 @@ DialogWidget::DialogWidget(QWidget* owner) : QDialog(owner) {}
 int DialogWidget::RunModal() {
   setWindowModality(Qt::ApplicationModal);
   show();
-  raise();
+  RaiseWidget(this);
   activateWindow();
   QEventLoop loop;
   m_loop = &loop;

@@ -11,6 +11,7 @@
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_input.h"
+#include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_popup.h"
 #include "platform/qt/qt_pump.h"
@@ -126,6 +127,10 @@ class QtUiSystem final : public UiSystem {
     return qt::RunFileDialog(parent, request, chosen);
   }
 
+  UINT TrackPopupMenu(const MenuData& menu, POINT screen, HWND owner) override {
+    return RunPopupMenu(menu, QPoint(screen.x, screen.y), WidgetOfHandle(owner));
+  }
+
   HWND CreatePopupWindow(const RECT& rect, HWND owner, CWnd* object) override {
     auto* widget = new PopupWidget(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
                                    WidgetOfHandle(owner));
@@ -217,14 +222,17 @@ void StartUi(int& argc, char** argv) {
 }
 
 int RunApplication(int argc, char** argv) {
-  StartUi(argc, argv);
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
+  for (int i = 1; i < argc; ++i) app->m_arguments.emplace_back(argv[i]);
+  if (!app->InitApplication()) return app->ExitInstance();
+  if (OffscreenDisplayRequested()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  StartUi(argc, argv);
   // Ports that arrive and leave are announced from the start, as the system announces them.
   StartDeviceNotifications();
-  const int result = app->InitInstance() ? QApplication::exec() : 0;
+  if (app->InitInstance()) QApplication::exec();
   StopDeviceNotifications();
-  return result;
+  return app->ExitInstance();
 }
 
 }  // namespace platform::qt

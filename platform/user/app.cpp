@@ -4,7 +4,8 @@
 
 namespace {
 CWinApp* g_app = nullptr;
-}
+bool g_offscreen = false;
+}  // namespace
 
 CWinApp::CWinApp(LPCSTR appName) {
   g_app = this;
@@ -18,3 +19,11 @@ CWinApp::~CWinApp() {
 CWinApp* AfxGetApp() { return g_app; }
 
 CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
+
+namespace platform {
+
+void UseOffscreenDisplay() { g_offscreen = true; }
+
+bool OffscreenDisplayRequested() { return g_offscreen; }
+
+}  // namespace platform

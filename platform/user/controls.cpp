@@ -76,3 +76,12 @@ BOOL CRichEditCtrl::SetSelectionCharFormat(CHARFORMAT& format) {
 long CRichEditCtrl::GetTextLength() const { return static_cast<long>(::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0)); }
 
 void CRichEditCtrl::Clear() { SendMessage(WM_CLEAR, 0, 0); }
+
+void CRichEditCtrl::GetSel(long& start, long& end) const {
+  CHARRANGE range{0, 0};
+  ::SendMessage(m_hWnd, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  start = range.cpMin;
+  end = range.cpMax;
+}
+
+void CRichEditCtrl::Copy() { SendMessage(WM_COPY, 0, 0); }

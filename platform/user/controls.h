@@ -73,4 +73,8 @@ class CRichEditCtrl : public CWnd {
   BOOL SetSelectionCharFormat(CHARFORMAT& format);
   long GetTextLength() const;
   void Clear();
+  // The selection's character positions; equal when nothing is selected.
+  void GetSel(long& start, long& end) const;
+  // The selection to the clipboard.
+  void Copy();
 };

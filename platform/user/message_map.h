@@ -68,6 +68,15 @@ Handler Mouse(void (T::*fn)(UINT, CPoint)) {
   };
 }
 
+// The window the pointer was over, and where on the screen.
+template <class T>
+Handler ContextMenu(void (T::*fn)(CWnd*, CPoint)) {
+  return [fn](CWnd* w, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    (static_cast<T*>(w)->*fn)(T::FromHandle(reinterpret_cast<HWND>(wParam)), CPoint(lParam));
+    return 0;
+  };
+}
+
 template <class T>
 Handler Create(int (T::*fn)(CREATESTRUCT*)) {
   return [fn](CWnd* w, WPARAM, LPARAM lParam) -> LRESULT {
@@ -121,6 +130,7 @@ Handler QueryDragIcon(HCURSOR (T::*fn)()) {
 #define ON_WM_CREATE() {WM_CREATE, 0, 0, platform::message_map::Create(&ThisClass::OnCreate)},
 #define ON_WM_ERASEBKGND() {WM_ERASEBKGND, 0, 0, platform::message_map::EraseBackground(&ThisClass::OnEraseBkgnd)},
 #define ON_WM_CLOSE() {WM_CLOSE, 0, 0, platform::message_map::Command(&ThisClass::OnClose)},
+#define ON_WM_CONTEXTMENU() {WM_CONTEXTMENU, 0, 0, platform::message_map::ContextMenu(&ThisClass::OnContextMenu)},
 #define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, platform::message_map::Mouse(&ThisClass::OnLButtonDown)},
 #define ON_WM_QUERYDRAGICON() \
   {WM_QUERYDRAGICON, 0, 0, platform::message_map::QueryDragIcon(&ThisClass::OnQueryDragIcon)},

@@ -16,6 +16,7 @@ namespace platform {
 
 struct DialogTemplate;
 struct FileDialogRequest;
+struct MenuData;
 
 class UiSystem {
  public:
@@ -38,6 +39,9 @@ class UiSystem {
   virtual COLORREF SystemColor(int index) const = 0;
   // Runs the window system's file dialog modally; false when the operator cancels.
   virtual bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) = 0;
+  // Shows a popup menu at `screen` until the operator chooses or dismisses it; answers the
+  // chosen item's id, 0 for none.
+  virtual UINT TrackPopupMenu(const MenuData& menu, POINT screen, HWND owner) = 0;
 };
 
 void InstallUiSystem(UiSystem* system);

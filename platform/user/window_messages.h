@@ -16,6 +16,7 @@ constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
 constexpr UINT WM_DRAWITEM = 0x002B;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 constexpr UINT WM_KEYDOWN = 0x0100;
@@ -31,6 +32,7 @@ constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_DEVICECHANGE = 0x0219;
+constexpr UINT WM_COPY = 0x0301;
 constexpr UINT WM_CLEAR = 0x0303;
 
 // Command ids of the standard buttons, and the answers of message boxes.
@@ -56,6 +58,7 @@ constexpr UINT EM_SETSEL = 0x00B1;
 constexpr UINT EM_SCROLLCARET = 0x00B7;
 constexpr UINT EM_REPLACESEL = 0x00C2;
 constexpr UINT EM_SETREADONLY = 0x00CF;
+constexpr UINT EM_EXGETSEL = WM_USER + 52;
 constexpr UINT EM_EXSETSEL = WM_USER + 55;
 constexpr UINT EM_SETCHARFORMAT = WM_USER + 68;
 constexpr UINT EM_GETTEXTLENGTHEX = WM_USER + 95;

@@ -295,10 +295,3 @@ BOOL CWnd::CreateHandle() {
   return TRUE;
 }
 
-BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCSTR text) {
-  if (!m_data) return FALSE;
-  m_data->items.push_back(platform::MenuItem{flags, id, text ? text : ""});
-  return TRUE;
-}
-
-UINT CMenu::GetMenuItemCount() const { return m_data ? static_cast<UINT>(m_data->items.size()) : 0; }
