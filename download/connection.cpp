@@ -78,6 +78,7 @@ void CDownloaderDlg::EnableControls(bool enable) {
 LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   // A reconnection ends the thread itself and carries on.
   if (m_bReconnecting) return TRUE;
+  NotifyRunEnded(RunEnd::HandsetLost);
   StopRun();
   g_bThreadLost = FALSE;
   SetWindowText(kWindowTitle);
@@ -85,6 +86,7 @@ LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
 }
 
 void CDownloaderDlg::OnClose() {
+  NotifyRunEnded(RunEnd::Closed);
   StopRun();
   CDialog::OnOK();
 }

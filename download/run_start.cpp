@@ -6,11 +6,16 @@
 #include "ui/downloader_dlg.h"
 
 void CDownloaderDlg::OnDownload() {
-  if (!ValidateFontAddress()) return;
+  NotifyRunStarted();
+  if (!ValidateFontAddress()) {
+    NotifyRunEnded(RunEnd::Refused);
+    return;
+  }
   switch (m_nDownloadType) {
     case DOWNLOAD_EMERGENCY:
       if (!EnsureConnected()) {
         EnableControls(true);
+        NotifyRunEnded(RunEnd::PortNotOpened);
         return;
       }
       if (!PrepareRun()) return;
@@ -31,7 +36,10 @@ bool CDownloaderDlg::PrepareRun() {
   m_nCurrentImage = IMAGE_CODE;
   const bool planned = m_bCodeSelected ? ClassifyImage() : SelectNextImage();
   // A refused image leaves the connection as it is, ready for the next try.
-  if (!planned) EnableControls(true);
+  if (!planned) {
+    EnableControls(true);
+    NotifyRunEnded(RunEnd::Refused);
+  }
   return planned;
 }
 
@@ -49,6 +57,7 @@ void CDownloaderDlg::StartNormalDownload() {
     EnableControls(true);
     AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
     ExplainOpenFailure();
+    NotifyRunEnded(RunEnd::PortNotOpened);
     return;
   }
   // Nothing is read back: the normal software does not answer, it restarts.
@@ -69,6 +78,7 @@ void CDownloaderDlg::OnModeChangeOver() {
   Sleep(500);
   if (!ConnectHandset()) {
     EnableControls(true);
+    NotifyRunEnded(RunEnd::PortNotOpened);
     return;
   }
   if (!PrepareRun()) return;

@@ -152,6 +152,7 @@ void CDownloaderDlg::ReportCompletion() {
   text.Format("Downloading completed\n%s", elapsed.GetString());
   MessageBox(text, nullptr, MB_OK);
   KillTimer(m_nTimerId);
+  NotifyRunEnded(RunEnd::Completed);
 }
 
 void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {

@@ -60,6 +60,7 @@ void CDownloaderDlg::GiveUp(UINT id) {
     m_nRetryCount = 0;
     AppendLogLine(COLOR_ERROR, "응답이 없습니다.");
     ShowIdleBar();
+    NotifyRunEnded(RunEnd::NoAnswer);
   } else if (id == TIMER_RETRY) {
     Reconnect();
   }
@@ -82,9 +83,11 @@ void CDownloaderDlg::Reconnect() {
     } else {
       AppendLogLine(COLOR_ERROR, "재연결 실패!!!!!");
       EnableControls(true);
+      NotifyRunEnded(RunEnd::ReconnectFailed);
     }
   } else {
     EnableControls(true);
+    NotifyRunEnded(RunEnd::ReconnectDeclined);
   }
   m_bReconnecting = FALSE;
 }

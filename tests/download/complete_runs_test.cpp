@@ -61,6 +61,13 @@ TEST_P(CompleteRuns, TheImageAreaLandsByteForByte) {
     EXPECT_EQ(dialog.m_strAddress, run.address);
     EXPECT_EQ(Title(), run.titleMoves ? "100% Completed. - Flashgate" : kWindowTitle);
     EXPECT_FALSE(Enabled(IDC_DOWNLOAD)) << "the controls wait for the handset to leave";
+    EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::Completed});
+    ASSERT_EQ(observed.starts.size(), 1u);
+    EXPECT_EQ(observed.starts[0].portNumber, static_cast<int>(kPort));
+    EXPECT_EQ(observed.starts[0].bootArea, run.confirmBootArea);
+    EXPECT_EQ(observed.starts[0].codePath, run.font ? "" : path.c_str());
+    EXPECT_EQ(observed.starts[0].fontPath, run.font ? path.c_str() : "");
+    EXPECT_EQ(observed.starts[0].fontAddress, run.font ? "1A0000" : "");
   });
   EXPECT_EQ(handset->Counts().Of(CMD_RESET), run.confirmBootArea ? 3u : 2u) << "a reset per area and the last";
   // No block carries bytes beyond the area erased for it: a short last block is short.

@@ -127,6 +127,7 @@ TEST_F(Faults, SilenceAtTheFirstRequestIsRetriedTwiceThenALateAnswerCarriesTheRu
     handset->AnswerNow(ACK);
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
     EXPECT_TRUE(Flashed());
+    EXPECT_EQ(observed.ends, (std::vector<RunEnd>{RunEnd::NoAnswer, RunEnd::Completed}));
   });
 }
 
@@ -198,16 +199,19 @@ TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
         ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
         EXPECT_TRUE(Flashed());
         EXPECT_EQ(handset->Counts().rawBlocks, 6u) << "blocks 2 to 7, bare from the first time-out on";
+        EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::Completed});
         break;
       case AtRetry::HandsetGone:
         EXPECT_EQ(LineAfter(Log(), {"USB 연결 상태를 확인하세요.", COLOR_RUN, false}),
                   (LogLine{"재연결 실패!!!!!", COLOR_ERROR, false}));
         EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
+        EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::ReconnectFailed});
         break;
       case AtRetry::Cancel:
         EXPECT_FALSE(LogHas({"다시 시작!!!!!", COLOR_ERROR, false}));
         EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
         EXPECT_FALSE(g_bPortOpen);
+        EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::ReconnectDeclined});
         break;
     }
   });
@@ -236,6 +240,7 @@ TEST_F(Faults, AHandsetUnpluggedMidBlocksGivesTheControlsBack) {
     EXPECT_FALSE(g_bPortOpen);
     ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
     EXPECT_EQ(OpenDescriptorCount(), descriptors);
+    EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::HandsetLost});
   });
 }
 
@@ -269,6 +274,7 @@ TEST_P(Closing, TheWindowStopsTheRunAndTheDialogEnds) {
   });
   result = dialog.DoModal();
   EXPECT_EQ(result, IDOK);
+  EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::Closed});
   EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
   EXPECT_FALSE(platform::NextTimerDue().has_value());
   EXPECT_FALSE(g_bThreadActive);

@@ -26,6 +26,7 @@ struct RefusedStart {
   bool staleThread;     // a receive thread of an earlier connection was never stopped
   const char* box;      // the box that tells the operator; "%s" stands for the image's path
   const char* line;     // the log line that tells the operator
+  RunEnd end;           // as the service record and a batch run learn it
 };
 
 void PrintTo(const RefusedStart& start, std::ostream* out) { *out << start.name; }
@@ -78,31 +79,33 @@ TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
     EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
     EXPECT_TRUE(Enabled(IDC_CODE));
     EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(observed.ends, std::vector<RunEnd>{start.end});
   });
 }
 
 INSTANTIATE_TEST_SUITE_P(
     DownloadRun, RefusedStarts,
-    ::testing::Values(
-        RefusedStart{"FontAddressMissing", Image::Good, true, "", true, false, false, "Font Address를 입력하세요!", ""},
-        RefusedStart{"FontAddressWithABlank", Image::Good, true, "1A 0000", true, false, false,
-                     "Font Address를 정확하게 써주세요!", ""},
-        RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, false, false,
-                     "Header infomation is different from actual thing", ""},
-        RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, false, false,
-                     "Header infomation is different from actual thing", ""},
-        RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, false, false,
-                     "This is Boot Binary, Check [Change Boot Area]", ""},
-        // The reader's own box; the run does not go on with an empty plan.
-        RefusedStart{"ImageMissing", Image::Missing, false, "", true, false, false,
-                     " Fail to read from %s\n Please Check bin_file !", ""},
-        RefusedStart{"FontImageMissing", Image::Missing, true, "0", true, false, false,
-                     " Fail to read from %s\n Please Check bin_file !", ""},
-        RefusedStart{"NoHandset", Image::Good, false, "", false, false, false, "", "USB 연결 상태를 확인하세요."},
-        RefusedStart{"NoHandsetForTheNormalType", Image::Good, false, "", false, true, false, "",
-                     "USB 연결 상태를 확인하세요."},
-        RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, false, true, "Can't start Downloader\n",
-                     ""}),
+    ::testing::Values(RefusedStart{"FontAddressMissing", Image::Good, true, "", true, false, false,
+                                   "Font Address를 입력하세요!", "", RunEnd::Refused},
+                      RefusedStart{"FontAddressWithABlank", Image::Good, true, "1A 0000", true, false, false,
+                                   "Font Address를 정확하게 써주세요!", "", RunEnd::Refused},
+                      RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, false, false,
+                                   "Header infomation is different from actual thing", "", RunEnd::Refused},
+                      RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, false,
+                                   false, "Header infomation is different from actual thing", "", RunEnd::Refused},
+                      RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, false, false,
+                                   "This is Boot Binary, Check [Change Boot Area]", "", RunEnd::Refused},
+                      // The reader's own box; the run does not go on with an empty plan.
+                      RefusedStart{"ImageMissing", Image::Missing, false, "", true, false, false,
+                                   " Fail to read from %s\n Please Check bin_file !", "", RunEnd::Refused},
+                      RefusedStart{"FontImageMissing", Image::Missing, true, "0", true, false, false,
+                                   " Fail to read from %s\n Please Check bin_file !", "", RunEnd::Refused},
+                      RefusedStart{"NoHandset", Image::Good, false, "", false, false, false, "",
+                                   "USB 연결 상태를 확인하세요.", RunEnd::PortNotOpened},
+                      RefusedStart{"NoHandsetForTheNormalType", Image::Good, false, "", false, true, false, "",
+                                   "USB 연결 상태를 확인하세요.", RunEnd::PortNotOpened},
+                      RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, false, true,
+                                   "Can't start Downloader\n", "", RunEnd::PortNotOpened}),
     [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {

@@ -34,6 +34,10 @@ COLORREF ColorOf(const QTextCharFormat& format) {
   return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
 }
 
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 }  // namespace
 
 Bytes MakeImage(const ImageSpec& spec) {
@@ -53,6 +57,7 @@ DownloadRun::DownloadRun() {
   platform::PumpPostedMessages();
   platform::UseClock(&clock);
   app.m_pMainWnd = &dialog;
+  dialog.AddRunObserver(&observed);
   WriteRegInt("VOD_PORT", static_cast<int>(kPort));
 }
 
@@ -119,6 +124,10 @@ void DownloadRun::PressDownload() {
 void DownloadRun::RunDialog(const std::function<void()>& operate) {
   script.Then([&](CDialog&) {
     operate();
+    // Those who follow the run saw what the operator saw since it started.
+    CString shown;
+    dialog.m_log.GetWindowText(shown);
+    EXPECT_TRUE(EndsWith(shown.str(), observed.text)) << "log: " << shown.str() << "\nobserved: " << observed.text;
     if (dialog.GetSafeHwnd()) dialog.SendMessage(WM_CLOSE);
     return kStillOpen;
   });

@@ -22,6 +22,9 @@
 #include "tools/handset-sim/simulator.h"
 #include "ui/downloader_dlg.h"
 
+// Found by the test framework beside RunEnd itself.
+inline void PrintTo(RunEnd end, std::ostream* out) { *out << RunEndText(end); }
+
 namespace testing_support {
 
 constexpr DWORD kBootMarker = 0xFFFF0000u;
@@ -45,6 +48,20 @@ struct LogLine {
   }
 };
 std::ostream& operator<<(std::ostream& out, const LogLine& line);
+
+// Follows the runs as the service records and batch runs do.
+struct ObservedRuns : RunObserver {
+  void OnRunStarted(const RunStart& start) override {
+    starts.push_back(start);
+    text.clear();
+  }
+  void OnLogText(const CString& added, bool newLine) override { text += (newLine ? "\n" : "") + added.str(); }
+  void OnRunEnded(RunEnd end) override { ends.push_back(end); }
+
+  std::vector<RunStart> starts;
+  std::vector<RunEnd> ends;
+  std::string text;  // since the last start, as the log control received it
+};
 
 class DownloadRun : public ::testing::Test {
  protected:
@@ -96,6 +113,7 @@ class DownloadRun : public ::testing::Test {
   ModalScript script;
   std::unique_ptr<handset_sim::Simulator> handset;
   CDownloaderDlg dialog;
+  ObservedRuns observed;
   CWinApp app;  // with the dialog as its main window, as the program has it
 };
 

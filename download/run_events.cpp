@@ -1,0 +1,50 @@
+// Telling those who follow the runs what happens: a run starts with the Download button, writes
+// its log, and ends in one of the ways RunEnd names.
+#include <algorithm>
+
+#include "ui/downloader_dlg.h"
+
+const char* RunEndText(RunEnd end) {
+  switch (end) {
+    case RunEnd::Completed: return "download completed";
+    case RunEnd::NoAnswer: return "no answer from the handset";
+    case RunEnd::ReconnectFailed: return "the reconnection failed";
+    case RunEnd::ReconnectDeclined: return "the reconnection was declined";
+    case RunEnd::PortNotOpened: return "the port could not be opened";
+    case RunEnd::Refused: return "the image or the font address was refused";
+    case RunEnd::HandsetLost: return "the handset left during the run";
+    case RunEnd::Closed: return "the window was closed during the run";
+  }
+  return "";
+}
+
+void CDownloaderDlg::AddRunObserver(RunObserver* observer) { m_runObservers.push_back(observer); }
+
+void CDownloaderDlg::RemoveRunObserver(RunObserver* observer) {
+  m_runObservers.erase(std::remove(m_runObservers.begin(), m_runObservers.end(), observer), m_runObservers.end());
+}
+
+void CDownloaderDlg::NotifyRunStarted() {
+  RunStart start;
+  start.portNumber = m_nPortNumber;
+  start.downloadType = m_nDownloadType;
+  start.bootArea = m_bBootArea != 0;
+  if (m_bCodeSelected) start.codePath = m_strCodePath;
+  if (m_bFontSelected) {
+    start.fontPath = m_strFontPath;
+    start.fontAddress = m_strFontAddress;
+  }
+  m_bRunUnderWay = true;
+  for (RunObserver* observer : m_runObservers) observer->OnRunStarted(start);
+}
+
+void CDownloaderDlg::NotifyLogText(const CString& text, bool newLine) {
+  for (RunObserver* observer : m_runObservers) observer->OnLogText(text, newLine);
+}
+
+void CDownloaderDlg::NotifyRunEnded(RunEnd end) {
+  // A run that ended is over for good, except one that got no answer: a late answer carries it on.
+  if (!m_bRunUnderWay) return;
+  m_bRunUnderWay = end == RunEnd::NoAnswer;
+  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end);
+}

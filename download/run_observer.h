@@ -1,0 +1,39 @@
+// Who follows a run from outside the dialog (the service records, a batch run): its start, its
+// log as it is written, and each way it ends.
+#pragma once
+
+#include "platform/kernel/text.h"
+
+// How a run ended. A run that got no answer may still go on when a late answer comes, and end
+// again in another way.
+enum class RunEnd {
+  Completed,          // the final report
+  NoAnswer,           // the handset fell silent and the run gave up waiting
+  ReconnectFailed,    // the port could not be opened again after repeated silence
+  ReconnectDeclined,  // the operator chose not to reconnect
+  PortNotOpened,      // the run could not connect to the handset
+  Refused,            // the font address or an image was refused before anything was sent
+  HandsetLost,        // the port went away during the run
+  Closed,             // the operator closed the window during the run
+};
+
+const char* RunEndText(RunEnd end);
+
+// What the operator had chosen when Download was pressed.
+struct RunStart {
+  int portNumber = 0;
+  int downloadType = 0;
+  bool bootArea = false;
+  CString codePath;  // empty when no code image is chosen
+  CString fontPath;  // empty when no font image is chosen
+  CString fontAddress;
+};
+
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void OnRunStarted(const RunStart& start) = 0;
+  // Text as the log receives it: a new line, or text added to the current one (a tick).
+  virtual void OnLogText(const CString& text, bool newLine) = 0;
+  virtual void OnRunEnded(RunEnd end) = 0;
+};

@@ -1,0 +1,69 @@
+#include "records/record_store.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/kernel/file.h"
+#include "platform/kernel/file_system.h"
+#include "platform/kernel/last_error.h"
+
+namespace {
+
+constexpr char kRecordPattern[] = "*.txt";
+
+std::vector<std::string> RecordNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA((folder + "/" + kRecordPattern).c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  return names;
+}
+
+std::string Reason(const char* what) { return std::string(what) + " (error " + std::to_string(GetLastError()) + ")"; }
+
+}  // namespace
+
+RecordStore::RecordStore(std::string folder, size_t kept) : m_folder(std::move(folder)), m_kept(kept) {}
+
+std::string RecordStore::DefaultFolder() {
+  char appData[MAX_PATH];
+  if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData) != S_OK) return {};
+  return std::string(appData) + "/flashgate";
+}
+
+bool RecordStore::Save(const std::string& name, const std::string& text, std::string* error) {
+  if (!CreateDirectoryA(m_folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    *error = Reason("the folder cannot be made");
+    return false;
+  }
+  // A new version goes beside the old one first: a reader never meets a torn record.
+  const std::string path = m_folder + "/" + name;
+  const std::string draft = path + ".tmp";
+  CFile file;
+  if (!file.Open(draft.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
+    *error = Reason("the record cannot be written");
+    return false;
+  }
+  const bool written = file.Write(text.data(), static_cast<UINT>(text.size()));
+  file.Close();
+  if (!written || !MoveFileExA(draft.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    *error = Reason("the record cannot be written");
+    DeleteFileA(draft.c_str());
+    return false;
+  }
+  RemoveOldest();
+  return true;
+}
+
+void RecordStore::RemoveOldest() {
+  std::vector<std::string> names = RecordNames(m_folder);
+  if (names.size() <= m_kept) return;
+  // Names begin with the start time, so the oldest sort first.
+  std::sort(names.begin(), names.end());
+  const size_t excess = names.size() - m_kept;
+  for (size_t i = 0; i < excess; ++i) DeleteFileA((m_folder + "/" + names[i]).c_str());
+}

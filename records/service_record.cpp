@@ -1,0 +1,97 @@
+#include "records/service_record.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/kernel/file.h"
+#include "records/sha256.h"
+
+namespace {
+
+std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Printed(const char* format, ...) {
+  char text[256];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+std::string DateTime(const SYSTEMTIME& time) {
+  return Printed("%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,
+                 time.wSecond);
+}
+
+void AddImage(std::string& text, const char* label, const ImageFacts& image) {
+  text += label;
+  if (image.path.empty()) {
+    text += "none\n";
+    return;
+  }
+  text += image.path + "\n";
+  if (!image.readable) {
+    text += "  Size:         not readable\n";
+    return;
+  }
+  text += Printed("  Size:         %llu bytes\n", image.size);
+  text += "  SHA-256:      " + image.sha256 + "\n";
+}
+
+}  // namespace
+
+ImageFacts ReadImageFacts(const std::string& path) {
+  ImageFacts facts;
+  facts.path = path;
+  CFile file;
+  if (path.empty() || !file.Open(path.c_str(), CFile::modeRead | CFile::typeBinary)) return facts;
+  Sha256 digest;
+  char buffer[65536];
+  for (;;) {
+    const UINT count = file.Read(buffer, sizeof buffer);
+    digest.Update(buffer, count);
+    facts.size += count;
+    if (count < sizeof buffer) break;
+  }
+  facts.sha256 = digest.HexDigest();
+  facts.readable = true;
+  return facts;
+}
+
+std::string RecordFileName(const ServiceRecord& record, unsigned long processId) {
+  const SYSTEMTIME& t = record.startedUtc;
+  return Printed("%04u%02u%02uT%02u%02u%02u.%03uZ-COM%d-%lu.txt", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                 t.wSecond, t.wMilliseconds, record.portNumber, processId);
+}
+
+std::string FormatRecord(const ServiceRecord& record) {
+  std::string text = "Flashgate service record\n";
+  const SYSTEMTIME& utc = record.startedUtc;
+  text += "Started:        " + DateTime(record.startedLocal) +
+          Printed(" local, %04u-%02u-%02uT%02u:%02u:%02u.%03uZ\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
+                  utc.wMinute, utc.wSecond, utc.wMilliseconds);
+  text += Printed("Port:           COM%d", record.portNumber);
+  text += record.device.empty() ? std::string(" (no device)\n") : " (" + record.device + ")\n";
+  text += "Download type:  " + record.downloadType + "\n";
+  text += std::string("Boot area:      ") + (record.bootArea ? "yes" : "no") + "\n";
+  AddImage(text, "Code image:     ", record.code);
+  AddImage(text, "Font image:     ", record.font);
+  if (!record.font.path.empty()) text += "Font address:   " + record.fontAddress + "\n";
+  text += "End:            ";
+  for (size_t i = 0; i < record.ends.size(); ++i) text += (i ? "; then " : "") + record.ends[i];
+  text += record.ends.empty() ? "under way\n" : "\n";
+  const unsigned long seconds = record.elapsedMs / 1000;
+  text += Printed("Elapsed:        %lu min %lu sec (%lu ms)\n", seconds / 60, seconds % 60, record.elapsedMs);
+  if (!record.messageBoxes.empty()) {
+    text += "Message boxes:\n";
+    for (std::string box : record.messageBoxes) {
+      // One line each: the lines of a box are joined.
+      for (size_t at = box.find('\n'); at != std::string::npos; at = box.find('\n', at)) box.replace(at, 1, " / ");
+      text += "  " + box + "\n";
+    }
+  }
+  text += "\nLog:\n" + record.log;
+  if (!record.log.empty() && record.log.back() != '\n') text += "\n";
+  return text;
+}

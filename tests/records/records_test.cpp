@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "records/record_store.h"
+#include "records/sha256.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testing_support::TempDir;
+
+// FIPS 180-4 examples, and the padding edges: 55 bytes fit one block, 56 need two.
+TEST(Sha256, DigestsTheStandardExamplesAndThePaddingEdges) {
+  struct Case {
+    std::string input;
+    const char* digest;
+  };
+  const Case cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+      {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const Case& c : cases) {
+    Sha256 whole;
+    whole.Update(c.input.data(), c.input.size());
+    EXPECT_EQ(whole.HexDigest(), c.digest) << c.input.size() << " bytes at once";
+    Sha256 pieces;
+    for (size_t at = 0; at < c.input.size(); at += 7)
+      pieces.Update(c.input.data() + at, std::min<size_t>(7, c.input.size() - at));
+    EXPECT_EQ(pieces.HexDigest(), c.digest) << c.input.size() << " bytes in pieces";
+  }
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename());
+  return names;
+}
+
+TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
+  TempDir dir;
+  RecordStore store(dir.File("records/flashgate"), 3);
+  std::string error;
+  EXPECT_FALSE(store.Save("a.txt", "x", &error)) << "the parent folder is not made";
+  EXPECT_FALSE(error.empty());
+
+  RecordStore kept(dir.File("records"), 3);
+  ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "under way", &error)) << error;
+  ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "completed", &error)) << error;
+  std::ifstream replaced(dir.File("records/20261207T100000.000Z-COM3-1.txt"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), "completed");
+
+  std::ofstream(dir.File("records/20261207T090000.000Z-COM9-7.txt.tmp")) << "a save cut short";
+  for (const char* name :
+       {"20261207T120000.000Z-COM3-1.txt", "20261206T235959.999Z-COM4-2.txt", "20261207T110000.000Z-COM5-3.txt"}) {
+    ASSERT_TRUE(kept.Save(name, "record", &error)) << error;
+  }
+  EXPECT_EQ(FilesIn(dir.File("records")),
+            (std::set<std::string>{"20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt",
+                                   "20261207T100000.000Z-COM3-1.txt", "20261207T090000.000Z-COM9-7.txt.tmp"}));
+  EXPECT_EQ(RecordStore::kRecordsKept, 1000u);
+}
+
+}  // namespace
