@@ -1,17 +1,79 @@
 #include "ui/downloader_app.h"
 
+#include <cstdio>
+
+#include "platform/user/message_box.h"
 #include "resources/resources.h"
+#include "ui/batch_dialog.h"
 #include "ui/downloader_dlg.h"
+#include "ui/run_recorder.h"
+
+#ifndef FLASHGATE_VERSION
+#error "FLASHGATE_VERSION comes from the build"
+#endif
+
+namespace {
+
+// Passes every message box on as it was, and notes it in the service record of the run.
+class BoxesToRecord {
+ public:
+  explicit BoxesToRecord(CRunRecorder& recorder)
+      : m_previous(platform::SetMessageBoxHandler([this, &recorder](const platform::MessageBoxRequest& box) {
+          recorder.NoteMessageBox(box.text);
+          return m_previous(box);
+        })) {}
+  ~BoxesToRecord() { platform::SetMessageBoxHandler(m_previous); }
+  BoxesToRecord(const BoxesToRecord&) = delete;
+  BoxesToRecord& operator=(const BoxesToRecord&) = delete;
+
+ private:
+  platform::MessageBoxHandler m_previous;
+};
+
+}  // namespace
 
 CDownloaderApp::CDownloaderApp() = default;
+
+BOOL CDownloaderApp::InitApplication() {
+  std::string error;
+  if (!ParseCommandLine(m_arguments, &m_commandLine, &error)) {
+    std::fprintf(stderr, "flashgate: %s\nTry 'flashgate --help'.\n", error.c_str());
+    m_nExitCode = EXIT_USAGE;
+    return FALSE;
+  }
+  if (m_commandLine.help || m_commandLine.version) {
+    std::fputs(m_commandLine.help ? UsageText().c_str() : "flashgate " FLASHGATE_VERSION "\n", stdout);
+    return FALSE;
+  }
+  if (m_commandLine.batch) platform::UseOffscreenDisplay();
+  return TRUE;
+}
 
 BOOL CDownloaderApp::InitInstance() {
   // The window system hosts every control of the templates, the 3-D look and the rich edit
   // included, without being asked; what the program brings is its resources.
   resources::RegisterResources();
-  CDownloaderDlg dialog;
+  if (m_commandLine.batch) {
+    CBatchDownloaderDlg dialog(m_commandLine.stallSeconds, stdout, stderr);
+    RunMainDialog(dialog);
+    m_nExitCode = dialog.ExitCode();
+  } else {
+    CDownloaderDlg dialog;
+    RunMainDialog(dialog);
+  }
+  return FALSE;
+}
+
+int CDownloaderApp::ExitInstance() { return m_nExitCode; }
+
+void CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
+  CRunRecorder recorder{RecordStore(RecordStore::DefaultFolder())};
+  // After the dialog's own handler, if it has one: the record sees the boxes it answers.
+  BoxesToRecord boxes(recorder);
+  dialog.AddRunObserver(&recorder);
+  dialog.SetPreselection(m_commandLine.preselection);
   m_pMainWnd = &dialog;
   dialog.DoModal();
   m_pMainWnd = nullptr;
-  return FALSE;
+  dialog.RemoveRunObserver(&recorder);
 }

@@ -1,10 +1,22 @@
-// The application object: runs the main dialog modally and ends the program with it.
+// The application object: reads the command line, runs the main dialog modally (on no screen
+// for a batch run) and ends the program with it.
 #pragma once
 
 #include "platform/user/app.h"
+#include "ui/command_line.h"
+
+class CDownloaderDlg;
 
 class CDownloaderApp : public CWinApp {
  public:
   CDownloaderApp();
+  BOOL InitApplication() override;
   BOOL InitInstance() override;
+  int ExitInstance() override;
+
+ private:
+  void RunMainDialog(CDownloaderDlg& dialog);
+
+  CommandLine m_commandLine;
+  int m_nExitCode = EXIT_COMPLETED;
 };

@@ -35,6 +35,7 @@ ON_BN_CLICKED(IDC_DOWNLOAD, OnDownload)
 ON_BN_CLICKED(IDC_CHANGE_BOOT_AREA, OnChangeBootArea)
 ON_WM_LBUTTONDOWN()
 ON_EN_CHANGE(IDC_FONT_ADDRESS, OnChangeFontAddress)
+ON_WM_CONTEXTMENU()
 ON_WM_CLOSE()
 ON_MESSAGE(WM_LOG_QUEUED, OnLogQueued)
 ON_MESSAGE(WM_RX_THREAD_ENDED, OnRxThreadEnded)
@@ -85,6 +86,7 @@ BOOL CDownloaderDlg::OnInitDialog() {
   m_bReconnecting = FALSE;
   m_bBootFirst = FALSE;
   UpdateData(FALSE);
+  ApplyPreselection();
   return TRUE;
 }
 

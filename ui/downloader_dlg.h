@@ -2,9 +2,12 @@
 // the serial port, log queue and image reader that a download run uses.
 #pragma once
 
+#include <vector>
 #include "controls/balloon_tip.h"
 #include "controls/icon_button.h"
 #include "controls/percent_progress_ctrl.h"
+
+#include "download/run_observer.h"
 #include "download/run_state.h"
 #include "image/image_file.h"
 #include "link/log_queue.h"
@@ -14,6 +17,7 @@
 #include "serial/serial_port.h"
 #include "serial/thread_rx.h"
 #include "ui/aux_dialogs.h"
+#include "ui/command_line.h"
 
 // The title the dialog shows when no download is under way.
 extern const char* const kWindowTitle;
@@ -26,6 +30,11 @@ class CDownloaderDlg : public CDialog {
 
   void LoadSettings();
   void UpdateDownloadButton();
+
+  // Those who follow every run, and the choices the window starts with (ui/preselection.cpp).
+  void AddRunObserver(RunObserver* observer);
+  void RemoveRunObserver(RunObserver* observer);
+  void SetPreselection(const Preselection& preselection) { m_preselection = preselection; }
 
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
@@ -123,10 +132,14 @@ class CDownloaderDlg : public CDialog {
   void OnChangeBootArea();
   void OnLButtonDown(UINT flags, CPoint point);
   void OnChangeFontAddress();
+  void OnContextMenu(CWnd* window, CPoint point);
   void OnClose();
   LRESULT OnLogQueued(WPARAM, LPARAM);
   LRESULT OnRxThreadEnded(WPARAM, LPARAM);
   LRESULT OnResponseReady(WPARAM, LPARAM);
+
+  // The run's start and ends are told to its observers (download/run_events.cpp).
+  void NotifyRunEnded(RunEnd end);
 
   DECLARE_MESSAGE_MAP()
 
@@ -135,6 +148,7 @@ class CDownloaderDlg : public CDialog {
   ImageChoice BrowseImage(const char* filter, const char* folderValue, CString& path);
 
   void ClearLog();
+  void SaveLogAs();
   CString ElapsedText() const;
   void WriteBanner();
   void SendBlock();
@@ -152,4 +166,15 @@ class CDownloaderDlg : public CDialog {
   void ExplainOpenFailure();
   void StartNormalDownload();
   void OnModeChangeOver();
+
+  void NotifyRunStarted();
+  void NotifyLogText(const CString& text, bool newLine);
+  std::vector<RunObserver*> m_runObservers;
+  bool m_bRunUnderWay = false;
+
+  // The command line's choices (ui/preselection.cpp).
+  void ApplyPreselection();
+  void SelectCodeImage(const CString& path);
+  void SelectFontImage(const CString& path);
+  Preselection m_preselection;
 };

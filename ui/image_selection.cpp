@@ -58,13 +58,7 @@ void CDownloaderDlg::OnBrowseCode() {
         m_strVersion.Empty();
         UpdateData(FALSE);
         return;
-      case ImageChoice::Chosen:
-        m_strCodePathText = path;
-        m_strCodePath = path;
-        GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(TRUE);
-        // The number of the image a run read last; 0 before any run.
-        m_strVersion.Format("%d", static_cast<int>(m_imageFile.m_dwDisplayNumber));
-        break;
+      case ImageChoice::Chosen: SelectCodeImage(path); break;
     }
   }
   UpdateDownloadButton();
@@ -92,11 +86,7 @@ void CDownloaderDlg::OnBrowseFont() {
         GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(FALSE);
         UpdateData(FALSE);
         return;
-      case ImageChoice::Chosen:
-        m_strFontPathText = path;
-        m_strFontPath = path;
-        GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(TRUE);
-        break;
+      case ImageChoice::Chosen: SelectFontImage(path); break;
     }
   }
   UpdateDownloadButton();

@@ -1,0 +1,81 @@
+#include "ui/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+std::vector<CString> Words(std::initializer_list<const char*> words) { return {words.begin(), words.end()}; }
+
+struct Accepted {
+  std::vector<CString> arguments;
+  int port;
+  std::string code;
+  std::string font;
+  std::string fontAddress;
+  int type;
+  bool bootArea;
+  bool start;
+  bool batch;
+  int stallSeconds;
+};
+
+TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
+  const Accepted cases[] = {
+      {{}, 0, "", "", "", -1, false, false, false, 60},
+      {Words({"--port", "7", "--code", "PHONE.bin", "--type", "normal", "--boot-area", "--start"}), 7, "PHONE.bin", "",
+       "", DOWNLOAD_NORMAL, true, true, false, 60},
+      {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
+       "fonts/KOR.bin", "1A0000", DOWNLOAD_EMERGENCY, false, false, false, 60},
+      {Words({"--batch", "--code", "a.bin", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5"}),
+       0, "a.bin", "f.bin", "ffffffff", -1, false, true, true, 5},
+  };
+  for (const Accepted& c : cases) {
+    CommandLine line;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine(c.arguments, &line, &error)) << error;
+    const Preselection& pick = line.preselection;
+    EXPECT_EQ(pick.port, c.port);
+    EXPECT_EQ(pick.codePath, c.code);
+    EXPECT_EQ(pick.fontPath, c.font);
+    EXPECT_EQ(pick.fontAddress, c.fontAddress);
+    EXPECT_EQ(pick.downloadType, c.type);
+    EXPECT_EQ(pick.bootArea, c.bootArea);
+    EXPECT_EQ(pick.start, c.start) << "--batch presses Download too";
+    EXPECT_EQ(line.batch, c.batch);
+    EXPECT_EQ(line.stallSeconds, c.stallSeconds);
+  }
+}
+
+TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
+  const std::pair<std::vector<CString>, const char*> cases[] = {
+      {Words({"--colour"}), "unknown option --colour"},
+      {Words({"-platform", "xcb"}), "unknown option -platform"},
+      {Words({"PHONE.bin"}), "unknown option PHONE.bin"},
+      {Words({"--port"}), "--port needs a value"},
+      {Words({"--port", "0"}), "--port takes a COM port number from 1 to 255"},
+      {Words({"--port", "256"}), "--port takes a COM port number from 1 to 255"},
+      {Words({"--port", "3x"}), "--port takes a COM port number from 1 to 255"},
+      {Words({"--port", "-3"}), "--port takes a COM port number from 1 to 255"},
+      {Words({"--code="}), "--code needs a file"},
+      {Words({"--type", "fast"}), "--type is emergency or normal"},
+      {Words({"--font", "f.bin", "--font-address", "1A 0000"}), "--font-address takes up to 8 hexadecimal digits"},
+      {Words({"--font", "f.bin", "--font-address", "123456789"}), "--font-address takes up to 8 hexadecimal digits"},
+      {Words({"--font", "f.bin", "--font-address", "0x"}), "--font-address takes up to 8 hexadecimal digits"},
+      {Words({"--font-address", "1A0000"}), "--font-address needs --font"},
+      {Words({"--boot-area"}), "--boot-area needs --code"},
+      {Words({"--start"}), "--start needs --code or --font"},
+      {Words({"--batch", "--port", "3"}), "--batch needs --code or --font"},
+      {Words({"--batch=yes"}), "--batch takes no value"},
+      {Words({"--code", "a.bin", "--stall-timeout", "0"}), "--stall-timeout takes seconds, 1 or more"},
+  };
+  for (const auto& [arguments, reason] : cases) {
+    CommandLine line;
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine(arguments, &line, &error)) << reason;
+    EXPECT_EQ(error, reason);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+// One download run without a window: the main dialog on no screen, pressed once, its message
+// boxes and the reconnection question answered (and told on standard error), its log on
+// standard output line by line, and the program's exit code from how the run ended.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/user/message_box.h"
+#include "platform/user/ui_system.h"
+#include "ui/downloader_dlg.h"
+
+class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
+ public:
+  CBatchDownloaderDlg(int stallSeconds, std::FILE* out, std::FILE* err);
+  ~CBatchDownloaderDlg() override;
+
+  // EXIT_FAILED until a run has ended.
+  int ExitCode() const { return m_nExitCode; }
+
+  // A station follows only its own handset: ports that come and go are taken up only while
+  // this handset restarts into download mode (the NORMAL type).
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ protected:
+  void OnTimer(UINT_PTR id);
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void OnRunStarted(const RunStart& start) override;
+  void OnLogText(const CString& text, bool newLine) override;
+  void OnRunEnded(RunEnd end) override;
+
+  int AnswerMessageBox(const platform::MessageBoxRequest& request);
+  int AnswerDialog(CDialog& dialog);
+  void ArmStallTimer();
+  void EndLine();
+
+  const UINT m_nStallMs;
+  std::FILE* const m_out;
+  std::FILE* const m_err;
+  bool m_bLineOpen = false;
+  bool m_bEnded = false;
+  int m_nExitCode;
+  CString m_strLastBox;
+  platform::MessageBoxHandler m_previousBoxes;
+  platform::ModalHandler m_previousDialogs;
+};

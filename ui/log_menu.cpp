@@ -1,0 +1,63 @@
+// The log's context menu: copy what is selected, select everything, or keep the whole log in
+// a text file (UTF-8) for a report or a colleague.
+#include "platform/kernel/file.h"
+#include "platform/kernel/system_time.h"
+#include "platform/user/file_dialog.h"
+#include "platform/user/menu.h"
+#include "platform/user/message_box.h"
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+constexpr UINT kCopy = 1;
+constexpr UINT kSelectAll = 2;
+constexpr UINT kSaveAs = 3;
+
+constexpr char kTextFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+
+}  // namespace
+
+void CDownloaderDlg::OnContextMenu(CWnd* window, CPoint point) {
+  if (window != &m_log) return;
+  long start = 0;
+  long end = 0;
+  m_log.GetSel(start, end);
+  CMenu menu;
+  menu.CreatePopupMenu();
+  menu.AppendMenu(start == end ? MF_GRAYED : MF_STRING, kCopy, "Copy");
+  menu.AppendMenu(MF_STRING, kSelectAll, "Select All");
+  menu.AppendMenu(MF_SEPARATOR);
+  menu.AppendMenu(MF_STRING, kSaveAs, "Save log as…");
+  switch (menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, point.x, point.y, this)) {
+    case kCopy: m_log.Copy(); break;
+    case kSelectAll: m_log.SetSel(0, -1); break;
+    case kSaveAs: SaveLogAs(); break;
+    default: break;
+  }
+}
+
+void CDownloaderDlg::SaveLogAs() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  CString name;
+  name.Format("C:\\flashgate-log-%04u%02u%02u-%02u%02u%02u.txt", now.wYear, now.wMonth, now.wDay, now.wHour,
+              now.wMinute, now.wSecond);
+  CFileDialog dialog(FALSE, "txt", name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kTextFilter, this);
+  if (dialog.DoModal() != IDOK) return;
+
+  // Every line begins with a line break in the control; the file has them at the ends instead.
+  CString text;
+  m_log.GetWindowText(text);
+  const char* lines = text.GetString();
+  if (*lines == '\n') ++lines;
+  CString contents = lines;
+  if (!contents.IsEmpty()) contents += "\n";
+
+  CFile file;
+  if (!file.Open(dialog.GetPathName(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary) ||
+      !file.Write(contents.GetString(), static_cast<UINT>(contents.GetLength()))) {
+    CString failure;
+    failure.Format("The log could not be saved as %s.", dialog.GetPathName().GetString());
+    MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);
+  }
+}

@@ -1,0 +1,75 @@
+// The choices given on the command line, made in the window as the operator would make them:
+// the same checks, the same controls switched on, nothing written to the settings.
+#include <cstring>
+
+#include "platform/kernel/file_system.h"
+#include "platform/user/message_box.h"
+#include "resources/resource.h"
+#include "ui/downloader_dlg.h"
+
+namespace {
+
+CString FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  return length > 0 && length < sizeof full ? CString(full) : CString(path.c_str());
+}
+
+// What the open-file dialog lets through: a name ending in ".bin", in any case.
+bool IsImageName(const CString& path) {
+  const char* name = std::strrchr(path, '/');
+  const char* dot = std::strrchr(name ? name : path.GetString(), '.');
+  return dot && CString(dot + 1).MakeLower() == "bin";
+}
+
+}  // namespace
+
+void CDownloaderDlg::SelectCodeImage(const CString& path) {
+  m_nCodeCheck = 1;
+  m_bCodeSelected = 1;
+  m_strCodePathText = path;
+  m_strCodePath = path;
+  GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(TRUE);
+  // The number of the image a run read last; 0 before any run.
+  m_strVersion.Format("%d", static_cast<int>(m_imageFile.m_dwDisplayNumber));
+}
+
+void CDownloaderDlg::SelectFontImage(const CString& path) {
+  m_nFontCheck = 1;
+  m_bFontSelected = 1;
+  m_strFontPathText = path;
+  m_strFontPath = path;
+  GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(TRUE);
+}
+
+void CDownloaderDlg::ApplyPreselection() {
+  const Preselection& pick = m_preselection;
+  if (pick.port) {
+    m_nPortNumber = pick.port;
+    m_nPortIndex = pick.port - 1;
+  }
+  if (pick.downloadType >= 0) m_nDownloadType = pick.downloadType;
+  if (!pick.codePath.empty()) {
+    const CString path = FullPath(pick.codePath);
+    if (IsImageName(path)) {
+      SelectCodeImage(path);
+      m_nBootAreaCheck = pick.bootArea ? 1 : 0;
+      m_bBootArea = pick.bootArea ? 1 : 0;
+    } else {
+      MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
+    }
+  }
+  if (!pick.fontPath.empty()) {
+    const CString path = FullPath(pick.fontPath);
+    if (IsImageName(path)) {
+      SelectFontImage(path);
+      m_strFontAddress = pick.fontAddress.c_str();
+    } else {
+      MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
+    }
+  }
+  UpdateDownloadButton();
+  UpdateData(FALSE);
+  // As a click would: what the run refuses, it refuses with its own boxes.
+  if (pick.start) PostMessage(WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
+}
