@@ -1,0 +1,242 @@
+// The flashgate program run from the command line without a window, as a station script runs
+// it: against handset stand-ins on pseudo-terminals, each a program of its own. Every wait is
+// bounded; the handsets need real time to answer, so nothing here moves a clock.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "tests/support/bytes.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+
+namespace testing_support {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+constexpr seconds kRunLimit{90};
+
+// A code image loaded at 0: the handset's flash ends up holding the whole file.
+Bytes CodeImage(std::size_t size, BYTE salt) {
+  Bytes bytes = Pattern(size);
+  for (BYTE& byte : bytes) byte ^= salt;
+  const char tag[] = "CODE";
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(tag[i]);
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<BYTE>(size >> (8 * i));
+  for (int i = 0; i < 4; ++i) bytes[8 + i] = 0;
+  return bytes;
+}
+
+struct Outcome {
+  std::optional<int> code;
+  std::string out;
+  std::string err;
+};
+
+class Station : public ::testing::Test {
+ protected:
+  Station() {
+    for (const char* folder : {"ports", "dev", "state"}) mkdir(dir.File(folder).c_str(), 0700);
+  }
+
+  std::map<std::string, std::string> Environment() const {
+    return {{"FLASHGATE_PORTS_DIR", dir.File("ports")},
+            {"FLASHGATE_DEV_DIR", dir.File("dev")},
+            {"FLASHGATE_REGISTRY", dir.File("registry.reg")},
+            {"FLASHGATE_DRIVE_C", dir.Path()},
+            {"XDG_STATE_HOME", dir.File("state")},
+            {"XDG_RUNTIME_DIR", dir.Path()}};
+  }
+
+  std::string WriteImage(const std::string& name, const Bytes& bytes) const {
+    const std::string path = dir.File(name);
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return path;
+  }
+
+  // A handset on COM `port`; answers only once its link is in the port map.
+  ChildProcess& StartHandset(int port, std::vector<std::string> options = {}) {
+    const std::string name = "handset" + std::to_string(port);
+    std::vector<std::string> command = {HANDSET_SIM_PROGRAM, "--port",       std::to_string(port),
+                                        "--quiet",           "--dump-flash", dir.File(name + ".flash")};
+    command.insert(command.end(), options.begin(), options.end());
+    handsets.push_back(
+        std::make_unique<ChildProcess>(command, Environment(), dir.File(name + ".out"), dir.File(name + ".err")));
+    const std::string link = dir.File("ports/com" + std::to_string(port));
+    struct stat info {};
+    for (int waited = 0; lstat(link.c_str(), &info) != 0 && waited < 5000; waited += 10) {
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    EXPECT_EQ(lstat(link.c_str(), &info), 0) << "the handset never appeared on COM" << port;
+    return *handsets.back();
+  }
+
+  // Ends the handset, which then writes its flash.
+  Bytes FlashOf(ChildProcess& handset, int port) const {
+    handset.Signal(SIGTERM);
+    EXPECT_EQ(handset.Wait(seconds(10)), 0);
+    const std::string flash = ReadWholeFile(dir.File("handset" + std::to_string(port) + ".flash"));
+    return Bytes(flash.begin(), flash.end());
+  }
+
+  std::unique_ptr<ChildProcess> StartStation(const std::string& name, std::vector<std::string> options) const {
+    options.insert(options.begin(), FLASHGATE_PROGRAM);
+    return std::make_unique<ChildProcess>(options, Environment(), dir.File(name + ".out"), dir.File(name + ".err"));
+  }
+
+  Outcome Finish(ChildProcess& station, const std::string& name) const {
+    Outcome outcome;
+    outcome.code = station.Wait(kRunLimit);
+    outcome.out = ReadWholeFile(dir.File(name + ".out"));
+    outcome.err = ReadWholeFile(dir.File(name + ".err"));
+    return outcome;
+  }
+
+  Outcome Run(std::vector<std::string> options) const {
+    auto station = StartStation("station", std::move(options));
+    return Finish(*station, "station");
+  }
+
+  std::vector<std::string> Records() const {
+    std::vector<std::string> records;
+    const std::string folder = dir.File("state/flashgate");
+    if (!std::filesystem::exists(folder)) return records;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      records.push_back(ReadWholeFile(entry.path()));
+    return records;
+  }
+
+  TempDir dir;
+  std::vector<std::unique_ptr<ChildProcess>> handsets;
+};
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST_F(Station, FlashesFourHandsetsAtOnce) {
+  constexpr int kStations = 4;
+  std::vector<Bytes> images;
+  std::vector<std::unique_ptr<ChildProcess>> stations;
+  for (int i = 0; i < kStations; ++i) {
+    const int port = 3 + i;
+    StartHandset(port);
+    images.push_back(CodeImage(40000 + 9001 * i, static_cast<BYTE>(0x11 * i)));
+    const std::string image = WriteImage("PHONE" + std::to_string(i) + ".bin", images.back());
+    stations.push_back(
+        StartStation("station" + std::to_string(i), {"--batch", "--port", std::to_string(port), "--code", image}));
+  }
+  for (int i = 0; i < kStations; ++i) {
+    const Outcome outcome = Finish(*stations[i], "station" + std::to_string(i));
+    EXPECT_EQ(outcome.code, 0) << outcome.err;
+    EXPECT_TRUE(Has(outcome.out, "Code Only Binary.\n======================\nPhone Code Download\n")) << outcome.out;
+    EXPECT_TRUE(Has(outcome.out, "\nFlash Programming 중  √\n")) << "a tick joins its line";
+    EXPECT_TRUE(Has(outcome.out, "\nDownload Completed.\nElapsed time : ")) << outcome.out;
+    EXPECT_TRUE(Has(outcome.err, "[message box] Download Completed.\n")) << outcome.err;
+    EXPECT_EQ(FlashOf(*handsets[i], 3 + i), images[i]) << "station " << i;
+  }
+  const std::vector<std::string> records = Records();
+  ASSERT_EQ(records.size(), static_cast<size_t>(kStations));
+  for (const std::string& record : records) {
+    EXPECT_TRUE(Has(record, "\nEnd:            download completed\n")) << record;
+    EXPECT_TRUE(Has(record, "\nMessage boxes:\n  Download Completed.\n  Downloading completed / Elapsed time : "))
+        << record;
+  }
+}
+
+struct OtherEnd {
+  const char* name;
+  std::vector<std::string> handset;  // options of a handset on COM3; none without
+  std::vector<std::string> options;  // "IMAGE" stands for a good image, "BAD" for a refused one
+  int code;
+  const char* err;
+  const char* out;
+};
+
+void PrintTo(const OtherEnd& end, std::ostream* out) { *out << end.name; }
+
+class OtherEnds : public Station, public ::testing::WithParamInterface<OtherEnd> {};
+
+TEST_P(OtherEnds, ExitWithTheirCodeAndReason) {
+  const OtherEnd& end = GetParam();
+  const std::string good = WriteImage("PHONE.bin", CodeImage(5 * 8192, 0));
+  Bytes refused = CodeImage(20000, 0);
+  refused[4] = 0x21;  // a first area longer than the file
+  const std::string bad = WriteImage("BROKEN.bin", refused);
+  if (!end.handset.empty()) StartHandset(3, end.handset);
+  std::vector<std::string> options;
+  for (const std::string& option : end.options)
+    options.push_back(option == "IMAGE" ? good : option == "BAD" ? bad : option);
+
+  const Outcome outcome = Run(options);
+  EXPECT_EQ(outcome.code, end.code) << outcome.err;
+  EXPECT_TRUE(Has(outcome.err, end.err)) << outcome.err;
+  EXPECT_TRUE(Has(outcome.out, end.out)) << outcome.out;
+}
+
+const std::vector<std::string> kHandset = {"--return-delay", "0"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Station, OtherEnds,
+    ::testing::Values(OtherEnd{"BadOption",
+                               {},
+                               {"--batch", "--colour"},
+                               2,
+                               "flashgate: unknown option --colour\nTry 'flashgate --help'.",
+                               ""},
+                      OtherEnd{"Help", {}, {"--help"}, 0, "", "  --batch "},
+                      OtherEnd{"NoHandset",
+                               {},
+                               {"--batch", "--port", "3", "--code", "IMAGE"},
+                               5,
+                               "flashgate: the port could not be opened\n",
+                               "USB 연결 상태를 확인하세요.\n"},
+                      OtherEnd{"NotABinFile",
+                               kHandset,
+                               {"--batch", "--port", "3", "--code", "notes.txt"},
+                               6,
+                               "flashgate: the image or the font address was refused: 다운로드용 파일이 아닙니다.\n",
+                               ""},
+                      OtherEnd{"ImageRefused",
+                               kHandset,
+                               {"--batch", "--port", "3", "--code", "BAD"},
+                               6,
+                               "refused: Header infomation is different from actual thing\n",
+                               ""},
+                      OtherEnd{"FontAddressMissing",
+                               kHandset,
+                               {"--batch", "--port", "3", "--font", "IMAGE"},
+                               6,
+                               "refused: Font Address를 입력하세요!\n",
+                               ""},
+                      OtherEnd{
+                          "SilentHandset",
+                          {"--silence-at", "8"},
+                          {"--batch", "--port", "3", "--code", "IMAGE", "--stall-timeout", "1"},
+                          3,
+                          "flashgate: the handset has said nothing for 1 s\nflashgate: no answer from the handset\n",
+                          "Flash Programming 중"},
+                      OtherEnd{"HandsetLeaves",
+                               {"--unplug-at-block", "2", "--no-return"},
+                               {"--batch", "--port", "3", "--code", "IMAGE"},
+                               7,
+                               "flashgate: the handset left during the run\n",
+                               "Flash Programming 중"}),
+    [](const ::testing::TestParamInfo<OtherEnd>& info) { return std::string(info.param.name); });
+
+// The handset restarts into download mode on another port; the station follows it there.
+TEST_F(Station, TheNormalTypeFollowsItsHandsetToItsNewPort) {
+  StartHandset(3, {"--mode", "normal", "--return-port", "7", "--return-delay", "500"});
+  const Bytes image = CodeImage(3 * 8192, 0x5A);
+  const Outcome outcome = Run({"--batch", "--type", "normal", "--port", "3", "--code", WriteImage("PHONE.bin", image)});
+  EXPECT_EQ(outcome.code, 0) << outcome.err;
+  EXPECT_EQ(FlashOf(*handsets.back(), 3), image);
+}
+
+}  // namespace
+}  // namespace testing_support
