@@ -148,11 +148,12 @@ void CDownloaderDlg::ReportCompletion() {
   AppendLogLine(COLOR_RUN, "Download Completed.");
   AppendLogLine(COLOR_RUN, elapsed);
   m_imageFile.Close();
+  // Before the box: the run is over however long the box stays open.
+  NotifyRunEnded(RunEnd::Completed);
   CString text;
   text.Format("Downloading completed\n%s", elapsed.GetString());
   MessageBox(text, nullptr, MB_OK);
   KillTimer(m_nTimerId);
-  NotifyRunEnded(RunEnd::Completed);
 }
 
 void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {

@@ -62,6 +62,7 @@ class Parser {
     if (name == "--boot-area") return flag(&pick.bootArea);
     if (name == "--start") return flag(&pick.start);
     if (name == "--batch") return flag(&m_line.batch);
+    if (name == "--demo") return flag(&pick.demo);
 
     const bool takesValue = name == "--port" || name == "--code" || name == "--font" || name == "--font-address" ||
                             name == "--type" || name == "--stall-timeout";
@@ -147,6 +148,7 @@ std::string UsageText() {
          "                         boxes, print the log on standard output, then exit\n"
          "  --stall-timeout SEC    with --batch: end the run when the handset has said nothing\n"
          "                         for SEC seconds (default 60)\n"
+         "  --demo                 say in the log that the handset is the bundled simulator\n"
          "  --help, --version\n"
          "\n"
          "Exit codes of --batch: 0 download completed, 3 no answer from the handset, 4 the\n"

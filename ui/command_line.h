@@ -17,6 +17,7 @@ struct Preselection {
   int downloadType = -1;    // -1: the stored type; else DOWNLOAD_EMERGENCY or DOWNLOAD_NORMAL
   bool bootArea = false;    // Change Boot Area, without the typed confirmation
   bool start = false;       // press Download once the window is up
+  bool demo = false;        // the handset is the bundled simulator: the log says so
 };
 
 struct CommandLine {

@@ -70,6 +70,14 @@ void CDownloaderDlg::ApplyPreselection() {
   }
   UpdateDownloadButton();
   UpdateData(FALSE);
+  if (pick.demo) {
+    CString note;
+    note.Format(
+        "Demo: the handset on COM%d is the bundled simulator. Switch on Code, choose a sample image "
+        "and press Download. Your own settings are not used.",
+        m_nPortNumber);
+    AppendLogLine(COLOR_INFO, note);
+  }
   // As a click would: what the run refuses, it refuses with its own boxes.
   if (pick.start) PostMessage(WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
 }

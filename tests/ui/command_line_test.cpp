@@ -19,17 +19,18 @@ struct Accepted {
   bool start;
   bool batch;
   int stallSeconds;
+  bool demo;
 };
 
 TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
   const Accepted cases[] = {
-      {{}, 0, "", "", "", -1, false, false, false, 60},
-      {Words({"--port", "7", "--code", "PHONE.bin", "--type", "normal", "--boot-area", "--start"}), 7, "PHONE.bin", "",
-       "", DOWNLOAD_NORMAL, true, true, false, 60},
+      {{}, 0, "", "", "", -1, false, false, false, 60, false},
+      {Words({"--port", "7", "--code", "PHONE.bin", "--type", "normal", "--boot-area", "--start", "--demo"}), 7,
+       "PHONE.bin", "", "", DOWNLOAD_NORMAL, true, true, false, 60, true},
       {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
-       "fonts/KOR.bin", "1A0000", DOWNLOAD_EMERGENCY, false, false, false, 60},
+       "fonts/KOR.bin", "1A0000", DOWNLOAD_EMERGENCY, false, false, false, 60, false},
       {Words({"--batch", "--code", "a.bin", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5"}),
-       0, "a.bin", "f.bin", "ffffffff", -1, false, true, true, 5},
+       0, "a.bin", "f.bin", "ffffffff", -1, false, true, true, 5, false},
   };
   for (const Accepted& c : cases) {
     CommandLine line;
@@ -45,6 +46,7 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
     EXPECT_EQ(pick.start, c.start) << "--batch presses Download too";
     EXPECT_EQ(line.batch, c.batch);
     EXPECT_EQ(line.stallSeconds, c.stallSeconds);
+    EXPECT_EQ(pick.demo, c.demo);
   }
 }
 
