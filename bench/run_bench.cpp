@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -66,7 +67,10 @@ class Workspace {
     setenv("FLASHGATE_PORTS_DIR", (m_dir + "/ports").c_str(), 1);
     setenv("FLASHGATE_DRIVE_C", m_dir.c_str(), 1);
   }
-  ~Workspace() { std::system(("rm -rf '" + m_dir + "'").c_str()); }
+  ~Workspace() {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
   std::string File(const std::string& name) const { return m_dir + "/" + name; }
   std::string PortLink() const { return m_dir + "/ports/com" + std::to_string(kPort); }
 
