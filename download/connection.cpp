@@ -78,6 +78,9 @@ void CDownloaderDlg::EnableControls(bool enable) {
 LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   // A reconnection ends the thread itself and carries on.
   if (m_bReconnecting) return TRUE;
+  // So does every other stop of the dialog's own: the thread it stopped is forgotten by then,
+  // and its end must not stop what the dialog went on to do (a NORMAL download's mode change).
+  if (!m_pThreadRX) return TRUE;
   NotifyRunEnded(RunEnd::HandsetLost);
   StopRun();
   g_bThreadLost = FALSE;

@@ -15,11 +15,15 @@ CString FullPath(const std::string& path) {
   return length > 0 && length < sizeof full ? CString(full) : CString(path.c_str());
 }
 
-// What the open-file dialog lets through: a name ending in ".bin", in any case.
-bool IsImageName(const CString& path) {
-  const char* name = std::strrchr(path, '/');
-  const char* dot = std::strrchr(name ? name : path.GetString(), '.');
-  return dot && CString(dot + 1).MakeLower() == "bin";
+// The file made absolute, if its name ends in ".bin" in any case, as the open-file dialog lets
+// through; otherwise the operator is told, as there.
+bool AcceptImage(CWnd& owner, const std::string& given, CString* path) {
+  *path = FullPath(given);
+  const char* name = std::strrchr(*path, '/');
+  const char* dot = std::strrchr(name ? name : path->GetString(), '.');
+  if (dot && CString(dot + 1).MakeLower() == "bin") return true;
+  owner.MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
+  return false;
 }
 
 }  // namespace
@@ -49,24 +53,15 @@ void CDownloaderDlg::ApplyPreselection() {
     m_nPortIndex = pick.port - 1;
   }
   if (pick.downloadType >= 0) m_nDownloadType = pick.downloadType;
-  if (!pick.codePath.empty()) {
-    const CString path = FullPath(pick.codePath);
-    if (IsImageName(path)) {
-      SelectCodeImage(path);
-      m_nBootAreaCheck = pick.bootArea ? 1 : 0;
-      m_bBootArea = pick.bootArea ? 1 : 0;
-    } else {
-      MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
-    }
+  CString path;
+  if (!pick.codePath.empty() && AcceptImage(*this, pick.codePath, &path)) {
+    SelectCodeImage(path);
+    m_nBootAreaCheck = pick.bootArea ? 1 : 0;
+    m_bBootArea = pick.bootArea ? 1 : 0;
   }
-  if (!pick.fontPath.empty()) {
-    const CString path = FullPath(pick.fontPath);
-    if (IsImageName(path)) {
-      SelectFontImage(path);
-      m_strFontAddress = pick.fontAddress.c_str();
-    } else {
-      MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
-    }
+  if (!pick.fontPath.empty() && AcceptImage(*this, pick.fontPath, &path)) {
+    SelectFontImage(path);
+    m_strFontAddress = pick.fontAddress.c_str();
   }
   UpdateDownloadButton();
   UpdateData(FALSE);

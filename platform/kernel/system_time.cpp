@@ -16,20 +16,17 @@ void Fill(const std::tm& parts, long microseconds, SYSTEMTIME* time) {
   time->wMilliseconds = static_cast<WORD>(microseconds / 1000);
 }
 
+// The time now, broken down by `breakDown` (gmtime_r or localtime_r).
+void Now(std::tm* (*breakDown)(const std::time_t*, std::tm*), SYSTEMTIME* time) {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  std::tm parts{};
+  breakDown(&now.tv_sec, &parts);
+  Fill(parts, now.tv_usec, time);
+}
+
 }  // namespace
 
-void GetSystemTime(SYSTEMTIME* time) {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  std::tm parts{};
-  gmtime_r(&now.tv_sec, &parts);
-  Fill(parts, now.tv_usec, time);
-}
+void GetSystemTime(SYSTEMTIME* time) { Now(gmtime_r, time); }
 
-void GetLocalTime(SYSTEMTIME* time) {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  std::tm parts{};
-  localtime_r(&now.tv_sec, &parts);
-  Fill(parts, now.tv_usec, time);
-}
+void GetLocalTime(SYSTEMTIME* time) { Now(localtime_r, time); }

@@ -1,8 +1,7 @@
 #include "platform/user/dialog.h"
 
-#include <mutex>
-
 #include "platform/user/app.h"
+#include "platform/user/handler_slot.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
 #include "platform/user/resources.h"
@@ -13,44 +12,25 @@
 namespace platform {
 namespace {
 
-struct UiState {
-  std::mutex mutex;
-  UiSystem* system = nullptr;
-  ModalHandler modalHandler;
-};
+HandlerSlot<UiSystem*>& UiSystems() {
+  static HandlerSlot<UiSystem*>* const slot = new HandlerSlot<UiSystem*>;
+  return *slot;
+}
 
-UiState& TheUiState() {
-  static UiState* const state = new UiState;
-  return *state;
+HandlerSlot<ModalHandler>& ModalHandlers() {
+  static HandlerSlot<ModalHandler>* const slot = new HandlerSlot<ModalHandler>;
+  return *slot;
 }
 
 }  // namespace
 
-void InstallUiSystem(UiSystem* system) {
-  UiState& state = TheUiState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  state.system = system;
-}
+void InstallUiSystem(UiSystem* system) { UiSystems().Set(system); }
 
-UiSystem* TheUiSystem() {
-  UiState& state = TheUiState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  return state.system;
-}
+UiSystem* TheUiSystem() { return UiSystems().Get(); }
 
-ModalHandler SetModalHandler(ModalHandler handler) {
-  UiState& state = TheUiState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  ModalHandler previous = std::move(state.modalHandler);
-  state.modalHandler = std::move(handler);
-  return previous;
-}
+ModalHandler SetModalHandler(ModalHandler handler) { return ModalHandlers().Set(std::move(handler)); }
 
-ModalHandler CurrentModalHandler() {
-  UiState& state = TheUiState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  return state.modalHandler;
-}
+ModalHandler CurrentModalHandler() { return ModalHandlers().Get(); }
 
 }  // namespace platform
 

@@ -1,7 +1,6 @@
 #include "platform/user/menu.h"
 
-#include <mutex>
-
+#include "platform/user/handler_slot.h"
 #include "platform/user/ui_system.h"
 #include "platform/user/window_backend.h"
 #include "platform/user/window_messages.h"
@@ -10,31 +9,14 @@
 namespace platform {
 namespace {
 
-struct MenuState {
-  std::mutex mutex;
-  PopupMenuHandler handler;
-};
-
-MenuState& TheMenuState() {
-  static MenuState* const state = new MenuState;
-  return *state;
-}
-
-PopupMenuHandler CurrentPopupMenuHandler() {
-  MenuState& state = TheMenuState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  return state.handler;
+HandlerSlot<PopupMenuHandler>& PopupMenuHandlers() {
+  static HandlerSlot<PopupMenuHandler>* const slot = new HandlerSlot<PopupMenuHandler>;
+  return *slot;
 }
 
 }  // namespace
 
-PopupMenuHandler SetPopupMenuHandler(PopupMenuHandler handler) {
-  MenuState& state = TheMenuState();
-  std::lock_guard<std::mutex> lock(state.mutex);
-  PopupMenuHandler previous = std::move(state.handler);
-  state.handler = std::move(handler);
-  return previous;
-}
+PopupMenuHandler SetPopupMenuHandler(PopupMenuHandler handler) { return PopupMenuHandlers().Set(std::move(handler)); }
 
 }  // namespace platform
 
@@ -59,7 +41,7 @@ UINT CMenu::GetMenuItemCount() const { return m_data ? static_cast<UINT>(m_data-
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
   if (!m_data) return FALSE;
   UINT chosen = 0;
-  if (const platform::PopupMenuHandler handler = platform::CurrentPopupMenuHandler()) {
+  if (const platform::PopupMenuHandler handler = platform::PopupMenuHandlers().Get()) {
     chosen = handler(*m_data);
   } else if (platform::UiSystem* system = platform::TheUiSystem()) {
     chosen = system->TrackPopupMenu(*m_data, POINT{x, y}, owner ? owner->GetSafeHwnd() : nullptr);

@@ -345,3 +345,36 @@ TEST_F(Faults, TheNormalTypeFollowsTheHandsetToItsNewPort) {
 
 }  // namespace
 }  // namespace testing_support
+
+namespace testing_support {
+namespace {
+
+// An EMERGENCY start whose image is refused keeps its connection; a NORMAL download pressed
+// next stops that receive thread itself, and the thread's end must not stop the mode change.
+TEST_F(Faults, TheNormalTypeAfterARefusedImageStillSwitchesTheHandset) {
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  RunDialog([&] {
+    SelectCode(WriteImage("boot.bin", MakeImage({"CODE", 20000, 20000, kBootMarker})));
+    PressDownload();
+    ASSERT_TRUE(HasBox("This is Boot Binary, Check [Change Boot Area]"));
+    EXPECT_TRUE(g_bThreadActive) << "the connection stays for the next try";
+
+    SelectCodeImage(3);
+    dialog.m_nDownloadType = DOWNLOAD_NORMAL;
+    dialog.UpdateData(FALSE);
+    PressDownload();
+    ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    platform::PumpPostedMessages();
+    EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());
+    Elapse(10000);
+    EXPECT_EQ(dialog.m_modeChangeDlg.GetSafeHwnd(), nullptr);
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    EXPECT_TRUE(Flashed());
+  });
+}
+
+}  // namespace
+}  // namespace testing_support
