@@ -2,6 +2,7 @@
 
 #include "link/link_messages.h"
 #include "platform/user/device_change.h"
+#include "platform/user/messages.h"
 #include "ui/aux_dialogs.h"
 
 namespace {
@@ -102,6 +103,9 @@ int CBatchDownloaderDlg::AnswerMessageBox(const platform::MessageBoxRequest& req
 
 int CBatchDownloaderDlg::AnswerDialog(CDialog& dialog) {
   if (dynamic_cast<CRetryDlg*>(&dialog)) {
+    // As while the question is on the screen, what has arrived meanwhile is handled first: the
+    // end of the old receive thread among it, which the reconnection expects.
+    platform::PumpPostedMessages();
     std::fputs("[reconnecting to the handset]\n", m_err);
     return IDOK;
   }

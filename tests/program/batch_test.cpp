@@ -220,6 +220,14 @@ INSTANTIATE_TEST_SUITE_P(
                           3,
                           "flashgate: the handset has said nothing for 1 s\nflashgate: no answer from the handset\n",
                           "Flash Programming 중"},
+                      // The NAKed block and the two after it go unanswered: the station answers the
+                      // reconnection question itself, and the run goes on to the end.
+                      OtherEnd{"ReconnectsAfterRepeatedSilence",
+                               {"--nak", "A1@8", "--silence-at", "9", "--silence-at", "10", "--silence-at", "11"},
+                               {"--batch", "--port", "3", "--code", "IMAGE"},
+                               0,
+                               "[reconnecting to the handset]\n",
+                               "\n다시 시작!!!!!"},
                       OtherEnd{"HandsetLeaves",
                                {"--unplug-at-block", "2", "--no-return"},
                                {"--batch", "--port", "3", "--code", "IMAGE"},
