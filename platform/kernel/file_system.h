@@ -28,7 +28,8 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD length, char* buffer, char** filePart)
 // FALSE with ERROR_ALREADY_EXISTS when the folder is there; the parent must exist.
 BOOL CreateDirectoryA(LPCSTR path, void* securityAttributes);
 // The entries of a folder whose names match `pattern`'s last part ('*' and '?' as wildcards),
-// in no particular order, "." and ".." left out. INVALID_HANDLE_VALUE when none matches
+// in no particular order; a name that starts with a dot (hidden here) matches only a pattern
+// that starts with one, and "." and ".." never. INVALID_HANDLE_VALUE when none matches
 // (ERROR_FILE_NOT_FOUND) or the folder cannot be read.
 HANDLE FindFirstFileA(LPCSTR pattern, WIN32_FIND_DATAA* data);
 // FALSE with ERROR_NO_MORE_FILES after the last entry.
