@@ -14,7 +14,7 @@ using HICON = struct HICON__*;
 
 namespace platform {
 
-struct FontSpec {
+struct FontDescription {
   int height = 0;  // logical units: positive the cell, negative the character height
   int weight = 0;
   std::string face;
@@ -46,13 +46,13 @@ class DeviceContext {
   virtual void FillRegion(const Region& region, COLORREF color) = 0;
   // The border of the region, `width` pixels thick on its sides and `height` at top and bottom.
   virtual void FrameRegion(const Region& region, COLORREF color, int width, int height) = 0;
-  virtual SIZE TextExtent(const std::string& text, const FontSpec& font) = 0;
-  virtual void DrawText(const std::string& text, const RECT& rect, UINT format, const FontSpec& font, COLORREF color,
-                        bool transparent) = 0;
+  virtual SIZE TextExtent(const std::string& text, const FontDescription& font) = 0;
+  virtual void DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font,
+                        COLORREF color, bool transparent) = 0;
   // Text at a point; `prefix` underlines the character after an ampersand, `embossed` draws
   // it as a disabled control's.
-  virtual void DrawStateText(const std::string& text, POINT at, const FontSpec& font, COLORREF color, bool prefix,
-                             bool embossed) = 0;
+  virtual void DrawStateText(const std::string& text, POINT at, const FontDescription& font, COLORREF color,
+                             bool prefix, bool embossed) = 0;
   virtual void DrawIcon(HICON icon, POINT at, SIZE size, bool embossed) = 0;
   virtual void DrawButtonFrame(const RECT& rect, bool pushed) = 0;
   // A dotted rectangle drawn by inverting: drawn twice, it is gone.

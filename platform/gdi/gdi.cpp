@@ -59,7 +59,7 @@ BOOL CBrush::DeleteObject() {
 
 BOOL CFont::CreateFont(int height, int, int, int, int weight, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE,
                        LPCSTR face) {
-  m_spec = platform::FontSpec{height, weight, face ? face : ""};
+  m_description = platform::FontDescription{height, weight, face ? face : ""};
   m_created = true;
   return TRUE;
 }
@@ -202,13 +202,13 @@ BOOL CDC::FrameRgn(CRgn* region, CBrush* brush, int width, int height) {
 
 CSize CDC::GetTextExtent(const CString& text) const {
   if (!m_context) return CSize();
-  const SIZE size = m_context->TextExtent(text.str(), m_font ? m_font->Spec() : platform::FontSpec{});
+  const SIZE size = m_context->TextExtent(text.str(), m_font ? m_font->Description() : platform::FontDescription{});
   return CSize(size.cx, size.cy);
 }
 
 int CDC::DrawText(const CString& text, LPRECT rect, UINT format) {
   if (!m_context || !rect) return 0;
-  const platform::FontSpec font = m_font ? m_font->Spec() : platform::FontSpec{};
+  const platform::FontDescription font = m_font ? m_font->Description() : platform::FontDescription{};
   m_context->DrawText(text.str(), *rect, format, font, m_textColor, m_bkMode == TRANSPARENT);
   return m_context->TextExtent(text.str(), font).cy;
 }
@@ -239,8 +239,8 @@ BOOL CDC::DrawState(CPoint at, CSize size, HICON icon, UINT flags) {
 
 BOOL CDC::DrawState(CPoint at, CSize, LPCSTR text, UINT flags, BOOL prefixText) {
   if (!m_context || !text) return FALSE;
-  m_context->DrawStateText(text, at, m_font ? m_font->Spec() : platform::FontSpec{}, m_textColor, prefixText != FALSE,
-                           (flags & DSS_DISABLED) != 0);
+  m_context->DrawStateText(text, at, m_font ? m_font->Description() : platform::FontDescription{}, m_textColor,
+                           prefixText != FALSE, (flags & DSS_DISABLED) != 0);
   return TRUE;
 }
 

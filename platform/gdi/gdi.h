@@ -86,11 +86,11 @@ class CFont : public CGdiObject {
                   BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
                   BYTE pitchAndFamily, LPCSTR face);
   BOOL DeleteObject();
-  const platform::FontSpec& Spec() const { return m_spec; }
+  const platform::FontDescription& Description() const { return m_description; }
   bool IsCreated() const { return m_created; }
 
  private:
-  platform::FontSpec m_spec;
+  platform::FontDescription m_description;
   bool m_created = false;
 };
 

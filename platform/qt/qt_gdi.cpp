@@ -65,18 +65,18 @@ QRegion ToQRegion(const Region& region) {
   return result;
 }
 
-QFont ToQFont(const FontSpec& spec, const QFont& fallback) {
-  if (spec.face.empty() && spec.height == 0) return fallback;
+QFont ToQFont(const FontDescription& description, const QFont& fallback) {
+  if (description.face.empty() && description.height == 0) return fallback;
   QFont font(fallback);
-  font.setFamilies({QString::fromStdString(spec.face), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
-                    QStringLiteral("NanumGothic")});
-  if (spec.weight > 0) font.setWeight(static_cast<QFont::Weight>(spec.weight));
-  if (spec.height < 0) {
-    font.setPixelSize(-spec.height);
-  } else if (spec.height > 0) {
+  font.setFamilies({QString::fromStdString(description.face), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("DejaVu Sans"), QStringLiteral("NanumGothic")});
+  if (description.weight > 0) font.setWeight(static_cast<QFont::Weight>(description.weight));
+  if (description.height < 0) {
+    font.setPixelSize(-description.height);
+  } else if (description.height > 0) {
     // A cell height: the largest size whose lines are no taller.
-    int pixels = spec.height;
-    for (font.setPixelSize(pixels); pixels > 1 && QFontMetrics(font).height() > spec.height;) {
+    int pixels = description.height;
+    for (font.setPixelSize(pixels); pixels > 1 && QFontMetrics(font).height() > description.height;) {
       font.setPixelSize(--pixels);
     }
   }
@@ -160,14 +160,14 @@ void QtDeviceContext::FrameRegion(const Region& region, COLORREF color, int widt
 
 QRegion QtDeviceContext::RegionOf(const Region& region) const { return ToQRegion(region); }
 
-QFont QtDeviceContext::FontOf(const FontSpec& spec) const { return ToQFont(spec, m_font); }
+QFont QtDeviceContext::FontOf(const FontDescription& description) const { return ToQFont(description, m_font); }
 
-SIZE QtDeviceContext::TextExtent(const std::string& text, const FontSpec& font) {
+SIZE QtDeviceContext::TextExtent(const std::string& text, const FontDescription& font) {
   const QFontMetrics metrics(FontOf(font));
   return SIZE{metrics.horizontalAdvance(ToQString(text)), metrics.height()};
 }
 
-void QtDeviceContext::DrawText(const std::string& text, const RECT& rect, UINT format, const FontSpec& font,
+void QtDeviceContext::DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font,
                                COLORREF color, bool transparent) {
   QPainter* painter = Painter();
   if (!painter) return;
@@ -177,7 +177,7 @@ void QtDeviceContext::DrawText(const std::string& text, const RECT& rect, UINT f
   painter->drawText(ToQRect(rect), TextFlags(format), ToQString(text));
 }
 
-void QtDeviceContext::DrawStateText(const std::string& text, POINT at, const FontSpec& font, COLORREF color,
+void QtDeviceContext::DrawStateText(const std::string& text, POINT at, const FontDescription& font, COLORREF color,
                                     bool prefix, bool embossed) {
   QPainter* painter = Painter();
   if (!painter) return;

@@ -42,10 +42,10 @@ class QtDeviceContext final : public DeviceContext {
   void FillRect(const RECT& rect, COLORREF color) override;
   void FillRegion(const Region& region, COLORREF color) override;
   void FrameRegion(const Region& region, COLORREF color, int width, int height) override;
-  SIZE TextExtent(const std::string& text, const FontSpec& font) override;
-  void DrawText(const std::string& text, const RECT& rect, UINT format, const FontSpec& font, COLORREF color,
+  SIZE TextExtent(const std::string& text, const FontDescription& font) override;
+  void DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font, COLORREF color,
                 bool transparent) override;
-  void DrawStateText(const std::string& text, POINT at, const FontSpec& font, COLORREF color, bool prefix,
+  void DrawStateText(const std::string& text, POINT at, const FontDescription& font, COLORREF color, bool prefix,
                      bool embossed) override;
   void DrawIcon(HICON icon, POINT at, SIZE size, bool embossed) override;
   void DrawButtonFrame(const RECT& rect, bool pushed) override;
@@ -54,13 +54,13 @@ class QtDeviceContext final : public DeviceContext {
 
  private:
   QPainter* Painter();
-  QFont FontOf(const FontSpec& spec) const;
+  QFont FontOf(const FontDescription& description) const;
   QRegion RegionOf(const Region& region) const;
 
   QWidget* m_widget = nullptr;
   QImage* m_image = nullptr;
   QRect m_clip;
-  QFont m_font;  // the context's own, for a FontSpec without a face
+  QFont m_font;  // the context's own, for a FontDescription without a face
   QPoint m_origin;
   std::optional<QPainter> m_painter;
 };
@@ -69,6 +69,6 @@ QColor ToQColor(COLORREF color);
 QRegion ToQRegion(const Region& region);
 // A GDI font as the installed fonts stand in for it: "Arial" by a Latin sans font, Hangul by
 // the Korean font, the height in logical units (positive: the cell, negative: the character).
-QFont ToQFont(const FontSpec& spec, const QFont& fallback);
+QFont ToQFont(const FontDescription& description, const QFont& fallback);
 
 }  // namespace platform::qt

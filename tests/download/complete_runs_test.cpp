@@ -12,7 +12,7 @@ constexpr DWORD kBlock = 8192;
 
 struct CompleteRun {
   const char* name;
-  ImageSpec image;
+  ImageLayout image;
   bool font = false;             // sent as the font image, at the typed address below
   bool confirmBootArea = false;  // Change Boot Area ticked and confirmed first
   DWORD sentFrom = 0;            // the file range that must land, at the same offsets

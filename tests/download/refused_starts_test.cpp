@@ -31,7 +31,7 @@ struct RefusedStart {
 
 void PrintTo(const RefusedStart& start, std::ostream* out) { *out << start.name; }
 
-ImageSpec SpecOf(Image image) {
+ImageLayout LayoutOf(Image image) {
   switch (image) {
     case Image::AreaBeyondTheFile: return {"CODE", 20000, 20001, 0};
     case Image::SecondAreaWithoutBoot: return {"CODE", 20000, 8192, 0};
@@ -45,7 +45,7 @@ class RefusedStarts : public DownloadRun, public ::testing::WithParamInterface<R
 TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
   const RefusedStart& start = GetParam();
   std::string path = files.File("missing.bin");
-  if (start.image != Image::Missing) path = WriteImage("image.bin", MakeImage(SpecOf(start.image)));
+  if (start.image != Image::Missing) path = WriteImage("image.bin", MakeImage(LayoutOf(start.image)));
   if (start.normal) UseNormalType();
   if (start.handset) StartHandset();
 
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {
-  const std::string path = WriteImage("code.bin", MakeImage(SpecOf(Image::Good)));
+  const std::string path = WriteImage("code.bin", MakeImage(LayoutOf(Image::Good)));
   StartHandset();
   const int held = open(handset->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(held, 0);
@@ -131,8 +131,8 @@ TEST_F(DownloadRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {
 }
 
 TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
-  const std::string boot = WriteImage("boot.bin", MakeImage(SpecOf(Image::BootOnly)));
-  const std::string code = WriteImage("code.bin", MakeImage(SpecOf(Image::Good)));
+  const std::string boot = WriteImage("boot.bin", MakeImage(LayoutOf(Image::BootOnly)));
+  const std::string code = WriteImage("code.bin", MakeImage(LayoutOf(Image::Good)));
   StartHandset();
   RunDialog([&] {
     SelectCode(boot);

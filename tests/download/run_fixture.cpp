@@ -40,11 +40,11 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 }  // namespace
 
-Bytes MakeImage(const ImageSpec& spec) {
-  Bytes bytes = Pattern(spec.size);
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(spec.tag[i]);
-  PutLe32(bytes, 4, spec.firstAreaLength ? spec.firstAreaLength : spec.size);
-  PutLe32(bytes, 8, spec.loadAddress);
+Bytes MakeImage(const ImageLayout& layout) {
+  Bytes bytes = Pattern(layout.size);
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(layout.tag[i]);
+  PutLe32(bytes, 4, layout.firstAreaLength ? layout.firstAreaLength : layout.size);
+  PutLe32(bytes, 8, layout.loadAddress);
   return bytes;
 }
 

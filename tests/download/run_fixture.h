@@ -30,13 +30,13 @@ namespace testing_support {
 constexpr DWORD kBootMarker = 0xFFFF0000u;
 
 // A .bin image: the 64-byte tagged header, then bytes that show where each one came from.
-struct ImageSpec {
+struct ImageLayout {
   const char* tag = "CODE";
   DWORD size = 0;
   DWORD firstAreaLength = 0;  // 0: the whole file
   DWORD loadAddress = 0;
 };
-Bytes MakeImage(const ImageSpec& spec);
+Bytes MakeImage(const ImageLayout& layout);
 
 // One line of the log control as the operator sees it.
 struct LogLine {

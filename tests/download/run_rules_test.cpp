@@ -40,7 +40,7 @@ TEST_F(DownloadRun, TheFontAddressIsReadAsStrtoulReadsItAfterItsOwnPrefix) {
 
 struct CodeKind {
   const char* name;
-  ImageSpec image;
+  ImageLayout image;
   bool bootArea;  // Change Boot Area confirmed
   bool accepted;
   const char* line;  // the classification line, or the box of a refusal
