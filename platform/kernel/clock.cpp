@@ -26,6 +26,7 @@ void RealClock::SleepMs(DWORD ms) {
 
 void ManualClock::SleepMs(DWORD ms) {
   m_now.fetch_add(ms);
+  if (m_whileAsleep) m_whileAsleep();
   std::this_thread::yield();
 }
 

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "platform/kernel/types.h"
 
@@ -31,9 +33,13 @@ class ManualClock final : public Clock {
   std::uint64_t NowMs() override { return m_now.load(); }
   void SleepMs(DWORD ms) override;
   void Advance(std::uint64_t ms) { m_now.fetch_add(ms); }
+  // Runs in every Sleep, on the sleeper's thread: what the far end of a line does while the
+  // sleeper waits (a handset taking in what was sent). Set it before the clock is in use.
+  void OnSleep(std::function<void()> whileAsleep) { m_whileAsleep = std::move(whileAsleep); }
 
  private:
   std::atomic<std::uint64_t> m_now{0};
+  std::function<void()> m_whileAsleep;
 };
 
 Clock& ActiveClock();

@@ -343,12 +343,6 @@ TEST_F(Faults, TheNormalTypeFollowsTheHandsetToItsNewPort) {
   platform::StopDeviceNotifications();
 }
 
-}  // namespace
-}  // namespace testing_support
-
-namespace testing_support {
-namespace {
-
 // An EMERGENCY start whose image is refused keeps its connection; a NORMAL download pressed
 // next stops that receive thread itself, and the thread's end must not stop the mode change.
 TEST_F(Faults, TheNormalTypeAfterARefusedImageStillSwitchesTheHandset) {

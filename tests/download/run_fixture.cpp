@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
+#include <thread>
 
 #include "link/commands.h"
 #include "platform/qt/qt_backend.h"
@@ -55,6 +56,11 @@ std::ostream& operator<<(std::ostream& out, const LogLine& line) {
 
 DownloadRun::DownloadRun() {
   platform::PumpPostedMessages();
+  // A host pause lets the handset take in what was sent, as real time would: a port closed
+  // right after a write can otherwise discard bytes the kernel still carries between the ends.
+  clock.OnSleep([this, dialogThread = std::this_thread::get_id()] {
+    if (handset && std::this_thread::get_id() == dialogThread) handset->WaitForInputTaken(std::chrono::seconds(2));
+  });
   platform::UseClock(&clock);
   app.m_pMainWnd = &dialog;
   dialog.AddRunObserver(&observed);

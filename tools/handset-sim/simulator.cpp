@@ -66,6 +66,8 @@ void Simulator::Run() {
   while (!Stopping()) {
     if (m_link && m_unplugRequested.exchange(false)) {
       DropOffBus(DropOff::Unplug);
+    } else if (m_takeInsAsked.load() != m_takeInsDone) {
+      TakeIn();
     } else if (!m_link) {
       if (!m_returnPending) {
         Doze(Clock::now() + std::chrono::milliseconds(kLinePollMs));
@@ -106,6 +108,22 @@ void Simulator::ReadLine() {
     outcomes = m_handset.Receive(buffer, static_cast<std::size_t>(n));
   }
   Deliver(outcomes);
+}
+
+void Simulator::TakeIn() {
+  const std::uint64_t asked = m_takeInsAsked.load();
+  // A poll on the master first moves into the line what the kernel still carries between
+  // the two ends, so once it finds nothing, nothing sent before the request is in flight.
+  auto waiting = [this] {
+    pollfd fd{m_link->MasterFd(), POLLIN, 0};
+    return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN);
+  };
+  while (m_link && !Stopping() && waiting()) ReadLine();
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_takeInsDone = asked;
+  }
+  m_changed.notify_all();
 }
 
 void Simulator::Deliver(const std::vector<Outcome>& outcomes) {
@@ -275,6 +293,13 @@ bool Simulator::WaitForDropOffs(std::uint64_t count, std::chrono::milliseconds t
 bool Simulator::WaitForReturns(std::uint64_t count, std::chrono::milliseconds timeout) const {
   std::unique_lock<std::mutex> lock(m_mutex);
   return m_changed.wait_for(lock, timeout, [&] { return m_returns >= count && !m_slavePath.empty(); });
+}
+
+bool Simulator::WaitForInputTaken(std::chrono::milliseconds timeout) {
+  const std::uint64_t asked = ++m_takeInsAsked;
+  Wake();
+  std::unique_lock<std::mutex> lock(m_mutex);
+  return m_changed.wait_for(lock, timeout, [&] { return m_takeInsDone >= asked; });
 }
 
 bool Simulator::OnBus() const {

@@ -55,6 +55,9 @@ class Simulator {
   bool WaitForRequests(std::uint64_t count, std::chrono::milliseconds timeout) const;  // numbered, all output done
   bool WaitForDropOffs(std::uint64_t count, std::chrono::milliseconds timeout) const;
   bool WaitForReturns(std::uint64_t count, std::chrono::milliseconds timeout) const;
+  // Answers once the handset has taken in, and acted on, every byte sent to it before the
+  // call: what a host's pause gives a real handset, for a host whose pauses take no time.
+  bool WaitForInputTaken(std::chrono::milliseconds timeout);
 
   // Leaves the bus now, as an unplugged cable does, and comes back as after --unplug-at-block.
   void TriggerUnplug();
@@ -80,6 +83,7 @@ class Simulator {
   void ReadLine();
   void Deliver(const std::vector<Outcome>& outcomes);
   void DeliverLateAnswers();
+  void TakeIn();
   bool WriteAnswer(const Outcome& outcome);
   bool WriteAll(const Byte* data, std::size_t count);
   void DropOffBus(DropOff reason);
@@ -99,6 +103,7 @@ class Simulator {
   std::atomic<bool> m_stopping{false};
   std::atomic<bool> m_unplugRequested{false};
   std::atomic<bool> m_lateAnswersDue{false};
+  std::atomic<std::uint64_t> m_takeInsAsked{0};
   std::vector<Byte> m_lateAnswers;  // guarded by m_mutex
 
   // Touched only by the simulator's thread once it runs.
@@ -116,6 +121,7 @@ class Simulator {
   std::uint64_t m_handled = 0;
   std::uint64_t m_dropOffs = 0;
   std::uint64_t m_returns = 0;
+  std::uint64_t m_takeInsDone = 0;
   std::string m_slavePath;
   unsigned m_portNumber = 0;
   std::string m_failure;
