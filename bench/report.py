@@ -64,6 +64,7 @@ def fuzz_section(results, page):
         "image_file": "arbitrary files to the image reader",
         "settings_hive": "arbitrary text to the settings hive reader",
     }
+    date = "?"
     for line in read(results, "fuzz.tsv").splitlines():
         target, runs, seconds, faults, date = line.split("\t")
         rate = int(runs) / max(float(seconds), 1)

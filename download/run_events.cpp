@@ -43,8 +43,15 @@ void CDownloaderDlg::NotifyLogText(const CString& text, bool newLine) {
 }
 
 void CDownloaderDlg::NotifyRunEnded(RunEnd end) {
-  // A run that ended is over for good, except one that got no answer: a late answer carries it on.
   if (!m_bRunUnderWay) return;
-  m_bRunUnderWay = end == RunEnd::NoAnswer;
-  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end);
+  // A run that got no answer has ended; only a late answer brings it back (OnResponseReady),
+  // and what stops it meanwhile is no news.
+  if (m_bStalled) {
+    m_bRunUnderWay = false;
+    m_bStalled = false;
+    return;
+  }
+  m_bStalled = end == RunEnd::NoAnswer;
+  m_bRunUnderWay = m_bStalled;
+  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end, m_nPortNumber);
 }

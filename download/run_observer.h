@@ -35,5 +35,6 @@ class RunObserver {
   virtual void OnRunStarted(const RunStart& start) = 0;
   // Text as the log receives it: a new line, or text added to the current one (a tick).
   virtual void OnLogText(const CString& text, bool newLine) = 0;
-  virtual void OnRunEnded(RunEnd end) = 0;
+  // `portNumber` is the port the run used last: a NORMAL run may have followed its handset.
+  virtual void OnRunEnded(RunEnd end, int portNumber) = 0;
 };

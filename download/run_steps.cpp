@@ -14,8 +14,9 @@ constexpr char kRule[] = "======================";
 
 LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
   m_pResponse = m_serialPort.GetResponse();
-  // Whatever the answer says, the time-out it ends is over.
+  // Whatever the answer says, the time-out it ends is over; a run that gave up waiting goes on.
   KillTimer(m_nTimerId);
+  m_bStalled = false;
   if (HandleResponse()) m_nRetryCount = 0;
   return TRUE;
 }

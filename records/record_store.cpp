@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/kernel/file.h"
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/last_error.h"
 
@@ -40,19 +39,9 @@ bool RecordStore::Save(const std::string& name, const std::string& text, std::st
     *error = Reason("the folder cannot be made");
     return false;
   }
-  // A new version goes beside the old one first: a reader never meets a torn record.
-  const std::string path = m_folder + "/" + name;
-  const std::string draft = path + ".tmp";
-  CFile file;
-  if (!file.Open(draft.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) {
+  // A reader never meets a torn record: a new version replaces the old one whole.
+  if (!SaveFileWhole((m_folder + "/" + name).c_str(), text.data(), static_cast<DWORD>(text.size()))) {
     *error = Reason("the record cannot be written");
-    return false;
-  }
-  const bool written = file.Write(text.data(), static_cast<UINT>(text.size()));
-  file.Close();
-  if (!written || !MoveFileExA(draft.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    *error = Reason("the record cannot be written");
-    DeleteFileA(draft.c_str());
     return false;
   }
   RemoveOldest();

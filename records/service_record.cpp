@@ -24,6 +24,10 @@ std::string DateTime(const SYSTEMTIME& time) {
                  time.wSecond);
 }
 
+std::string PortText(int portNumber, const std::string& device) {
+  return Printed("COM%d", portNumber) + (device.empty() ? std::string(" (no device)") : " (" + device + ")");
+}
+
 void AddImage(std::string& text, const char* label, const ImageFacts& image) {
   text += label;
   if (image.path.empty()) {
@@ -45,7 +49,8 @@ ImageFacts ReadImageFacts(const std::string& path) {
   ImageFacts facts;
   facts.path = path;
   CFile file;
-  if (path.empty() || !file.Open(path.c_str(), CFile::modeRead | CFile::typeBinary)) return facts;
+  CFileStatus status;
+  if (!file.Open(path.c_str(), CFile::modeRead | CFile::typeBinary) || !file.GetStatus(status)) return facts;
   Sha256 digest;
   char buffer[65536];
   for (;;) {
@@ -54,8 +59,9 @@ ImageFacts ReadImageFacts(const std::string& path) {
     facts.size += count;
     if (count < sizeof buffer) break;
   }
-  facts.sha256 = digest.HexDigest();
-  facts.readable = true;
+  // A read that fails part way reads as short: the digest would be of part of the file.
+  facts.readable = facts.size == status.m_size;
+  if (facts.readable) facts.sha256 = digest.HexDigest();
   return facts;
 }
 
@@ -71,8 +77,9 @@ std::string FormatRecord(const ServiceRecord& record) {
   text += "Started:        " + DateTime(record.startedLocal) +
           Printed(" local, %04u-%02u-%02uT%02u:%02u:%02u.%03uZ\n", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
                   utc.wMinute, utc.wSecond, utc.wMilliseconds);
-  text += Printed("Port:           COM%d", record.portNumber);
-  text += record.device.empty() ? std::string(" (no device)\n") : " (" + record.device + ")\n";
+  text += "Port:           " + PortText(record.portNumber, record.device);
+  if (record.finalPortNumber) text += ", then " + PortText(record.finalPortNumber, record.finalDevice);
+  text += "\n";
   text += "Download type:  " + record.downloadType + "\n";
   text += std::string("Boot area:      ") + (record.bootArea ? "yes" : "no") + "\n";
   AddImage(text, "Code image:     ", record.code);

@@ -22,7 +22,9 @@ struct ServiceRecord {
   SYSTEMTIME startedUtc{};
   SYSTEMTIME startedLocal{};
   int portNumber = 0;
-  std::string device;  // what the port named when the run started; empty if nothing
+  std::string device;       // what the port named when the run started; empty if nothing
+  int finalPortNumber = 0;  // the port the run followed its handset to, if another
+  std::string finalDevice;
   std::string downloadType;
   bool bootArea = false;
   ImageFacts code;

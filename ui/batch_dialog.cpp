@@ -76,7 +76,7 @@ void CBatchDownloaderDlg::OnLogText(const CString& text, bool newLine) {
   if (!m_bEnded) ArmStallTimer();
 }
 
-void CBatchDownloaderDlg::OnRunEnded(RunEnd end) {
+void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int) {
   if (m_bEnded) return;
   m_bEnded = true;
   KillTimer(TIMER_STALL);
@@ -95,10 +95,8 @@ int CBatchDownloaderDlg::AnswerMessageBox(const platform::MessageBoxRequest& req
   m_strLastBox = request.text;
   m_strLastBox.TrimRight();
   std::fprintf(m_err, "[message box] %s\n", m_strLastBox.GetString());
-  switch (request.type & MB_TYPEMASK) {
-    case MB_YESNO: return IDYES;
-    default: return IDOK;
-  }
+  // Every box of a run has OK only.
+  return IDOK;
 }
 
 int CBatchDownloaderDlg::AnswerDialog(CDialog& dialog) {

@@ -29,7 +29,7 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
  private:
   void OnRunStarted(const RunStart& start) override;
   void OnLogText(const CString& text, bool newLine) override;
-  void OnRunEnded(RunEnd end) override;
+  void OnRunEnded(RunEnd end, int portNumber) override;
 
   int AnswerMessageBox(const platform::MessageBoxRequest& request);
   int AnswerDialog(CDialog& dialog);

@@ -171,6 +171,7 @@ class CDownloaderDlg : public CDialog {
   void NotifyLogText(const CString& text, bool newLine);
   std::vector<RunObserver*> m_runObservers;
   bool m_bRunUnderWay = false;
+  bool m_bStalled = false;  // the run gave up waiting for an answer
 
   // The command line's choices (ui/preselection.cpp).
   void ApplyPreselection();

@@ -1,6 +1,6 @@
 // The log's context menu: copy what is selected, select everything, or keep the whole log in
 // a text file (UTF-8) for a report or a colleague.
-#include "platform/kernel/file.h"
+#include "platform/kernel/file_system.h"
 #include "platform/kernel/system_time.h"
 #include "platform/user/file_dialog.h"
 #include "platform/user/menu.h"
@@ -53,9 +53,7 @@ void CDownloaderDlg::SaveLogAs() {
   CString contents = lines;
   if (!contents.IsEmpty()) contents += "\n";
 
-  CFile file;
-  if (!file.Open(dialog.GetPathName(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary) ||
-      !file.Write(contents.GetString(), static_cast<UINT>(contents.GetLength()))) {
+  if (!SaveFileWhole(dialog.GetPathName(), contents.GetString(), static_cast<DWORD>(contents.GetLength()))) {
     CString failure;
     failure.Format("The log could not be saved as %s.", dialog.GetPathName().GetString());
     MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);

@@ -54,14 +54,23 @@ void CDownloaderDlg::ApplyPreselection() {
   }
   if (pick.downloadType >= 0) m_nDownloadType = pick.downloadType;
   CString path;
-  if (!pick.codePath.empty() && AcceptImage(*this, pick.codePath, &path)) {
-    SelectCodeImage(path);
-    m_nBootAreaCheck = pick.bootArea ? 1 : 0;
-    m_bBootArea = pick.bootArea ? 1 : 0;
+  bool refused = false;
+  if (!pick.codePath.empty()) {
+    if (AcceptImage(*this, pick.codePath, &path)) {
+      SelectCodeImage(path);
+      m_nBootAreaCheck = pick.bootArea ? 1 : 0;
+      m_bBootArea = pick.bootArea ? 1 : 0;
+    } else {
+      refused = true;
+    }
   }
-  if (!pick.fontPath.empty() && AcceptImage(*this, pick.fontPath, &path)) {
-    SelectFontImage(path);
-    m_strFontAddress = pick.fontAddress.c_str();
+  if (!pick.fontPath.empty()) {
+    if (AcceptImage(*this, pick.fontPath, &path)) {
+      SelectFontImage(path);
+      m_strFontAddress = pick.fontAddress.c_str();
+    } else {
+      refused = true;
+    }
   }
   UpdateDownloadButton();
   UpdateData(FALSE);
@@ -73,6 +82,13 @@ void CDownloaderDlg::ApplyPreselection() {
         m_nPortNumber);
     AppendLogLine(COLOR_INFO, note);
   }
+  if (!pick.start) return;
+  // Half of what was asked for is not sent: a refused image refuses the run as a whole.
+  if (refused) {
+    NotifyRunStarted();
+    NotifyRunEnded(RunEnd::Refused);
+    return;
+  }
   // As a click would: what the run refuses, it refuses with its own boxes.
-  if (pick.start) PostMessage(WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
+  PostMessage(WM_COMMAND, MAKEWPARAM(IDC_DOWNLOAD, BN_CLICKED), 0);
 }

@@ -52,9 +52,13 @@ void CRunRecorder::NoteMessageBox(const CString& text) {
   m_record.messageBoxes.emplace_back(box.GetString());
 }
 
-void CRunRecorder::OnRunEnded(RunEnd end) {
+void CRunRecorder::OnRunEnded(RunEnd end, int portNumber) {
   if (!m_bStarted) return;
   m_record.ends.emplace_back(RunEndText(end));
+  if (portNumber != m_record.portNumber && portNumber != m_record.finalPortNumber) {
+    m_record.finalPortNumber = portNumber;
+    m_record.finalDevice = DeviceBehind(portNumber);
+  }
   Save();
 }
 

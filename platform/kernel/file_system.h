@@ -40,6 +40,11 @@ BOOL DeleteFileA(LPCSTR path);
 // way is either the old one or the new one, whole, even if the power fails.
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 
+// Writes the file whole: the bytes go to "<path>.tmp", which then replaces `path` on the disk,
+// so a reader finds the old contents or the new, never a part of them. FALSE leaves `path` as
+// it was.
+BOOL SaveFileWhole(LPCSTR path, const void* data, DWORD size);
+
 constexpr int CSIDL_LOCAL_APPDATA = 0x001c;
 constexpr int CSIDL_FLAG_CREATE = 0x8000;
 

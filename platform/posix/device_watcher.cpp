@@ -15,6 +15,8 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/posix/port_map.h"
+
 namespace platform::posix {
 namespace {
 
@@ -41,12 +43,6 @@ std::vector<std::string> Entries(const std::string& dir) {
 std::string RealPath(const std::string& path) {
   char resolved[PATH_MAX];
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-std::string LinkTarget(const std::string& link) {
-  char target[PATH_MAX];
-  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-  return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
 }
 
 // "com7" is port 7; anything else is no port.

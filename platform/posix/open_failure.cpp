@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <fstream>
 
+#include "platform/posix/port_map.h"
+
 namespace platform::posix {
 namespace {
 
@@ -37,11 +39,8 @@ bool HasOpen(const std::string& pid, const std::string& device) {
   DIR* dir = opendir(fdDir.c_str());
   if (!dir) return false;
   bool found = false;
-  char target[PATH_MAX];
   while (const dirent* entry = readdir(dir)) {
-    const std::string link = fdDir + "/" + entry->d_name;
-    const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
-    if (n > 0 && device.compare(0, std::string::npos, target, static_cast<std::size_t>(n)) == 0) {
+    if (LinkTarget(fdDir + "/" + entry->d_name) == device) {
       found = true;
       break;
     }

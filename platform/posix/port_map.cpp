@@ -20,12 +20,15 @@ std::string PortPath(unsigned portNumber) {
   return link;
 }
 
-std::string PortTarget(unsigned portNumber) {
-  const std::string link = PortMapDirectory() + "/com" + std::to_string(portNumber);
+std::string LinkTarget(const std::string& link) {
   char target[4096];
   const ssize_t length = readlink(link.c_str(), target, sizeof target);
   if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return {};
   return std::string(target, static_cast<size_t>(length));
+}
+
+std::string PortTarget(unsigned portNumber) {
+  return LinkTarget(PortMapDirectory() + "/com" + std::to_string(portNumber));
 }
 
 }  // namespace platform::posix

@@ -12,6 +12,8 @@ namespace platform::posix {
 std::string PortMapDirectory();
 // The path to open for port n; empty when the map has no link for it.
 std::string PortPath(unsigned portNumber);
+// What a symbolic link names; empty when `link` is none.
+std::string LinkTarget(const std::string& link);
 // What the link for port n names (a stable device name, a device node, a pseudo-terminal);
 // empty when there is no link.
 std::string PortTarget(unsigned portNumber);

@@ -3,7 +3,6 @@
 #include "platform/user/handler_slot.h"
 #include "platform/user/ui_system.h"
 #include "platform/user/window_backend.h"
-#include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"
 
 namespace platform {
@@ -38,15 +37,13 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCSTR text) {
 
 UINT CMenu::GetMenuItemCount() const { return m_data ? static_cast<UINT>(m_data->items.size()) : 0; }
 
-BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
+BOOL CMenu::TrackPopupMenu(UINT /*flags*/, int x, int y, CWnd* owner) {
   if (!m_data) return FALSE;
-  UINT chosen = 0;
   if (const platform::PopupMenuHandler handler = platform::PopupMenuHandlers().Get()) {
-    chosen = handler(*m_data);
-  } else if (platform::UiSystem* system = platform::TheUiSystem()) {
-    chosen = system->TrackPopupMenu(*m_data, POINT{x, y}, owner ? owner->GetSafeHwnd() : nullptr);
+    return static_cast<BOOL>(handler(*m_data));
   }
-  if (flags & TPM_RETURNCMD) return static_cast<BOOL>(chosen);
-  if (chosen && owner) owner->SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<WORD>(chosen), 0), 0);
-  return chosen != 0;
+  platform::UiSystem* system = platform::TheUiSystem();
+  return system
+             ? static_cast<BOOL>(system->TrackPopupMenu(*m_data, POINT{x, y}, owner ? owner->GetSafeHwnd() : nullptr))
+             : FALSE;
 }

@@ -33,9 +33,8 @@ class CMenu {
   BOOL CreatePopupMenu();
   BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr);
   UINT GetMenuItemCount() const;
-  // Shows the popup at (x, y) on the screen until the operator chooses or dismisses it. With
-  // TPM_RETURNCMD it answers the chosen item's id (0 for none); otherwise the choice is sent
-  // to `owner` as WM_COMMAND and it answers whether one was made.
+  // Shows the popup at (x, y) on the screen until the operator chooses or dismisses it, and
+  // answers the chosen item's id (0 for none): the program always asks with TPM_RETURNCMD.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner);
 
  private:

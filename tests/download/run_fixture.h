@@ -56,10 +56,14 @@ struct ObservedRuns : RunObserver {
     text.clear();
   }
   void OnLogText(const CString& added, bool newLine) override { text += (newLine ? "\n" : "") + added.str(); }
-  void OnRunEnded(RunEnd end) override { ends.push_back(end); }
+  void OnRunEnded(RunEnd end, int portNumber) override {
+    ends.push_back(end);
+    endPorts.push_back(portNumber);
+  }
 
   std::vector<RunStart> starts;
   std::vector<RunEnd> ends;
+  std::vector<int> endPorts;
   std::string text;  // since the last start, as the log control received it
 };
 

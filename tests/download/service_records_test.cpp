@@ -1,11 +1,11 @@
 // The service record of a run, as a technician finds it in the records folder afterwards: what
 // was sent where, how the run ended (each time it ended), and its whole log.
-#include <fstream>
 #include <sstream>
 
 #include "link/commands.h"
 #include "records/sha256.h"
 #include "tests/download/run_fixture.h"
+#include "tests/support/read_file.h"
 #include "ui/run_recorder.h"
 
 namespace testing_support {
@@ -13,13 +13,6 @@ namespace {
 
 using handset_sim::Fault;
 using handset_sim::FaultRule;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 std::string LineStarting(const std::string& text, const std::string& prefix) {
   std::istringstream lines(text);
@@ -43,16 +36,16 @@ TEST_F(DownloadRun, ARunThatFellSilentAndWentOnIsRecordedWithBothEnds) {
     SelectCode(path);
     PressDownload();
     const std::string record = recorder.LastRecordPath();
-    EXPECT_EQ(LineStarting(ReadFile(record), "End:"), "End:            under way") << "saved from the start";
+    EXPECT_EQ(LineStarting(ReadWholeFile(record), "End:"), "End:            under way") << "saved from the start";
     for (std::uint64_t request = 1; request <= 3; ++request) {
       ASSERT_TRUE(PumpUntilRequests(request));
       Elapse(3000);
     }
-    EXPECT_EQ(LineStarting(ReadFile(record), "End:"), "End:            no answer from the handset");
+    EXPECT_EQ(LineStarting(ReadWholeFile(record), "End:"), "End:            no answer from the handset");
     handset->AnswerNow(ACK);
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
 
-    const std::string text = ReadFile(record);
+    const std::string text = ReadWholeFile(record);
     Sha256 digest;
     digest.Update(image.data(), image.size());
     CString log;

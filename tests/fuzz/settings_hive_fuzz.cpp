@@ -1,6 +1,6 @@
-// libFuzzer target: the settings hive reader over arbitrary text. A text it accepts must
-// survive a save and a reload unchanged, and every key and value it holds must be found
-// again by name, whatever the case.
+// libFuzzer target: the settings hive reader over arbitrary text. Every key and value of a text
+// it accepts is found by its name in any case, before a save and after the reload, and the
+// reloaded hive saves to the same text.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,12 +26,14 @@ std::string Lowered(std::string text) {
   return text;
 }
 
-void CheckLookups(const Hive& hive) {
-  for (const auto& [upperPath, key] : hive.Keys()) {
-    if (hive.FindKey(Lowered(key.path)) != &key) Fail("a key is not found by its name");
+// Every key and value of `original` is in `found` under its name, whatever the case.
+void CheckLookups(const Hive& original, const Hive& found) {
+  for (const auto& [upperPath, key] : original.Keys()) {
+    const platform::posix::HiveKey* foundKey = found.FindKey(Lowered(key.path));
+    if (!foundKey || foundKey->path != key.path) Fail("a key is not found by its name");
     for (const platform::posix::HiveValue& value : key.values) {
-      const platform::posix::HiveValue* found = hive.FindValue(key.path, Lowered(value.name));
-      if (!found || found->text != value.text) Fail("a value is not found by its name");
+      const platform::posix::HiveValue* foundValue = found.FindValue(key.path, Lowered(value.name));
+      if (!foundValue || foundValue->text != value.text) Fail("a value is not found by its name");
     }
   }
 }
@@ -46,11 +48,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (problem.empty()) Fail("a refused text without a reason");
     return 0;
   }
-  CheckLookups(*hive);
+  CheckLookups(*hive, *hive);
 
   const std::string saved = FormatHive(*hive);
   const std::optional<Hive> reloaded = ParseHive(saved, &problem);
   if (!reloaded) Fail("a saved hive does not read back");
+  CheckLookups(*hive, *reloaded);
   if (FormatHive(*reloaded) != saved) Fail("a saved hive reads back changed");
   return 0;
 }

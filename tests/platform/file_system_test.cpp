@@ -12,6 +12,7 @@
 #include "platform/kernel/comm.h"
 #include "platform/kernel/last_error.h"
 #include "tests/support/pty_port.h"
+#include "tests/support/read_file.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -21,11 +22,6 @@ using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 void Touch(const std::string& path, const std::string& text = "x") { std::ofstream(path) << text; }
-
-std::string Contents(const std::string& path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 std::set<std::string> Found(const std::string& pattern) {
   std::set<std::string> names;
@@ -62,7 +58,7 @@ TEST(FileSystem, ListsByPatternAndMakesDeletesAndReplacesFiles) {
   EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
   EXPECT_TRUE(MoveFileExA(dir.File("new.txt").c_str(), dir.File("a.txt").c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-  EXPECT_EQ(Contents(dir.File("a.txt")), "new");
+  EXPECT_EQ(testing_support::ReadWholeFile(dir.File("a.txt")), "new");
   EXPECT_TRUE(DeleteFileA(dir.File("a.txt").c_str()));
   EXPECT_FALSE(DeleteFileA(dir.File("a.txt").c_str()));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);

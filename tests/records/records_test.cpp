@@ -7,6 +7,7 @@
 
 #include "records/record_store.h"
 #include "records/sha256.h"
+#include "tests/support/read_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -55,8 +56,7 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
   RecordStore kept(dir.File("records"), 3);
   ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "under way", &error)) << error;
   ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "completed", &error)) << error;
-  std::ifstream replaced(dir.File("records/20261207T100000.000Z-COM3-1.txt"));
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(replaced), {}), "completed");
+  EXPECT_EQ(testing_support::ReadWholeFile(dir.File("records/20261207T100000.000Z-COM3-1.txt")), "completed");
 
   std::ofstream(dir.File("records/20261207T090000.000Z-COM9-7.txt.tmp")) << "a save cut short";
   for (const char* name :

@@ -6,8 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -66,13 +64,6 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 
 void ChildProcess::Signal(int signal) const {
   if (m_pid > 0 && !m_status) kill(m_pid, signal);
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 }  // namespace testing_support

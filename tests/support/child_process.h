@@ -32,6 +32,4 @@ class ChildProcess {
   std::optional<int> m_status;
 };
 
-std::string ReadWholeFile(const std::string& path);
-
 }  // namespace testing_support

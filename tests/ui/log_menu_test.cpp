@@ -9,7 +9,7 @@
 #include "platform/user/menu.h"
 #include "platform/user/window_backend.h"
 #include "tests/download/run_fixture.h"
-#include "tests/support/child_process.h"
+#include "tests/support/read_file.h"
 
 namespace testing_support {
 namespace {
@@ -63,8 +63,14 @@ TEST_F(LogMenu, CopiesSelectsAndSavesTheLogAsText) {
     RightClick("Save log as…");
     EXPECT_EQ(ReadWholeFile(saved), "Code Only Binary.\nFlash Programming 중  √\n");
 
+    QApplication::clipboard()->setText("before");
+    dialog.m_log.SetSel(0, 0);
     RightClick("");
-    EXPECT_EQ(shown.size(), 3u) << "dismissed: nothing is done";
+    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "before") << "dismissed: nothing is copied";
+    long start = -1, end = -1;
+    dialog.m_log.GetSel(start, end);
+    EXPECT_EQ(end - start, 0) << "dismissed: nothing is selected";
   });
 }
 
