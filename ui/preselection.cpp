@@ -78,7 +78,8 @@ void CDownloaderDlg::ApplyPreselection() {
     CString note;
     note.Format(
         "Demo: the handset on COM%d is the bundled simulator. Switch on Code, choose a sample image "
-        "and press Download. Your own settings are not used.",
+        "and press Download. After a download it restarts into its normal software, as a handset "
+        "does: choose NORMAL for the next one. Your own settings are not used.",
         m_nPortNumber);
     AppendLogLine(COLOR_INFO, note);
   }

@@ -370,5 +370,24 @@ TEST_F(Faults, TheNormalTypeAfterARefusedImageStillSwitchesTheHandset) {
   });
 }
 
+// A handset restarts after the reset that ends a download, and its port goes away for a while:
+// the dialog goes idle without another end being reported.
+TEST_F(Faults, AHandsetRestartingAfterItsResetLeavesTheDialogIdle) {
+  handset_sim::Config config;
+  config.restartAfterReset = true;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  RunDialog([&] {
+    SelectCodeImage(3);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); }));
+    EXPECT_EQ(Title(), kWindowTitle);
+    EXPECT_TRUE(Flashed());
+    EXPECT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::Completed});
+  });
+}
+
 }  // namespace
 }  // namespace testing_support

@@ -220,6 +220,28 @@ TEST(Handset, NormalSoftwareListensOnlyForTheAtCommand) {
   EXPECT_EQ(handset.Log().back().sequence, 1u) << "the AT command is not a numbered request";
 }
 
+// Only a handset told to restart leaves with the answered reset that follows a block (the one
+// after a baud change only takes the rate), and comes back running its normal software.
+TEST(Handset, RestartsIntoTheNormalSoftwareAfterTheLastResetWhenToldTo) {
+  for (const bool restart : {false, true}) {
+    Handset handset(Mode::Download, FaultPlan(), 0, restart);
+    const Bytes reset = Frame({handset_sim::kCmdReset});
+    EXPECT_EQ(Answer(handset, Frame({handset_sim::kCmdSetBaud, 0x01})), kAckFrame);
+    const std::vector<Outcome> takesTheRate = Send(handset, reset);
+    ASSERT_EQ(takesTheRate.size(), 1u);
+    EXPECT_EQ(takesTheRate[0].dropOff, DropOff::None);
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), kAckFrame);
+    EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), kAckFrame);
+    const std::vector<Outcome> outcomes = Send(handset, reset);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].answer, kAckFrame) << "the reset is answered before the restart";
+    EXPECT_EQ(outcomes[0].dropOff, restart ? DropOff::Reset : DropOff::None);
+    if (!restart) continue;
+    handset.Reattach(DropOff::Reset);
+    EXPECT_EQ(handset.CurrentMode(), Mode::Normal);
+  }
+}
+
 TEST(Handset, DownloadProgramIgnoresTheAtCommand) {
   Handset handset(Mode::Download, FaultPlan());
   Bytes line(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);

@@ -24,6 +24,7 @@ TEST(Options, TakeEveryKnob) {
                      "--return-delay",
                      "150",
                      "--no-return",
+                     "--restart-after-reset",
                      "--baud",
                      "57600",
                      "--dump-flash",
@@ -61,6 +62,7 @@ TEST(Options, TakeEveryKnob) {
   EXPECT_EQ(config.returnPort, 4u);
   EXPECT_EQ(config.returnDelay.count(), 150);
   EXPECT_FALSE(config.returnAfterUnplug);
+  EXPECT_TRUE(config.restartAfterReset);
   EXPECT_EQ(config.baud, 57600u);
   EXPECT_EQ(config.unplugAtBlock, 3u);
   EXPECT_EQ(config.seed, 99u);

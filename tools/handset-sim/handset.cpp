@@ -23,8 +23,11 @@ bool IsBlock(const Inbound& item) { return item.kind == Inbound::Kind::Raw || Is
 
 }  // namespace
 
-Handset::Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock)
-    : m_mode(mode), m_faults(std::move(faults)), m_unplugAtBlock(unplugAtBlock) {}
+Handset::Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock, bool restartAfterReset)
+    : m_mode(mode),
+      m_faults(std::move(faults)),
+      m_unplugAtBlock(unplugAtBlock),
+      m_restartAfterReset(restartAfterReset) {}
 
 std::vector<Outcome> Handset::Receive(const Byte* data, std::size_t count) {
   std::vector<Outcome> outcomes;
@@ -44,7 +47,7 @@ std::vector<Outcome> Handset::Receive(const Byte* data, std::size_t count) {
 }
 
 void Handset::Reattach(DropOff after) {
-  m_mode = Mode::Download;
+  m_mode = after == DropOff::Reset ? Mode::Normal : Mode::Download;
   m_parser.Reset();
   m_atMatched = 0;
   // The host may have timed out on the block that was lost with the line.
@@ -81,6 +84,8 @@ Outcome Handset::Handle(const Inbound& item) {
   Outcome outcome;
   LogEntry& entry = outcome.entry;
   entry.sequence = ++m_requests;
+  const bool afterBlock = m_lastWasBlock;
+  m_lastWasBlock = IsBlock(item);
   const Byte verdict = Examine(item, entry);
   const FaultDecision fault = m_faults.Decide(entry.sequence);
 
@@ -108,6 +113,11 @@ Outcome Handset::Handle(const Inbound& item) {
   entry.openingFlag = fault.openingFlag;
   outcome.answer = EncodeFrame({answer}, FrameShape{fault.openingFlag, fault.badFcs});
   outcome.split = fault.split;
+  // The reset after the last block ends the download (the one after a baud change only takes
+  // the new rate): the answer goes out first, then the handset restarts and its port goes.
+  if (m_restartAfterReset && afterBlock && answer == kAck && IsFrameWith(item, kCmdReset)) {
+    outcome.dropOff = DropOff::Reset;
+  }
   return Record(std::move(outcome));
 }
 

@@ -28,7 +28,7 @@ enum class Mode {
   Normal,    // the normal software: only the AT command means anything
 };
 
-enum class DropOff { None, AtCommand, Unplug };
+enum class DropOff { None, AtCommand, Unplug, Reset };
 
 struct Outcome {
   LogEntry entry;
@@ -40,13 +40,16 @@ struct Outcome {
 class Handset {
  public:
   // `unplugAtBlock`: leave the bus when that write request (counting from 1) arrives; 0: never.
-  Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock = 0);
+  // `restartAfterReset`: the answered reset that follows a block restarts the handset into its
+  // normal software.
+  Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock = 0, bool restartAfterReset = false);
 
   // One outcome per request completed by these bytes. After a drop-off the rest is lost with
   // the line.
   std::vector<Outcome> Receive(const Byte* data, std::size_t count);
-  // Back on the bus, always in download mode. After an unplug the flash, the erased range and
-  // the block position survive; after the AT command the handset has restarted.
+  // Back on the bus: in normal mode after a reset, else in download mode. After an unplug the
+  // flash, the erased range and the block position survive; after the AT command or a reset the
+  // handset has restarted.
   void Reattach(DropOff after);
 
   Mode CurrentMode() const { return m_mode; }
@@ -68,6 +71,7 @@ class Handset {
   Mode m_mode;
   FaultPlan m_faults;
   const std::uint64_t m_unplugAtBlock;
+  const bool m_restartAfterReset;
   InboundParser m_parser;
   std::size_t m_atMatched = 0;  // bytes of the AT command seen so far (normal mode)
 
@@ -81,6 +85,7 @@ class Handset {
   std::uint64_t m_eraseEnd = 0;
   std::uint64_t m_nextBlock = 0;  // where the next block goes
   bool m_rawArmed = false;
+  bool m_lastWasBlock = false;  // the last numbered request was a block
 };
 
 }  // namespace handset_sim

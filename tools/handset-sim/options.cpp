@@ -102,6 +102,7 @@ class Parser {
            p.AddRule({Fault::OpeningFlag, 0, 0, 1.0});
          }},
         {"--quiet", [](Parser& p) { p.m_options->quiet = true; }},
+        {"--restart-after-reset", [](Parser& p) { p.m_config.restartAfterReset = true; }},
     };
     return kFlags;
   }
@@ -238,6 +239,8 @@ The line:
   --return-port M      come back as comM after leaving the bus (default: the same port)
   --return-delay MS    time off the bus before coming back (default 2000)
   --no-return          stay off the bus after an unplug
+  --restart-after-reset  answer the reset at the end of a download, then leave the bus and
+                       come back in normal mode, as a handset restarting into its software
   --baud RATE          pace both directions to RATE baud, 10 bits a byte (default 0: no pacing)
 
 Faults (N counts requests from 1; P is a probability per request, 0 to 1):

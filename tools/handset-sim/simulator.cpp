@@ -12,10 +12,19 @@ namespace {
 
 constexpr int kLinePollMs = 1000;
 constexpr int kWriteStallMs = 2000;
+constexpr std::chrono::milliseconds kRestartPause{500};
 
 std::string PortName(unsigned port) { return "COM" + std::to_string(port); }
 
 const char* ModeName(Mode mode) { return mode == Mode::Normal ? "normal" : "download"; }
+
+const char* DropOffText(DropOff reason) {
+  switch (reason) {
+    case DropOff::AtCommand: return "restarting in download mode";
+    case DropOff::Reset: return "restarting into the normal software";
+    default: return "unplugged";
+  }
+}
 
 }  // namespace
 
@@ -23,7 +32,8 @@ Simulator::Simulator(Config config)
     : m_config(std::move(config)),
       m_input(m_config.baud),
       m_output(m_config.baud),
-      m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), m_config.unplugAtBlock) {}
+      m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), m_config.unplugAtBlock,
+                m_config.restartAfterReset) {}
 
 Simulator::~Simulator() {
   Stop();
@@ -136,6 +146,8 @@ void Simulator::Deliver(const std::vector<Outcome>& outcomes) {
     }
     m_changed.notify_all();
     if (outcome.dropOff != DropOff::None) {
+      // A restart takes a moment, in which the host reads the answer that came before it.
+      if (outcome.dropOff == DropOff::Reset) DozeFully(Clock::now() + kRestartPause);
       DropOffBus(outcome.dropOff);
       return;
     }
@@ -180,7 +192,7 @@ bool Simulator::WriteAll(const Byte* data, std::size_t count) {
 void Simulator::DropOffBus(DropOff reason) {
   m_link.reset();
   m_lastDropOff = reason;
-  m_returnPending = reason == DropOff::AtCommand || m_config.returnAfterUnplug;
+  m_returnPending = reason != DropOff::Unplug || m_config.returnAfterUnplug;
   m_returnAt = Clock::now() + m_config.returnDelay;
   unsigned port = 0;
   {
@@ -190,8 +202,7 @@ void Simulator::DropOffBus(DropOff reason) {
     port = m_portNumber;
   }
   m_changed.notify_all();
-  Event(PortName(port) + " off the bus" +
-        (reason == DropOff::AtCommand ? ", restarting in download mode" : ", unplugged"));
+  Event(PortName(port) + " off the bus, " + DropOffText(reason));
 }
 
 bool Simulator::ComeBack() {
@@ -218,7 +229,8 @@ bool Simulator::ComeBack() {
     m_portNumber = port;
   }
   m_changed.notify_all();
-  Event(PortName(port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (download mode)");
+  Event(PortName(port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
+        ModeName(m_handset.CurrentMode()) + " mode)");
   return true;
 }
 
@@ -232,6 +244,10 @@ bool Simulator::Doze(Clock::time_point until) {
   if (ppoll(&fd, 1, &timeout, nullptr) <= 0) return false;
   DrainWake();
   return true;
+}
+
+void Simulator::DozeFully(Clock::time_point until) {
+  while (!Stopping() && Clock::now() < until) Doze(until);
 }
 
 void Simulator::DrainWake() {

@@ -26,8 +26,9 @@ struct Config {
   Mode mode = Mode::Download;
   unsigned returnPort = 0;  // where the handset comes back after a drop-off; 0: the same port
   std::chrono::milliseconds returnDelay{2000};
-  bool returnAfterUnplug = true;  // the AT command always brings it back
-  unsigned baud = 0;              // paces both directions; 0: as fast as the pseudo-terminal goes
+  bool returnAfterUnplug = true;   // the AT command always brings it back
+  bool restartAfterReset = false;  // an answered reset restarts it into the normal software
+  unsigned baud = 0;               // paces both directions; 0: as fast as the pseudo-terminal goes
   std::vector<FaultRule> faults;
   std::uint32_t seed = 1;
   std::uint64_t unplugAtBlock = 0;
@@ -90,6 +91,8 @@ class Simulator {
   bool ComeBack();
   // Sleeps until `until` unless woken first; true when woken.
   bool Doze(Clock::time_point until);
+  // Sleeps until `until`, or until the simulator stops.
+  void DozeFully(Clock::time_point until);
   void Wake();
   void DrainWake();
   void Event(const std::string& line) const;
