@@ -414,6 +414,16 @@ DWORD Save(const Hive& content) {
   }
 }
 
+// Looks for the file until it is there, at most timeoutMs; no sleep, since it may stand for
+// well under a millisecond.
+bool WaitForFile(const std::string& path, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!std::filesystem::exists(path)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+  }
+  return true;
+}
+
 bool WaitForByte(int fd, int timeoutMs) {
   pollfd ready{fd, POLLIN, 0};
   char byte = 0;
@@ -446,7 +456,13 @@ TEST_F(RegistryCrashSafety, AKilledSaveLeavesTheWholeOldOrTheWholeNewHive) {
     if (child == 0) SaveForever(first, second, progress[1]);
     close(progress[1]);
     const bool saving = WaitForByte(progress[0], 10000);
-    if (saving) usleep(static_cast<useconds_t>(killDelay(random)));
+    // Every other kill waits for the temporary file, so that some land inside a save however a
+    // save's time splits between its steps; the rest fall anywhere.
+    if (saving && round % 2) {
+      WaitForFile(HivePath() + ".tmp", 10000);
+    } else if (saving) {
+      usleep(static_cast<useconds_t>(killDelay(random)));
+    }
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
