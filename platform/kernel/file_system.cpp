@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/file.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/last_error.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/home_dir.h"
+#include "platform/posix/whole_file.h"
 
 namespace {
 
@@ -165,16 +165,9 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags) {
 }
 
 BOOL SaveFileWhole(LPCSTR path, const void* data, DWORD size) {
-  const std::string draft = std::string(path ? path : "") + ".tmp";
-  CFile file;
-  if (!file.Open(draft.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary)) return FALSE;
-  const BOOL written = file.Write(data, size);
-  file.Close();
-  if (written && MoveFileExA(draft.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return TRUE;
-  const DWORD error = GetLastError();
-  DeleteFileA(draft.c_str());
+  const DWORD error = platform::posix::ReplaceFileWhole(platform::posix::NativePath(path ? path : ""), data, size);
   SetLastError(error);
-  return FALSE;
+  return error == ERROR_SUCCESS;
 }
 
 HRESULT SHGetFolderPathA(HWND, int csidl, HANDLE, DWORD, char* path) {

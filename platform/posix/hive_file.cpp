@@ -16,6 +16,7 @@
 #include "platform/kernel/last_error.h"
 #include "platform/posix/errno_map.h"
 #include "platform/posix/home_dir.h"
+#include "platform/posix/whole_file.h"
 
 namespace platform::posix {
 namespace {
@@ -178,19 +179,6 @@ int ReadWholeFile(const std::string& path, std::string& text) {
   }
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t count = write(fd, text.data() + done, text.size() - done);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(count);
-  }
-  return true;
-}
-
 struct HiveFile {
   Hive hive;
   bool damaged = false;
@@ -224,26 +212,6 @@ DWORD SetAside(const std::string& path, const std::string& problem) {
                "flashgate: the settings file %s could not be used (%s); it is kept as %s and a new one is started\n",
                path.c_str(), problem.c_str(), aside.c_str());
   return ERROR_SUCCESS;
-}
-
-DWORD SyncDirectory(const std::string& directory) {
-  Descriptor dir(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir.IsOpen() || fsync(dir.Get()) != 0) return Win32ErrorFromErrno(errno);
-  return ERROR_SUCCESS;
-}
-
-// The rename is the moment the new hive replaces the old one; before it the old one stands whole.
-DWORD SaveHive(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".tmp";
-  Descriptor file(open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-  if (!file.IsOpen()) return Win32ErrorFromErrno(errno);
-  if (!WriteAll(file.Get(), text) || fsync(file.Get()) != 0 || file.Close() != 0 ||
-      rename(temporary.c_str(), path.c_str()) != 0) {
-    const DWORD error = Win32ErrorFromErrno(errno);
-    unlink(temporary.c_str());
-    return error;
-  }
-  return SyncDirectory(DirectoryOf(path));
 }
 
 }  // namespace
@@ -378,7 +346,7 @@ DWORD UpdateHive(const std::function<DWORD(Hive&)>& change) {
   if (current.damaged) {
     if (const DWORD error = SetAside(path, current.problem); error != ERROR_SUCCESS) return error;
   }
-  return SaveHive(path, text);
+  return ReplaceFileWhole(path, text.data(), text.size());
 }
 
 }  // namespace platform::posix
