@@ -123,7 +123,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAtt
 // holds the port. Empty when there is nothing to add (no such port, say).
 CString DescribeCommOpenFailure(LPCSTR portName);
 // The device behind the port name "COMn" (the target of its link in the port map), into
-// `target` with a second NUL after it as the original's list form has. Answers the characters
+// `target` with a second NUL after it as QueryDosDevice's list form has on Windows. Answers the characters
 // stored with both NULs; 0 when there is no such port or the buffer is too small.
 DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);

@@ -26,7 +26,7 @@ BOOL CFile::Open(const char* path, UINT openFlags) {
     if (!(openFlags & modeNoTruncate)) flags |= O_TRUNC;
   }
   const std::string native = platform::posix::NativePath(path ? path : "");
-  // Not blocking on a FIFO without a writer: only a regular file is taken, as the original
+  // Not blocking on a FIFO without a writer: only a regular file is taken, as CFile on Windows
   // opens no folder, pipe or device as a file either.
   const int fd = open(native.c_str(), flags | O_NONBLOCK, 0644);
   if (fd < 0) {

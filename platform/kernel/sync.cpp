@@ -54,7 +54,7 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
 
 HANDLE CreateEventA(void* /*securityAttributes*/, BOOL manualReset, BOOL initialState, LPCSTR name) {
   if (name != nullptr) {
-    // Named events are shared between processes on the original platform; nothing here needs that.
+    // Named events are shared between processes on Windows; nothing here needs that.
     SetLastError(ERROR_NOT_SUPPORTED);
     return nullptr;
   }

@@ -8,7 +8,7 @@
 class CString {
  public:
   CString() = default;
-  CString(const char* text) : m_text(text ? text : "") {}  // NOLINT: implicit like the original
+  CString(const char* text) : m_text(text ? text : "") {}  // NOLINT: implicit like MFC's
   CString(const char* text, int length) : m_text(text, length > 0 ? length : 0) {}
   explicit CString(const std::string& text) : m_text(text) {}
 
@@ -22,7 +22,7 @@ class CString {
   int Compare(const char* other) const;
   int CompareNoCase(const char* other) const;
 
-  // Out-of-range arguments are clamped, as the original class does.
+  // Out-of-range arguments are clamped, as MFC's CString does.
   CString Left(int count) const;
   CString Mid(int first) const;
   CString Mid(int first, int count) const;
@@ -36,7 +36,7 @@ class CString {
   CString& operator+=(const char* other);
   CString& operator+=(char c);
 
-  operator const char*() const { return m_text.c_str(); }  // NOLINT: implicit like the original
+  operator const char*() const { return m_text.c_str(); }  // NOLINT: implicit like MFC's
   const char* GetString() const { return m_text.c_str(); }
   const std::string& str() const { return m_text; }
 

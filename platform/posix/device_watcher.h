@@ -1,4 +1,4 @@
-// Serial ports arriving and leaving, as the original's device notifications announce them.
+// Serial ports arriving and leaving, as Windows announces them with WM_DEVICECHANGE.
 //
 // A port is a link "comN" in the port map that leads to a device. The watcher keeps the map in
 // step with the USB serial devices (ttyACM*, ttyUSB*) of the device directory: a device that

@@ -66,7 +66,7 @@ bool ConfigureRaw(int fd) {
   settings.c_cflag |= CLOCAL | CREAD;
   settings.c_cflag &= ~HUPCL;
   // The terminal keeps what the last program set; a port starts without flow control, as
-  // the original's driver reports it. A handset that never raises CTS would stall every write.
+  // a Windows serial driver reports it. A handset that never raises CTS would stall every write.
   settings.c_cflag &= ~CRTSCTS;
   settings.c_iflag &= ~(IXON | IXOFF | IXANY);
   settings.c_cc[VMIN] = 1;
@@ -227,7 +227,7 @@ bool SerialDevice::SetState(const DCB& dcb) {
   }
   // The modem lines follow only once the line settings are in place. They are asked for, not
   // required: a USB device that stalls the line-state request still carries data, as it does
-  // on the original.
+  // on Windows.
   SetModemLine(m_fd, TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
   SetModemLine(m_fd, TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
   return true;
@@ -396,7 +396,7 @@ SerialDevice::WriteProgress SerialDevice::FinishWrite(PendingWrite& write, bool 
     int timeoutMs = -1;
     if (write.deadlineMs != 0) {
       const std::uint64_t now = MonotonicMs();
-      // A write that times out completes with what went out, as the original does.
+      // A write that times out completes with what went out, as GetOverlappedResult reports it on Windows.
       if (now >= write.deadlineMs) return WriteProgress::Done;
       timeoutMs = static_cast<int>(write.deadlineMs - now);
     }

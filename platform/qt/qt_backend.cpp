@@ -75,7 +75,7 @@ void WidgetBackend::Enable(bool enable) {
 
 bool WidgetBackend::IsEnabled() const {
   if (!m_widget) return false;
-  // A window's own state, whatever its parent's, as the original reports it.
+  // A window's own state, whatever its parent's, as IsWindowEnabled reports it on Windows.
   return !m_widget->testAttribute(Qt::WA_Disabled);
 }
 

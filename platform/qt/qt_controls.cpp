@@ -127,7 +127,7 @@ class ComboBackend final : public ControlBackend {
     // Only the operator's choice notifies, as CB_SETCURSEL does not.
     QObject::connect(m_combo, QOverload<int>::of(&QComboBox::activated),
                      [dialog, control] { Notify(dialog, control, CBN_SELCHANGE); });
-    // The edit field of a drop-down combo is a window of its own inside it, as on the original.
+    // The edit field of a drop-down combo is a window of its own inside it, as on Windows.
     if (QLineEdit* field = m_combo->lineEdit()) {
       m_field = std::make_unique<EditBackend>(field);
       SetHandleOfWidget(field, CreateWindowHandle(m_field.get(), control, kComboEditId));
@@ -166,7 +166,7 @@ class ComboBackend final : public ControlBackend {
   }
 
  private:
-  // The id the original gives a combo box's edit field.
+  // The id Windows gives a combo box's edit field.
   static constexpr int kComboEditId = 1001;
 
   QComboBox* m_combo;
@@ -207,7 +207,7 @@ class RichEditBackend final : public ControlBackend {
  public:
   explicit RichEditBackend(QTextEdit* edit) : ControlBackend(edit), m_edit(edit) {}
 
-  // The right button asks the window for a context menu, as it does on the original: the edit
+  // The right button asks the window for a context menu, as it does on Windows: the edit
   // has none of its own.
   void Connect(HWND, HWND control) override {
     m_edit->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -76,7 +76,7 @@ void DialogWidget::ShowSystemMenu(const QPoint& globalPosition) {
       }
       const HWND window = m_hwnd;
       const UINT_PTR id = item.id;
-      // "&" marks the access key here as on the original.
+      // "&" marks the access key here as on Windows.
       menu.addAction(QString::fromUtf8(item.text.c_str()), this,
                      [window, id] { ::SendMessage(window, WM_SYSCOMMAND, id, 0); });
     }

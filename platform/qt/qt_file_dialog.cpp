@@ -6,7 +6,7 @@
 namespace platform::qt {
 namespace {
 
-// "All Files (*.*)" lists every file, as "*.*" does on the original.
+// "All Files (*.*)" lists every file, as "*.*" does on Windows.
 QString NameFilter(const FileFilter& filter) {
   QStringList patterns;
   for (const std::string& pattern : filter.patterns) {
@@ -22,7 +22,7 @@ bool RunFileDialog(QWidget* owner, const FileDialogRequest& request, std::string
   QFileDialog dialog(owner);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-  // A name typed for a file that does not exist yet is taken, as on the original.
+  // A name typed for a file that does not exist yet is taken, as GetOpenFileName takes it.
   dialog.setFileMode(QFileDialog::AnyFile);
   if (!(request.flags & OFN_OVERWRITEPROMPT)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   QStringList filters;

@@ -1,5 +1,5 @@
 // The file dialog of the window system: Qt's own, the same on every desktop and under any
-// display, so that a typed name gets the default extension as the original dialog gives it.
+// display, so that a typed name gets the default extension as the Windows dialog gives it.
 #pragma once
 
 #include <QWidget>

@@ -31,7 +31,7 @@ QFont DialogFont(const DialogTemplate& dialog) {
   QFont font;
   font.setFamilies({QStringLiteral("Gulim"), QStringLiteral("NanumGothic"), QStringLiteral("Noto Sans CJK KR"),
                     QStringLiteral("DejaVu Sans")});
-  // Point sizes as the original sees them on a 96-dpi screen, whatever this screen reports.
+  // Point sizes as Windows sees them on a 96-dpi screen, whatever this screen reports.
   font.setPixelSize((dialog.pointSize * 96 + 36) / 72);
   if (QString::fromUtf8(dialog.fontName) == QStringLiteral("System")) font.setBold(true);
   return font;
@@ -88,7 +88,7 @@ class QtUiSystem final : public UiSystem {
       backend->Connect(window, handle);
       widget->Keep(std::move(backend));
     }
-    // Mouse moves reach the windows without a button held, as on the original.
+    // Mouse moves reach the windows without a button held, as on Windows.
     widget->setMouseTracking(true);
     for (QWidget* child : widget->findChildren<QWidget*>()) child->setMouseTracking(true);
     if (dialog.style & DS_CENTER) CenterOnScreen(widget);

@@ -32,7 +32,7 @@ constexpr UINT PM_REMOVE = 0x0001;
 
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Filters as the original: a null window takes every window's messages, and a range of 0, 0 every message.
+// Filters as PeekMessage's on Windows: a null window takes every window's messages, and a range of 0, 0 every message.
 BOOL PeekMessage(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeFlags);
 LRESULT DispatchMessage(const MSG* msg);
 

@@ -1,5 +1,5 @@
 // Resources: dialog templates, icons and strings, registered by the program's resource
-// module at start-up and looked up by id, as the original loads them from its executable.
+// module at start-up and looked up by id, as Windows loads them from the executable.
 #pragma once
 
 #include <cstddef>
