@@ -164,7 +164,7 @@ class Reconnection : public Faults, public ::testing::WithParamInterface<AtRetry
 TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
   handset_sim::Config config =
       WithFaults({Nak(NAK_BAD_CRC, kSecondBlockRequest), Silence(9), Silence(10), Silence(11)});
-  config.returnAfterUnplug = false;
+  config.comesBack = false;
   StartHandset(config);
   const AtRetry answer = GetParam();
   RunDialog([&] {

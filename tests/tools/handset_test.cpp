@@ -204,6 +204,49 @@ TEST(Handset, UnplugsAtTheBlockAndComesBackReadyForRawData) {
   }
 }
 
+// Request 2 is answered and carried out as the faults say; then nothing is, until the handset
+// has been unplugged.
+TEST(Handset, HangsAfterItsRequestUntilUnplugged) {
+  struct Case {
+    const char* name;
+    std::vector<FaultRule> faults;
+    Bytes answer;           // to request 2, an erase
+    std::size_t flashSize;  // after it
+  };
+  const Case cases[] = {
+      {"answered", {}, kAckFrame, 2 * kBlock},
+      {"refused", {FaultRule{Fault::Nak, 0xA1, 2, 0.0}}, AnswerFrame(0xA1), 0},
+      {"silent", {FaultRule{Fault::Silence, 0, 2, 0.0}}, {}, 2 * kBlock},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Handset handset(Mode::Download, FaultPlan(c.faults), 0, false, 2);
+    EXPECT_EQ(Answer(handset, kHelloFrame), kAckFrame);
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), c.answer);
+    EXPECT_EQ(handset.Flash().Bytes().size(), c.flashSize);
+    EXPECT_TRUE(handset.Log().back().hangs);
+
+    const std::vector<Byte> flash = handset.Flash().Bytes();
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(0x10000, kBlock))), Bytes{});
+    EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 1)))), Bytes{});
+    EXPECT_EQ(handset.Flash().Bytes(), flash) << "nothing carried out";
+
+    handset.Reattach(DropOff::Unplug);
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(0x10000, kBlock))), kAckFrame);
+    EXPECT_EQ(handset.Flash().Bytes().size(), 0x10000 + kBlock);
+  }
+}
+
+TEST(Handset, AHungHandsetUnpluggedAtABlockWritesNothing) {
+  Handset handset(Mode::Download, FaultPlan(), 2, false, 1);
+  EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), kAckFrame);
+  EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), Bytes{});
+  const std::vector<Outcome> unplug = Send(handset, Frame(WritePacket(kBlock, BlockData(kBlock, 1))));
+  ASSERT_EQ(unplug.size(), 1u);
+  EXPECT_EQ(unplug[0].dropOff, DropOff::Unplug);
+  EXPECT_EQ(handset.Flash().Bytes(), std::vector<Byte>(2 * kBlock, 0xFF));
+}
+
 TEST(Handset, NormalSoftwareListensOnlyForTheAtCommand) {
   Handset handset(Mode::Normal, FaultPlan());
   EXPECT_TRUE(Send(handset, kHelloFrame).empty());

@@ -50,6 +50,8 @@ TEST(Options, TakeEveryKnob) {
                      "--opening-flag",
                      "--unplug-at-block",
                      "3",
+                     "--hang-at",
+                     "12",
                      "--seed",
                      "99",
                      "--quiet"},
@@ -61,10 +63,11 @@ TEST(Options, TakeEveryKnob) {
   EXPECT_EQ(config.mode, handset_sim::Mode::Normal);
   EXPECT_EQ(config.returnPort, 4u);
   EXPECT_EQ(config.returnDelay.count(), 150);
-  EXPECT_FALSE(config.returnAfterUnplug);
+  EXPECT_FALSE(config.comesBack);
   EXPECT_TRUE(config.restartAfterReset);
   EXPECT_EQ(config.baud, 57600u);
   EXPECT_EQ(config.unplugAtBlock, 3u);
+  EXPECT_EQ(config.hangAt, 12u);
   EXPECT_EQ(config.seed, 99u);
   EXPECT_EQ(options.dumpFlash, "f.bin");
   EXPECT_EQ(options.dumpLog, "l.txt");
@@ -82,27 +85,61 @@ TEST(Options, TakeEveryKnob) {
   EXPECT_DOUBLE_EQ(config.faults[8].rate, 1.0);
 }
 
+TEST(Options, TakeADeviceFolder) {
+  ProgramOptions options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--dev-dir", "/tmp/dev", "--node", "ttyACM0", "--by-id", "usb-Maker_Handset_0123-if00",
+                     "--by-path", "pci-0000:00:14.0-usb-0:2:1.0", "--udev-delay", "50", "--return-node", "ttyACM2",
+                     "--return-by-id=usb-Maker_Handset_Download-if00", "--mode", "normal"},
+                    &options, &error))
+      << error;
+  const handset_sim::Config& config = options.config;
+  EXPECT_EQ(config.devDir, "/tmp/dev");
+  EXPECT_EQ(config.node, "ttyACM0");
+  EXPECT_EQ(config.byId, "usb-Maker_Handset_0123-if00");
+  EXPECT_EQ(config.byPath, "pci-0000:00:14.0-usb-0:2:1.0");
+  EXPECT_EQ(config.udevDelay.count(), 50);
+  EXPECT_EQ(config.returnNode, "ttyACM2");
+  EXPECT_EQ(config.returnById, "usb-Maker_Handset_Download-if00");
+}
+
 TEST(Options, RefuseWhatTheyCanNotUse) {
-  const std::vector<std::vector<std::string>> bad = {
-      {},
-      {"--mode", "download"},
-      {"--port", "0"},
-      {"--port", "3x"},
-      {"--port", "3", "--mode", "emergency"},
-      {"--port", "3", "--nak", "A5@1"},
-      {"--port", "3", "--nak", "A1"},
-      {"--port", "3", "--nak", "A1@0"},
-      {"--port", "3", "--silence-rate", "1.5"},
-      {"--port", "3", "--baud", "-1"},
-      {"--port", "3", "--quiet=yes"},
-      {"--port", "3", "--dump-log"},
-      {"--port", "3", "--colour"},
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } bad[] = {
+      {{}, "--port or --dev-dir is required"},
+      {{"--mode", "download"}, "--port or --dev-dir is required"},
+      {{"--port", "0"}, "bad value for --port"},
+      {{"--port", "3x"}, "bad value for --port"},
+      {{"--port", "3", "--mode", "emergency"}, "bad value for --mode"},
+      {{"--port", "3", "--nak", "A5@1"}, "bad value for --nak"},
+      {{"--port", "3", "--nak", "A1"}, "bad value for --nak"},
+      {{"--port", "3", "--nak", "A1@0"}, "bad value for --nak"},
+      {{"--port", "3", "--silence-rate", "1.5"}, "bad value for --silence-rate"},
+      {{"--port", "3", "--baud", "-1"}, "bad value for --baud"},
+      {{"--port", "3", "--hang-at", "0"}, "bad value for --hang-at"},
+      {{"--port", "3", "--quiet=yes"}, "--quiet takes no value"},
+      {{"--port", "3", "--dump-log"}, "--dump-log needs a value"},
+      {{"--port", "3", "--colour"}, "unknown option --colour"},
+      {{"--port", "3", "--node", "ttyACM0"}, "--node needs --dev-dir"},
+      {{"--port", "3", "--return-by-id", "usb-X"}, "--return-by-id needs --dev-dir"},
+      {{"--dev-dir", "/tmp/dev", "--node", "ttyACM0", "--port", "3"}, "--port and --dev-dir are alternatives"},
+      {{"--dev-dir", "/tmp/dev", "--node", "ttyACM0", "--return-port", "4"},
+       "--return-port and --dev-dir are alternatives"},
+      {{"--ports-dir", "/tmp/ports", "--dev-dir", "/tmp/dev", "--node", "ttyACM0"},
+       "--ports-dir and --dev-dir are alternatives"},
+      {{"--dev-dir", "/tmp/dev", "--by-id", "usb-X"}, "--dev-dir needs --node"},
+      {{"--dev-dir", "/tmp/dev", "--node", "serial/ttyACM0"}, "bad value for --node"},
+      {{"--dev-dir", "/tmp/dev", "--node", ".."}, "bad value for --node"},
+      {{"--dev-dir", "/tmp/dev", "--node", "ttyACM0", "--by-path", ""}, "bad value for --by-path"},
+      {{"--dev-dir", "", "--node", "ttyACM0"}, "bad value for --dev-dir"},
   };
-  for (const auto& args : bad) {
+  for (const auto& [args, says] : bad) {
     ProgramOptions options;
     std::string error;
     EXPECT_FALSE(Parse(args, &options, &error)) << ::testing::PrintToString(args);
-    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find(says), std::string::npos) << ::testing::PrintToString(args) << ": " << error;
   }
 }
 

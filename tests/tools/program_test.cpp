@@ -136,6 +136,31 @@ TEST(Program, FailsWhenItCanNotComeBack) {
   EXPECT_NE(program.Output().find("cannot come back as COM6"), std::string::npos) << program.Output();
 }
 
+// Told where udev would put it and to hang after the first request: it says where it is,
+// answers once by its socket's name, then only logs.
+TEST(Program, AppearsInADeviceFolderAndHangsWhenToldTo) {
+  TempDir dev;
+  const std::string logDump = dev.Path() + "/requests.log";
+  const std::string byId = dev.Path() + "/serial/by-id/usb-Maker_Handset_77-if00";
+  const std::string byPath = dev.Path() + "/serial/by-path/pci-0000:00:14.0-usb-0:3:1.0";
+  Program program({"--dev-dir", dev.Path(), "--node", "ttyACM1", "--by-id", "usb-Maker_Handset_77-if00", "--by-path",
+                   "pci-0000:00:14.0-usb-0:3:1.0", "--udev-delay", "0", "--hang-at", "1", "--dump-log", logDump});
+  ASSERT_NE(program.WaitForLine("ttyACM1 on the bus: " + dev.Path() + "/ttyACM1 -> /dev/pts/"), "") << program.Output();
+  ASSERT_NE(program.WaitForLine("ttyACM1 named: " + byId + ", " + byPath + " -> ../../ttyACM1"), "")
+      << program.Output();
+
+  HostLine host(byPath);
+  host.Write(kHelloFrame);
+  EXPECT_EQ(host.Read(4), kAckFrame);
+  host.Write(kHelloFrame);
+  EXPECT_NE(program.WaitForLine("#2 HELLO -> ignored (hung)"), "") << program.Output();
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(), 0);
+  EXPECT_EQ(ReadFile(logDump), "#1 HELLO -> ACK, then hangs\n#2 HELLO -> ignored (hung)\n");
+  EXPECT_EQ(LinkTarget(byId), "") << "its names leave with it";
+  EXPECT_EQ(LinkTarget(dev.Path() + "/ttyACM1"), "");
+}
+
 TEST(Program, ServesTheLineAndDumpsOnSignal) {
   TempDir ports;
   const std::string flashDump = ports.Path() + "/flash.bin";

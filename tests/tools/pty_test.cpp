@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
+#include "tests/tools/folder_watch.h"
 #include "tests/tools/host_line.h"
 
 namespace handset_sim_test {
@@ -18,9 +21,11 @@ using handset_sim::Fault;
 using handset_sim::FaultRule;
 using handset_sim::Simulator;
 using std::chrono::milliseconds;
+using std::chrono::steady_clock;
 
 constexpr std::size_t kBlock = handset_sim::kBlockSize;
 constexpr milliseconds kWait{3000};
+const Bytes kAtCommand(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);
 
 Bytes Nak(Byte code) { return handset_sim::EncodeFrame({code}); }
 
@@ -137,7 +142,7 @@ TEST_F(SimulatorOnPty, AtCommandRestartsTheHandsetUnderTheOtherPort) {
   auto host = OpenPort(3);
 
   host->Write(kHelloFrame);  // the normal software has no use for frames
-  host->Write(Bytes(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength));
+  host->Write(kAtCommand);
   ASSERT_TRUE(m_simulator->WaitForDropOffs(1, kWait));
   EXPECT_TRUE(host->WaitForHangUp());
   EXPECT_FALSE(Exists(m_ports.Link(3)));
@@ -192,6 +197,140 @@ TEST_F(SimulatorOnPty, UnplugsOnRequestAndComesBack) {
   auto again = OpenPort(1);
   again->Write(kHelloFrame);
   EXPECT_EQ(again->Read(4), kAckFrame);
+}
+
+// Whatever takes it off the bus, a handset that does not come back stays off.
+TEST_F(SimulatorOnPty, StaysOffTheBusWhenItDoesNotComeBack) {
+  struct Case {
+    const char* name;
+    handset_sim::Mode mode;
+    bool restartAfterReset;
+    std::function<void(Simulator&, HostLine&)> takeOff;
+  };
+  const Case cases[] = {
+      {"unplugged", handset_sim::Mode::Download, false, [](Simulator& handset, HostLine&) { handset.TriggerUnplug(); }},
+      {"the AT command's restart", handset_sim::Mode::Normal, false,
+       [](Simulator&, HostLine& host) { host.Write(kAtCommand); }},
+      {"the restart after the reset", handset_sim::Mode::Download, true,
+       [](Simulator&, HostLine& host) {
+         host.Write(Frame(ErasePacket(0, kBlock)));
+         EXPECT_EQ(host.Read(4), kAckFrame);
+         host.Write(Frame(WritePacket(0, BlockData(kBlock, 0))));
+         EXPECT_EQ(host.Read(4), kAckFrame);
+         host.Write(Frame({handset_sim::kCmdReset}));
+         EXPECT_EQ(host.Read(4), kAckFrame);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Config config;
+    config.mode = c.mode;
+    config.restartAfterReset = c.restartAfterReset;
+    config.returnDelay = milliseconds(0);
+    config.comesBack = false;
+    StartWith(std::move(config));
+    auto host = OpenPort(1);
+    c.takeOff(*m_simulator, *host);
+    ASSERT_TRUE(m_simulator->WaitForDropOffs(1, kWait));
+    EXPECT_TRUE(host->WaitForHangUp());
+    // Coming back would take no time at all.
+    EXPECT_FALSE(m_simulator->WaitForReturns(1, milliseconds(300)));
+    EXPECT_FALSE(Exists(m_ports.Link(1)));
+  }
+}
+
+// The hung handset answers request 2 as its faults say, then nothing, not even after the host
+// has closed and opened the port again; it keeps its port and logs what comes, until unplugged.
+TEST_F(SimulatorOnPty, HangsAfterTheRequestUntilUnplugged) {
+  Config config;
+  config.hangAt = 2;
+  config.faults = {FaultRule{Fault::Nak, 0xA1, 2, 0.0}};
+  config.returnDelay = milliseconds(50);
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  host->Write(kHelloFrame);
+  EXPECT_EQ(host->Read(4), kAckFrame);
+  host->Write(Frame(ErasePacket(0, kBlock)));
+  EXPECT_EQ(host->Read(4), Nak(0xA1));
+  host->Write(Frame(ErasePacket(0, kBlock)));
+  host->Write(Frame(WritePacket(0, BlockData(kBlock, 0))));
+  ASSERT_TRUE(m_simulator->WaitForRequests(4, kWait));
+  EXPECT_EQ(host->Drain(), Bytes{});
+
+  host.reset();
+  host = OpenPort(1);
+  host->Write(kHelloFrame);
+  m_simulator->AnswerNow(handset_sim::kAck);
+  ASSERT_TRUE(m_simulator->WaitForRequests(5, kWait));
+  EXPECT_EQ(host->Drain(), Bytes{});
+  EXPECT_TRUE(m_simulator->OnBus());
+  EXPECT_TRUE(m_simulator->Flash().empty()) << "nothing carried out";
+  EXPECT_EQ(handset_sim::FormatLog(m_simulator->Log()),
+            "#1 HELLO -> ACK\n"
+            "#2 ERASE start=0x00000000 length=0x00002000 -> NAK_BAD_CRC, then hangs\n"
+            "#3 ERASE start=0x00000000 length=0x00002000 -> ignored (hung)\n"
+            "#4 WRITE offset=0x00000000 count=8192 -> ignored (hung)\n"
+            "#5 HELLO -> ignored (hung)\n");
+
+  m_simulator->TriggerUnplug();
+  ASSERT_TRUE(m_simulator->WaitForDropOffs(1, kWait));
+  EXPECT_TRUE(host->WaitForHangUp());
+  ASSERT_TRUE(m_simulator->WaitForReturns(1, kWait));
+  auto again = OpenPort(1);
+  again->Write(Frame(ErasePacket(0, kBlock)));
+  EXPECT_EQ(again->Read(4), kAckFrame);
+  EXPECT_EQ(m_simulator->Flash().size(), kBlock);
+}
+
+// The kernel makes the node at once and udev its names a moment later; leaving, the names go
+// first, then the node, then the line hangs up. Restarted in download mode, the handset comes
+// back under another node and USB identity, in the same socket.
+TEST_F(SimulatorOnPty, AppearsInADeviceFolderAsUdevMakesADevice) {
+  TempDir dev;
+  const std::string byId = dev.Path() + "/serial/by-id";
+  const std::string byPath = dev.Path() + "/serial/by-path";
+  std::filesystem::create_directories(byId);
+  std::filesystem::create_directories(byPath);
+  FolderWatch watch({{"", dev.Path()}, {"by-id/", byId}, {"by-path/", byPath}});
+  const std::string normalId = "usb-Maker_Handset_0123-if00";
+  const std::string downloadId = "usb-Maker_Handset_Download_0123-if00";
+  const std::string socket = "pci-0000:00:14.0-usb-0:2:1.0";
+
+  Config config;
+  config.devDir = dev.Path();
+  config.node = "ttyACM0";
+  config.byId = normalId;
+  config.byPath = socket;
+  config.udevDelay = milliseconds(100);
+  config.mode = handset_sim::Mode::Normal;
+  config.returnNode = "ttyACM2";
+  config.returnById = downloadId;
+  config.returnDelay = milliseconds(50);
+  const auto started = steady_clock::now();
+  StartWith(config);
+  EXPECT_EQ(watch.Next(1), std::vector<std::string>{"+ttyACM0"});
+  EXPECT_EQ(LinkTarget(dev.Path() + "/ttyACM0"), m_simulator->SlavePath());
+  EXPECT_EQ(watch.Next(2), (std::vector<std::string>{"+by-id/" + normalId, "+by-path/" + socket}));
+  EXPECT_GE(steady_clock::now() - started, config.udevDelay);
+  EXPECT_EQ(LinkTarget(byId + "/" + normalId), "../../ttyACM0");
+  EXPECT_EQ(LinkTarget(byPath + "/" + socket), "../../ttyACM0");
+
+  HostLine host(byId + "/" + normalId);
+  const auto restartAsked = steady_clock::now();
+  host.Write(kAtCommand);
+  ASSERT_TRUE(host.WaitForHangUp());
+  EXPECT_EQ(watch.Next(3, 0), (std::vector<std::string>{"-by-id/" + normalId, "-by-path/" + socket, "-ttyACM0"}));
+
+  EXPECT_EQ(watch.Next(3), (std::vector<std::string>{"+ttyACM2", "+by-id/" + downloadId, "+by-path/" + socket}));
+  EXPECT_GE(steady_clock::now() - restartAsked, config.returnDelay + config.udevDelay);
+  EXPECT_EQ(LinkTarget(dev.Path() + "/ttyACM2"), m_simulator->SlavePath());
+  EXPECT_EQ(LinkTarget(byPath + "/" + socket), "../../ttyACM2");
+  HostLine restarted(byPath + "/" + socket);
+  restarted.Write(kHelloFrame);
+  EXPECT_EQ(restarted.Read(4), kAckFrame);
+
+  m_simulator->Stop();
+  EXPECT_EQ(watch.Next(4, 0), (std::vector<std::string>{"-by-id/" + downloadId, "-by-path/" + socket, "-ttyACM2"}));
 }
 
 TEST_F(SimulatorOnPty, RemovesItsLinkWhenStopped) {

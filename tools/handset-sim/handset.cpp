@@ -23,11 +23,12 @@ bool IsBlock(const Inbound& item) { return item.kind == Inbound::Kind::Raw || Is
 
 }  // namespace
 
-Handset::Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock, bool restartAfterReset)
+Handset::Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock, bool restartAfterReset, std::uint64_t hangAt)
     : m_mode(mode),
       m_faults(std::move(faults)),
       m_unplugAtBlock(unplugAtBlock),
-      m_restartAfterReset(restartAfterReset) {}
+      m_restartAfterReset(restartAfterReset),
+      m_hangAt(hangAt) {}
 
 std::vector<Outcome> Handset::Receive(const Byte* data, std::size_t count) {
   std::vector<Outcome> outcomes;
@@ -48,6 +49,7 @@ std::vector<Outcome> Handset::Receive(const Byte* data, std::size_t count) {
 
 void Handset::Reattach(DropOff after) {
   m_mode = after == DropOff::Reset ? Mode::Normal : Mode::Download;
+  m_hung = false;
   m_parser.Reset();
   m_atMatched = 0;
   // The host may have timed out on the block that was lost with the line.
@@ -91,11 +93,17 @@ Outcome Handset::Handle(const Inbound& item) {
 
   if (IsBlock(item) && ++m_blocks == m_unplugAtBlock) {
     // The block arrived whole; only its answer is lost with the line.
-    if (verdict == kAck) CarryOut(item);
+    if (verdict == kAck && !m_hung) CarryOut(item);
     entry.droppedOff = true;
     outcome.dropOff = DropOff::Unplug;
     return Record(std::move(outcome));
   }
+  if (m_hung) {
+    entry.ignored = true;
+    return Record(std::move(outcome));
+  }
+  entry.hangs = entry.sequence == m_hangAt;
+  m_hung = entry.hangs;
   if (fault.silence) {
     // The request is carried out and its answer lost, so the host times out and, during block
     // transfer, goes on with raw blocks.

@@ -42,17 +42,23 @@ class Handset {
   // `unplugAtBlock`: leave the bus when that write request (counting from 1) arrives; 0: never.
   // `restartAfterReset`: the answered reset that follows a block restarts the handset into its
   // normal software.
-  Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock = 0, bool restartAfterReset = false);
+  // `hangAt`: after request `hangAt` (counting from 1), answered as the faults say, the handset
+  // hangs: it carries nothing out and answers nothing, and only logs what comes, until it is
+  // unplugged. The cable can still be pulled at a block (`unplugAtBlock`); the block is then
+  // not written.
+  Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock = 0, bool restartAfterReset = false,
+          std::uint64_t hangAt = 0);
 
   // One outcome per request completed by these bytes. After a drop-off the rest is lost with
   // the line.
   std::vector<Outcome> Receive(const Byte* data, std::size_t count);
-  // Back on the bus: in normal mode after a reset, else in download mode. After an unplug the
-  // flash, the erased range and the block position survive; after the AT command or a reset the
-  // handset has restarted.
+  // Back on the bus: in normal mode after a reset, else in download mode, and no longer hung.
+  // After an unplug the flash, the erased range and the block position survive; after the AT
+  // command or a reset the handset has restarted.
   void Reattach(DropOff after);
 
   Mode CurrentMode() const { return m_mode; }
+  bool Hung() const { return m_hung; }
   const FlashImage& Flash() const { return m_flash; }
   const std::vector<LogEntry>& Log() const { return m_log; }
   const RequestCounts& Counts() const { return m_counts; }
@@ -72,6 +78,7 @@ class Handset {
   FaultPlan m_faults;
   const std::uint64_t m_unplugAtBlock;
   const bool m_restartAfterReset;
+  const std::uint64_t m_hangAt;
   InboundParser m_parser;
   std::size_t m_atMatched = 0;  // bytes of the AT command seen so far (normal mode)
 
@@ -86,6 +93,7 @@ class Handset {
   std::uint64_t m_nextBlock = 0;  // where the next block goes
   bool m_rawArmed = false;
   bool m_lastWasBlock = false;  // the last numbered request was a block
+  bool m_hung = false;
 };
 
 }  // namespace handset_sim

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <set>
 
 namespace handset_sim {
 namespace {
@@ -44,6 +45,11 @@ bool ParseNakCode(const std::string& text, Byte* code) {
   return true;
 }
 
+// A name in a folder: a node, a by-id or a by-path name.
+bool IsPlainName(const std::string& text) {
+  return !text.empty() && text != "." && text != ".." && text.find('/') == std::string::npos;
+}
+
 // "CODE<separator>VALUE"
 bool SplitPair(const std::string& text, char separator, std::string* first, std::string* second) {
   const std::size_t at = text.find(separator);
@@ -58,7 +64,7 @@ class Parser {
   Parser(ProgramOptions* options, std::string* error) : m_options(options), m_config(options->config), m_error(error) {}
 
   bool Parse(const std::vector<std::string>& args) {
-    bool portGiven = false;
+    std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
       std::string name = args[i];
       std::string value;
@@ -84,19 +90,38 @@ class Parser {
         value = args[++i];
       }
       if (!option->second(*this, value)) return Fail("bad value for " + name + ": " + value);
-      portGiven = portGiven || name == "--port";
+      given.insert(name);
     }
-    if (!portGiven) return Fail("--port is required");
-    return true;
+    return given.count("--dev-dir") ? CheckDeviceFolder(given) : CheckPortMap(given);
   }
 
  private:
   using Flag = std::function<void(Parser&)>;
   using ValueOption = std::function<bool(Parser&, const std::string&)>;
 
+  bool CheckPortMap(const std::set<std::string>& given) {
+    for (const char* name : {"--node", "--by-id", "--by-path", "--udev-delay", "--return-node", "--return-by-id"}) {
+      if (given.count(name)) return Fail(std::string(name) + " needs --dev-dir");
+    }
+    if (!given.count("--port")) return Fail("--port or --dev-dir is required");
+    return true;
+  }
+
+  bool CheckDeviceFolder(const std::set<std::string>& given) {
+    for (const char* name : {"--port", "--return-port", "--ports-dir"}) {
+      if (given.count(name)) {
+        return Fail(std::string(name) +
+                    " and --dev-dir are alternatives: the handset appears either as a port in the port map or as a "
+                    "device in a device folder");
+      }
+    }
+    if (!given.count("--node")) return Fail("--dev-dir needs --node");
+    return true;
+  }
+
   static const std::map<std::string, Flag>& Flags() {
     static const std::map<std::string, Flag> kFlags = {
-        {"--no-return", [](Parser& p) { p.m_config.returnAfterUnplug = false; }},
+        {"--no-return", [](Parser& p) { p.m_config.comesBack = false; }},
         {"--opening-flag",
          [](Parser& p) {
            p.AddRule({Fault::OpeningFlag, 0, 0, 1.0});
@@ -116,6 +141,13 @@ class Parser {
            p.m_config.portsDir = v;
            return !v.empty();
          }},
+        {"--dev-dir", [](Parser& p, const std::string& v) { return p.Path(v, &p.m_config.devDir); }},
+        {"--node", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.node); }},
+        {"--by-id", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.byId); }},
+        {"--by-path", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.byPath); }},
+        {"--udev-delay", [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.udevDelay); }},
+        {"--return-node", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.returnNode); }},
+        {"--return-by-id", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.returnById); }},
         {"--mode", [](Parser& p, const std::string& v) { return p.ModeOption(v); }},
         {"--return-delay", [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.returnDelay); }},
         {"--split-pause", [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.splitPause); }},
@@ -136,6 +168,8 @@ class Parser {
         {"--bad-fcs-rate", [](Parser& p, const std::string& v) { return p.Rate(Fault::BadFcs, v); }},
         {"--split-at", [](Parser& p, const std::string& v) { return p.At(Fault::Split, v); }},
         {"--split-rate", [](Parser& p, const std::string& v) { return p.Rate(Fault::Split, v); }},
+        {"--hang-at",
+         [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.hangAt); }},
         {"--unplug-at-block",
          [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.unplugAtBlock); }},
         {"--seed",
@@ -186,6 +220,11 @@ class Parser {
     return !text.empty();
   }
 
+  bool Name(const std::string& text, std::string* name) {
+    *name = text;
+    return IsPlainName(text);
+  }
+
   bool At(Fault fault, const std::string& text, Byte nakCode = 0) {
     FaultRule rule{fault, nakCode, 0, 0.0};
     if (!ParseUnsigned(text, 1, UINT64_MAX, &rule.atRequest)) return false;
@@ -227,18 +266,34 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* options,
 
 std::string UsageText() {
   return R"(Usage: flashgate-handset-sim --port N [options]
-Plays a handset's download program on a pseudo-terminal published as COM port N.
+       flashgate-handset-sim --dev-dir DIR --node NAME [options]
+Plays a handset's download program on a pseudo-terminal, published as COM port N in the port
+map, or as a device node in a device folder the way the kernel and udev make one.
 Runs until SIGINT or SIGTERM; SIGUSR1 writes the dumps at once.
 
-The line:
-  --port N             publish the handset as comN in the port map (1 to 255; required)
+Where the handset appears (--port and --dev-dir are alternatives):
+  --port N             publish the handset as comN in the port map (1 to 255)
   --ports-dir DIR      the port map directory
                        (default: $FLASHGATE_PORTS_DIR, else ~/.config/flashgate/ports)
+  --return-port M      come back as comM after leaving the bus (default: the same port)
+  --dev-dir DIR        appear in the device folder DIR instead: DIR/NAME, a link to the
+                       pseudo-terminal, at once; after the udev delay the relative links
+                       DIR/serial/by-id/ID and DIR/serial/by-path/SOCKET to it. Off the bus the
+                       two links go first, then the node, then the line hangs up
+  --node NAME          the node's name, e.g. ttyACM0 (required with --dev-dir)
+  --by-id ID           the by-id name (the handset's USB identity; default: none)
+  --by-path SOCKET     the by-path name (the socket it is plugged into; default: none)
+  --udev-delay MS      time from the node to its by-id and by-path links (default 200)
+  --return-node NAME   the node after coming back (default: the same node)
+  --return-by-id ID    the by-id name after coming back (default: the same); the by-path
+                       name stays, as the handset stays in the same socket
+
+The line:
   --mode MODE          download: answer the download protocol (default);
                        normal: wait for the AT command, then restart in download mode
-  --return-port M      come back as comM after leaving the bus (default: the same port)
   --return-delay MS    time off the bus before coming back (default 2000)
-  --no-return          stay off the bus after an unplug
+  --no-return          once off the bus (unplugged, restarting after the AT command or after
+                       the reset), stay off
   --restart-after-reset  answer the reset at the end of a download, then leave the bus and
                        come back in normal mode, as a handset restarting into its software
   --baud RATE          pace both directions to RATE baud, 10 bits a byte (default 0: no pacing)
@@ -257,8 +312,11 @@ Faults (N counts requests from 1; P is a probability per request, 0 to 1):
   --opening-flag       begin every answer with a flag
   --unplug-at-block N  leave the bus when the N-th block arrives; the block is written, its
                        answer is lost, and the handset comes back ready for raw blocks
+  --hang-at N          answer request N as the other options say, then hang until unplugged:
+                       answer nothing, carry nothing out, log what comes as ignored; the port
+                       stays open
   --seed S             seed of the random faults (default 1)
-  The options that take N may be given more than once.
+  --nak, --silence-at, --bad-fcs-at and --split-at may be given more than once.
 
 Output:
   --dump-flash FILE    write the flash image to FILE on SIGUSR1 and at exit

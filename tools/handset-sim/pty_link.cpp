@@ -2,14 +2,13 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "tools/handset-sim/links.h"
 
 namespace handset_sim {
 namespace {
@@ -22,35 +21,6 @@ std::string HomeDirectory() {
 
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// Replaces the link atomically, so a host never finds the port missing halfway.
-bool PublishLink(const std::string& target, const std::string& link, std::string* error) {
-  struct stat existing {};
-  if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
-    *error = link + " exists and is not a link";
-    return false;
-  }
-  const std::string temporary = link + ".new." + std::to_string(getpid());
-  unlink(temporary.c_str());
-  if (symlink(target.c_str(), temporary.c_str()) != 0) {
-    *error = ErrnoText("cannot create " + temporary);
-    return false;
-  }
-  if (rename(temporary.c_str(), link.c_str()) != 0) {
-    *error = ErrnoText("cannot create " + link);
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Another handset may have taken the name since; its link stays.
-void RemoveLinkIfOurs(const std::string& link, const std::string& target) {
-  char buffer[4096];
-  const ssize_t n = readlink(link.c_str(), buffer, sizeof buffer - 1);
-  if (n < 0 || std::string(buffer, static_cast<std::size_t>(n)) != target) return;
-  unlink(link.c_str());
-}
-
 }  // namespace
 
 std::string DefaultPortsDirectory() {
@@ -58,10 +28,7 @@ std::string DefaultPortsDirectory() {
   return HomeDirectory() + "/.config/flashgate/ports";
 }
 
-std::unique_ptr<PtyLink> PtyLink::Open(const std::string& directory, unsigned portNumber, std::string* error) {
-  std::error_code ignored;
-  std::filesystem::create_directories(directory, ignored);
-
+std::unique_ptr<PtyLink> PtyLink::Open(const std::string& linkPath, std::string* error) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0) {
     *error = ErrnoText("posix_openpt");
@@ -86,13 +53,12 @@ std::unique_ptr<PtyLink> PtyLink::Open(const std::string& directory, unsigned po
   tcsetattr(slave, TCSANOW, &settings);
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
-  const std::string link = directory + "/com" + std::to_string(portNumber);
-  if (!PublishLink(name, link, error)) {
+  if (!PublishLink(name, linkPath, error)) {
     close(slave);
     close(master);
     return nullptr;
   }
-  return std::unique_ptr<PtyLink>(new PtyLink(master, slave, name, link));
+  return std::unique_ptr<PtyLink>(new PtyLink(master, slave, name, linkPath));
 }
 
 PtyLink::PtyLink(int master, int slave, std::string slavePath, std::string linkPath)

@@ -1,7 +1,7 @@
-// The handset on the bus: a pseudo-terminal whose slave side is published in the port map as
-// "comN", the name under which the host opens COM port N. Dropping the object takes the
-// handset off the bus: the link goes first, so the port is gone for anyone looking, then the
-// master closes, which the host sees as a hang-up.
+// The handset on the bus: a pseudo-terminal whose slave side is published under the name the
+// host opens, "comN" in the port map or a device node in a device folder. Dropping the object
+// takes the handset off the bus: the link goes first, so the port is gone for anyone looking,
+// then the master closes, which the host sees as a hang-up.
 #pragma once
 
 #include <memory>
@@ -14,8 +14,8 @@ std::string DefaultPortsDirectory();
 
 class PtyLink {
  public:
-  // Creates `directory` when it is missing. On failure answers null and says why in `error`.
-  static std::unique_ptr<PtyLink> Open(const std::string& directory, unsigned portNumber, std::string* error);
+  // Makes the link's folder when it is missing. On failure answers null and says why in `error`.
+  static std::unique_ptr<PtyLink> Open(const std::string& linkPath, std::string* error);
   ~PtyLink();
   PtyLink(const PtyLink&) = delete;
   PtyLink& operator=(const PtyLink&) = delete;

@@ -31,14 +31,19 @@ std::string Describe(const LogEntry& entry) {
   }
 }
 
-std::string Outcome(const LogEntry& entry) {
-  if (entry.droppedOff) return "dropped off the bus";
+std::string Answer(const LogEntry& entry) {
   if (!entry.answer) return entry.kind == LogEntry::Kind::AtCommand ? "ignored" : "no answer";
   std::string text = ResponseName(*entry.answer);
   if (entry.badFcs) text += " (bad FCS)";
   if (entry.split) text += " (split)";
   if (entry.openingFlag) text += " (opening flag)";
   return text;
+}
+
+std::string Outcome(const LogEntry& entry) {
+  if (entry.droppedOff) return "dropped off the bus";
+  if (entry.ignored) return "ignored (hung)";
+  return Answer(entry) + (entry.hangs ? ", then hangs" : "");
 }
 
 }  // namespace

@@ -29,6 +29,8 @@ struct LogEntry {
   bool split = false;          // the answer went out in two writes
   bool openingFlag = false;    // the answer began with a flag
   bool droppedOff = false;     // the handset left the bus on this request
+  bool hangs = false;          // the handset hung after this request
+  bool ignored = false;        // it came while the handset hung: neither carried out nor answered
 
   std::string ToString() const;
 };

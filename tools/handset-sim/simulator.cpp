@@ -14,7 +14,11 @@ constexpr int kLinePollMs = 1000;
 constexpr int kWriteStallMs = 2000;
 constexpr std::chrono::milliseconds kRestartPause{500};
 
-std::string PortName(unsigned port) { return "COM" + std::to_string(port); }
+// Rounded up, so that a poll for that long ends at `until` or after it.
+int MsUntil(std::chrono::steady_clock::time_point until) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
 
 const char* ModeName(Mode mode) { return mode == Mode::Normal ? "normal" : "download"; }
 
@@ -33,7 +37,7 @@ Simulator::Simulator(Config config)
       m_input(m_config.baud),
       m_output(m_config.baud),
       m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), m_config.unplugAtBlock,
-                m_config.restartAfterReset) {}
+                m_config.restartAfterReset, m_config.hangAt) {}
 
 Simulator::~Simulator() {
   Stop();
@@ -42,6 +46,10 @@ Simulator::~Simulator() {
 }
 
 bool Simulator::Start(std::string* error) {
+  if (!m_config.devDir.empty() && m_config.node.empty()) {
+    *error = "a device folder needs the name of the node";
+    return false;
+  }
   m_portsDir = m_config.portsDir.empty() ? DefaultPortsDirectory() : m_config.portsDir;
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -50,15 +58,8 @@ bool Simulator::Start(std::string* error) {
   }
   m_wakeRead = pipeFds[0];
   m_wakeWrite = pipeFds[1];
-  m_link = PtyLink::Open(m_portsDir, m_config.port, error);
-  if (!m_link) return false;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_slavePath = m_link->SlavePath();
-    m_portNumber = m_config.port;
-  }
-  Event(PortName(m_config.port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
-        ModeName(m_config.mode) + " mode)");
+  if (!Appear(FirstPlace(m_config, m_portsDir), error)) return false;
+  Event(OnBusText());
   m_thread = std::thread(&Simulator::Run, this);
   return true;
 }
@@ -67,6 +68,7 @@ void Simulator::Stop() {
   m_stopping = true;
   Wake();
   if (m_thread.joinable()) m_thread.join();
+  m_names.reset();
   m_link.reset();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_slavePath.clear();
@@ -86,10 +88,12 @@ void Simulator::Run() {
       } else if (!ComeBack()) {
         return;
       }
+    } else if (m_namesDue && Clock::now() >= m_namesAt) {
+      if (!PublishNames()) return;
     } else if (m_lateAnswersDue.exchange(false)) {
       DeliverLateAnswers();
     } else if (m_input.Enabled() && Clock::now() < m_input.FreeAt()) {
-      Doze(m_input.FreeAt());
+      Doze(WakeBy(m_input.FreeAt()));
     } else {
       ReadLine();
     }
@@ -97,8 +101,9 @@ void Simulator::Run() {
 }
 
 void Simulator::ReadLine() {
+  const Clock::time_point until = WakeBy(Clock::now() + std::chrono::milliseconds(kLinePollMs));
   pollfd fds[2] = {{m_link->MasterFd(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
-  if (poll(fds, 2, kLinePollMs) <= 0) return;
+  if (poll(fds, 2, MsUntil(until)) <= 0) return;
   if (fds[1].revents & POLLIN) DrainWake();
   if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) return;
 
@@ -189,49 +194,87 @@ bool Simulator::WriteAll(const Byte* data, std::size_t count) {
   return true;
 }
 
+bool Simulator::Appear(const Place& place, std::string* error) {
+  std::unique_ptr<PtyLink> link = PtyLink::Open(place.linkPath, error);
+  if (!link) return false;
+  m_link = std::move(link);
+  m_place = place;
+  m_namesDue = place.Named();
+  m_namesAt = Clock::now() + m_config.udevDelay;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_slavePath = m_link->SlavePath();
+    m_portNumber = place.port;
+  }
+  return true;
+}
+
+std::string Simulator::OnBusText() const {
+  return m_place.title + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
+         ModeName(m_handset.CurrentMode()) + " mode)";
+}
+
+bool Simulator::PublishNames() {
+  m_namesDue = false;
+  std::string error;
+  m_names = UdevNames::Publish(m_place.devDir, m_place.node, m_place.byId, m_place.byPath, &error);
+  if (!m_names) {
+    GiveUp("cannot name " + m_place.title + ": " + error);
+    return false;
+  }
+  std::string paths;
+  for (const std::string& path : m_names->LinkPaths()) paths += (paths.empty() ? "" : ", ") + path;
+  Event(m_place.title + " named: " + paths + " -> ../../" + m_place.node);
+  return true;
+}
+
 void Simulator::DropOffBus(DropOff reason) {
+  // udev's names go before the node, and the line hangs up last.
+  m_names.reset();
+  m_namesDue = false;
   m_link.reset();
   m_lastDropOff = reason;
-  m_returnPending = reason != DropOff::Unplug || m_config.returnAfterUnplug;
+  m_returnPending = m_config.comesBack;
   m_returnAt = Clock::now() + m_config.returnDelay;
-  unsigned port = 0;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_dropOffs;
     m_slavePath.clear();
-    port = m_portNumber;
   }
   m_changed.notify_all();
-  Event(PortName(port) + " off the bus, " + DropOffText(reason));
+  Event(m_place.title + " off the bus, " + DropOffText(reason) + (m_returnPending ? "" : ", for good"));
 }
 
 bool Simulator::ComeBack() {
   m_returnPending = false;
-  const unsigned port = m_config.returnPort != 0 ? m_config.returnPort : m_config.port;
+  const Place place = ReturnPlace(m_config, m_portsDir);
   std::string error;
-  std::unique_ptr<PtyLink> link = PtyLink::Open(m_portsDir, port, &error);
-  if (!link) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_failure = "cannot come back as " + PortName(port) + ": " + error;
-    }
-    m_changed.notify_all();
-    Event(Failure());
-    if (m_config.onFailure) m_config.onFailure();
+  if (!Appear(place, &error)) {
+    GiveUp("cannot come back as " + place.title + ": " + error);
     return false;
   }
-  m_link = std::move(link);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_handset.Reattach(m_lastDropOff);
     ++m_returns;
-    m_slavePath = m_link->SlavePath();
-    m_portNumber = port;
   }
   m_changed.notify_all();
-  Event(PortName(port) + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
-        ModeName(m_handset.CurrentMode()) + " mode)");
+  Event(OnBusText());
   return true;
+}
+
+void Simulator::GiveUp(const std::string& reason) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failure = reason;
+  }
+  m_changed.notify_all();
+  Event(reason);
+  if (m_config.onFailure) m_config.onFailure();
+}
+
+Simulator::Clock::time_point Simulator::WakeBy(Clock::time_point until) const {
+  return m_namesDue ? std::min(until, m_namesAt) : until;
 }
 
 bool Simulator::Doze(Clock::time_point until) {
@@ -275,7 +318,7 @@ void Simulator::TriggerUnplug() {
 void Simulator::AnswerNow(Byte code) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_slavePath.empty()) return;
+    if (m_slavePath.empty() || m_handset.Hung()) return;
     m_lateAnswers.push_back(code);
   }
   m_lateAnswersDue = true;

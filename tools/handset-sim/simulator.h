@@ -6,39 +6,20 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tools/handset-sim/fault_plan.h"
+#include "tools/handset-sim/config.h"
 #include "tools/handset-sim/handset.h"
+#include "tools/handset-sim/place.h"
 #include "tools/handset-sim/pty_link.h"
 #include "tools/handset-sim/throttle.h"
+#include "tools/handset-sim/udev_names.h"
 
 namespace handset_sim {
-
-struct Config {
-  unsigned port = 1;
-  std::string portsDir;  // empty: DefaultPortsDirectory()
-  Mode mode = Mode::Download;
-  unsigned returnPort = 0;  // where the handset comes back after a drop-off; 0: the same port
-  std::chrono::milliseconds returnDelay{2000};
-  bool returnAfterUnplug = true;   // the AT command always brings it back
-  bool restartAfterReset = false;  // an answered reset restarts it into the normal software
-  unsigned baud = 0;               // paces both directions; 0: as fast as the pseudo-terminal goes
-  std::vector<FaultRule> faults;
-  std::uint32_t seed = 1;
-  std::uint64_t unplugAtBlock = 0;
-  std::chrono::milliseconds splitPause{20};
-  // One line per request and per change on the bus; called on the simulator's thread, except
-  // for the first, which Start reports.
-  std::function<void(const std::string&)> onEvent;
-  // Called on the simulator's thread when it has given up (see Failure()).
-  std::function<void()> onFailure;
-};
 
 class Simulator {
  public:
@@ -47,8 +28,8 @@ class Simulator {
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
-  // Publishes the port and starts the thread; false with the reason in `error` when the port
-  // can not be published.
+  // Publishes the port (or the device node) and starts the thread; false with the reason in
+  // `error` when it can not be published.
   bool Start(std::string* error);
   void Stop();
 
@@ -63,12 +44,12 @@ class Simulator {
   // Leaves the bus now, as an unplugged cable does, and comes back as after --unplug-at-block.
   void TriggerUnplug();
   // Writes an answer with this code now, unasked: the late answer to a request the handset
-  // kept silent on. Dropped while the handset is off the bus.
+  // kept silent on. Dropped while the handset is off the bus or hung.
   void AnswerNow(Byte code);
 
   bool OnBus() const;
   std::string SlavePath() const;  // empty while off the bus
-  unsigned PortNumber() const;    // where the handset is, or was last, published
+  unsigned PortNumber() const;    // where the handset is, or was last, published; 0 in a device folder
   std::string Failure() const;    // empty unless the thread gave up
 
   RequestCounts Counts() const;
@@ -87,8 +68,14 @@ class Simulator {
   void TakeIn();
   bool WriteAnswer(const Outcome& outcome);
   bool WriteAll(const Byte* data, std::size_t count);
+  bool Appear(const Place& place, std::string* error);
+  std::string OnBusText() const;
+  bool PublishNames();
   void DropOffBus(DropOff reason);
   bool ComeBack();
+  void GiveUp(const std::string& reason);
+  // The sooner of `until` and the moment udev's names are due.
+  Clock::time_point WakeBy(Clock::time_point until) const;
   // Sleeps until `until` unless woken first; true when woken.
   bool Doze(Clock::time_point until);
   // Sleeps until `until`, or until the simulator stops.
@@ -110,7 +97,11 @@ class Simulator {
   std::vector<Byte> m_lateAnswers;  // guarded by m_mutex
 
   // Touched only by the simulator's thread once it runs.
+  Place m_place;  // where the handset is, or was last
   std::unique_ptr<PtyLink> m_link;
+  std::unique_ptr<UdevNames> m_names;
+  bool m_namesDue = false;
+  Clock::time_point m_namesAt{};
   Throttle m_input;
   Throttle m_output;
   bool m_returnPending = false;
