@@ -59,6 +59,8 @@ void CDownloaderDlg::ResetRun() {
   m_plan.blockIndex = 0;
   m_nRetryCount = 0;
   g_bRawData = FALSE;
+  m_account.Clear();
+  m_bReported = false;
   m_logQueue.Reset();
   ClearLog();
   m_dwStartTime = GetTickCount();

@@ -7,6 +7,7 @@
 const char* RunEndText(RunEnd end) {
   switch (end) {
     case RunEnd::Completed: return "download completed";
+    case RunEnd::CompletedUnconfirmed: return "download completed, not all of it confirmed by the handset";
     case RunEnd::NoAnswer: return "no answer from the handset";
     case RunEnd::ReconnectFailed: return "the reconnection failed";
     case RunEnd::ReconnectDeclined: return "the reconnection was declined";
@@ -53,5 +54,5 @@ void CDownloaderDlg::NotifyRunEnded(RunEnd end) {
   }
   m_bStalled = end == RunEnd::NoAnswer;
   m_bRunUnderWay = m_bStalled;
-  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end, m_nPortNumber);
+  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end, m_nPortNumber, m_account);
 }

@@ -2,19 +2,21 @@
 // log as it is written, and each way it ends.
 #pragma once
 
+#include "download/run_account.h"
 #include "platform/kernel/text.h"
 
 // How a run ended. A run that got no answer may still go on when a late answer comes, and end
 // again in another way.
 enum class RunEnd {
-  Completed,          // the final report
-  NoAnswer,           // the handset fell silent and the run gave up waiting
-  ReconnectFailed,    // the port could not be opened again after repeated silence
-  ReconnectDeclined,  // the operator chose not to reconnect
-  PortNotOpened,      // the run could not connect to the handset
-  Refused,            // the font address or an image was refused before anything was sent
-  HandsetLost,        // the port went away during the run
-  Closed,             // the operator closed the window during the run
+  Completed,             // the final report, every erase and block confirmed by the handset
+  CompletedUnconfirmed,  // the final report, but the handset did not confirm all that was sent
+  NoAnswer,              // the handset fell silent and the run gave up waiting
+  ReconnectFailed,       // the port could not be opened again after repeated silence
+  ReconnectDeclined,     // the operator chose not to reconnect
+  PortNotOpened,         // the run could not connect to the handset
+  Refused,               // the font address or an image was refused before anything was sent
+  HandsetLost,           // the port went away during the run
+  Closed,                // the operator closed the window during the run
 };
 
 const char* RunEndText(RunEnd end);
@@ -36,5 +38,6 @@ class RunObserver {
   // Text as the log receives it: a new line, or text added to the current one (a tick).
   virtual void OnLogText(const CString& text, bool newLine) = 0;
   // `portNumber` is the port the run used last: a NORMAL run may have followed its handset.
-  virtual void OnRunEnded(RunEnd end, int portNumber) = 0;
+  // `account` is what the handset confirmed of the run so far.
+  virtual void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) = 0;
 };

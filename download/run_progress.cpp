@@ -42,9 +42,8 @@ void CDownloaderDlg::UpdateProgress() {
     SetWindowText(title);
     g_nLastShownPercent = percent;
   }
-  const DWORD base = m_nCurrentImage == IMAGE_FONT ? m_plan.displayBase : m_plan.areaBase;
-  m_strAddress.Format("Addr = 0x%lx",
-                      static_cast<unsigned long>(static_cast<DWORD>(m_plan.blockIndex) * kImageBlockDataSize + base));
+  m_strAddress.Format("Addr = 0x%lx", static_cast<unsigned long>(
+                                          static_cast<DWORD>(m_plan.blockIndex) * kImageBlockDataSize + ShownBase()));
   UpdateData(FALSE);
 }
 

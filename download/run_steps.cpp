@@ -24,7 +24,7 @@ LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
 bool CDownloaderDlg::HandleResponse() {
   if (m_bReconnecting) m_bReconnecting = FALSE;
   switch (m_pResponse ? m_pResponse[0] : 0) {
-    case ACK: return AdvanceRun();
+    case ACK: m_account.Acknowledged(); return AdvanceRun();
     case NAK_BAD_CRC: return ResendAfterNak("NAK_BAD_CRC. Retry");
     case NAK_TOO_LARGE: return ResendAfterNak("NAK_TOO_LARGE. Retry");
     case NAK_INVALID_CMD: return ResendAfterNak("NAK_INVALID_CMD, but crc error. Retry");
@@ -46,6 +46,7 @@ bool CDownloaderDlg::AdvanceRun() {
       WriteBanner();
       ResetProgress();
       m_plan.blockCount = BlockCount(m_plan.areaLength);
+      m_account.BeginArea(ShownBase(), m_plan.areaLength, m_plan.blockCount);
       m_serialPort.SendHello();
       m_nStep = STEP_COPY;
       break;
@@ -69,6 +70,7 @@ bool CDownloaderDlg::AdvanceRun() {
       break;
     case STEP_ERASE:
       UpdateElapsed();
+      m_account.SentErase();
       m_serialPort.SendErase(m_plan.areaBase, m_plan.areaLength);
       m_nStep = STEP_FIRST_BLOCK;
       break;
@@ -113,6 +115,7 @@ void CDownloaderDlg::SendBlock() {
   const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_plan.blockIndex)} * kImageBlockDataSize;
   const std::uint64_t left = start < m_plan.areaLength ? m_plan.areaLength - start : 0;
   if (m_block.count > left) m_block.count = static_cast<WORD>(left);
+  m_account.SentBlock(m_plan.blockIndex);
   if (g_bRawData) {
     m_serialPort.SendRawBlock(&m_block);
   } else {
@@ -122,6 +125,8 @@ void CDownloaderDlg::SendBlock() {
 }
 
 void CDownloaderDlg::EndArea() {
+  // The last block's answer did not come if the run ends the area after silence.
+  m_account.MovedOn();
   if (m_bBootFirst) {
     // The boot area is in; the code area goes through the whole sequence again.
     AppendLogLine(COLOR_RUN, "Boot Downloaded. Code Downloading..");
@@ -129,6 +134,7 @@ void CDownloaderDlg::EndArea() {
     PlanCodeArea();
     m_plan.blockIndex = 0;
     m_plan.blockCount = BlockCount(m_plan.areaLength);
+    m_account.BeginArea(ShownBase(), m_plan.areaLength, m_plan.blockCount);
     m_serialPort.SendHello();
     m_nStep = STEP_COPY;
     return;
@@ -148,9 +154,13 @@ void CDownloaderDlg::ReportCompletion() {
   AppendLogLine(COLOR_RUN, kRule);
   AppendLogLine(COLOR_RUN, "Download Completed.");
   AppendLogLine(COLOR_RUN, elapsed);
+  // What the handset never confirmed may not be in its flash, whatever the lines above say.
+  const CString unconfirmed = m_account.Summary();
+  if (!unconfirmed.IsEmpty()) AppendLogLine(COLOR_ERROR, unconfirmed);
   m_imageFile.Close();
+  m_bReported = true;
   // Before the box: the run is over however long the box stays open.
-  NotifyRunEnded(RunEnd::Completed);
+  NotifyRunEnded(m_account.AllConfirmed() ? RunEnd::Completed : RunEnd::CompletedUnconfirmed);
   CString text;
   text.Format("Downloading completed\n%s", elapsed.GetString());
   MessageBox(text, nullptr, MB_OK);
@@ -158,7 +168,12 @@ void CDownloaderDlg::ReportCompletion() {
 }
 
 void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {
+  // One run timer at a time: a timer left running beside this one would fire as a false
+  // time-out later.
+  KillTimer(m_nTimerId);
   m_nTimerId = id;
   m_nTimerInterval = intervalMs;
   SetTimer(id, intervalMs, nullptr);
 }
+
+DWORD CDownloaderDlg::ShownBase() const { return m_nCurrentImage == IMAGE_FONT ? m_plan.displayBase : m_plan.areaBase; }

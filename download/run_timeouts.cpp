@@ -32,15 +32,16 @@ void CDownloaderDlg::RetryAfterSilence() {
     case STEP_FIRST_BLOCK:
     case STEP_BLOCKS: {
       // The index has moved past the block last sent: this is that block's address.
-      const DWORD base = m_nCurrentImage == IMAGE_FONT ? m_plan.displayBase : m_plan.areaBase;
-      const DWORD address = base + static_cast<DWORD>(m_plan.blockIndex - 1) * kImageBlockDataSize;
+      const DWORD address = ShownBase() + static_cast<DWORD>(m_plan.blockIndex - 1) * kImageBlockDataSize;
       CString text;
       text.Format("No response, retry at 0x%x", static_cast<unsigned>(address));
       AppendLogLine(COLOR_RUN, text);
       // The handset takes the rest of the blocks as bare data once it has fallen silent.
       g_bRawData = TRUE;
       AdvanceRun();
-      ArmTimer(m_nTimerId, m_nTimerInterval);
+      // Ending the last area shows a modal box, under which the final report may already have
+      // come: then nothing is awaited any more.
+      if (!m_bReported) ArmTimer(m_nTimerId, m_nTimerInterval);
       break;
     }
     case STEP_DONE:

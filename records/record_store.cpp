@@ -44,15 +44,18 @@ bool RecordStore::Save(const std::string& name, const std::string& text, std::st
     *error = Reason("the record cannot be written");
     return false;
   }
-  RemoveOldest();
+  RemoveOldest(name);
   return true;
 }
 
-void RecordStore::RemoveOldest() {
+void RecordStore::RemoveOldest(const std::string& kept) {
   std::vector<std::string> names = RecordNames(m_folder);
   if (names.size() <= m_kept) return;
-  // Names begin with the start time, so the oldest sort first.
+  // Names begin with the start time, so the oldest sort first; but the record just written
+  // stays whatever its name says (the clock may have been set back since the others).
+  const size_t total = names.size();
+  names.erase(std::remove(names.begin(), names.end(), kept), names.end());
   std::sort(names.begin(), names.end());
-  const size_t excess = names.size() - m_kept;
+  const size_t excess = std::min(total - m_kept, names.size());
   for (size_t i = 0; i < excess; ++i) DeleteFileA((m_folder + "/" + names[i]).c_str());
 }

@@ -19,7 +19,7 @@ class RecordStore {
   const std::string& Folder() const { return m_folder; }
 
  private:
-  void RemoveOldest();
+  void RemoveOldest(const std::string& kept);
 
   std::string m_folder;
   size_t m_kept;

@@ -88,6 +88,11 @@ std::string FormatRecord(const ServiceRecord& record) {
   text += "End:            ";
   for (size_t i = 0; i < record.ends.size(); ++i) text += (i ? "; then " : "") + record.ends[i];
   text += record.ends.empty() ? "under way\n" : "\n";
+  if (!record.unconfirmed.empty()) {
+    text += "Unconfirmed:    ";
+    for (size_t i = 0; i < record.unconfirmed.size(); ++i) text += (i ? "; " : "") + record.unconfirmed[i];
+    text += "\n";
+  }
   const unsigned long seconds = record.elapsedMs / 1000;
   text += Printed("Elapsed:        %lu min %lu sec (%lu ms)\n", seconds / 60, seconds % 60, record.elapsedMs);
   if (!record.messageBoxes.empty()) {

@@ -31,6 +31,7 @@ struct ServiceRecord {
   ImageFacts font;
   std::string fontAddress;
   std::vector<std::string> ends;          // in order; a run that got no answer may end again
+  std::vector<std::string> unconfirmed;   // what was sent and never confirmed by the handset
   std::vector<std::string> messageBoxes;  // the texts of the boxes shown, in order
   unsigned long elapsedMs = 0;
   std::string log;

@@ -25,6 +25,8 @@ class CSerialPort : public CObject {
 
   // The port itself.
   void SetLineSettings(BYTE portNumber, DWORD baudRate, BYTE byteSize, BYTE stopBits, BYTE parity);
+  // COM1 to COM255: what a port number can name.
+  static constexpr int kLastPortNumber = 255;
   void SetPortNumber(BYTE portNumber) { m_nPortNumber = portNumber; }
   bool Attach(CWnd* owner, CLogQueue* logQueue);
   bool Open();

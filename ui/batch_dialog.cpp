@@ -1,5 +1,6 @@
 #include "ui/batch_dialog.h"
 
+#include "link/commands.h"
 #include "link/link_messages.h"
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
@@ -13,6 +14,7 @@ constexpr UINT TIMER_STALL = 0x5741;
 int ExitCodeOf(RunEnd end) {
   switch (end) {
     case RunEnd::Completed: return EXIT_COMPLETED;
+    case RunEnd::CompletedUnconfirmed: return EXIT_UNCONFIRMED;
     case RunEnd::NoAnswer: return EXIT_NO_ANSWER;
     case RunEnd::ReconnectFailed:
     case RunEnd::ReconnectDeclined: return EXIT_RECONNECT_FAILED;
@@ -45,7 +47,7 @@ CBatchDownloaderDlg::~CBatchDownloaderDlg() {
 }
 
 LRESULT CBatchDownloaderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_RESPONSE_READY && !m_bEnded) ArmStallTimer();
+  if (message == WM_RESPONSE_READY) NoteAnswer();
   if (message == WM_DEVICECHANGE && !m_modeChangeDlg.GetSafeHwnd()) return TRUE;
   return CDownloaderDlg::WindowProc(message, wParam, lParam);
 }
@@ -62,7 +64,7 @@ void CBatchDownloaderDlg::OnTimer(UINT_PTR id) {
     ArmStallTimer();
     return;
   }
-  std::fprintf(m_err, "flashgate: the handset has said nothing for %u s\n", m_nStallMs / 1000);
+  std::fprintf(m_err, "flashgate: the handset has confirmed nothing for %u s\n", m_nStallMs / 1000);
   NotifyRunEnded(RunEnd::NoAnswer);
 }
 
@@ -73,10 +75,17 @@ void CBatchDownloaderDlg::OnLogText(const CString& text, bool newLine) {
   std::fputs(text, m_out);
   std::fflush(m_out);
   m_bLineOpen = true;
-  if (!m_bEnded) ArmStallTimer();
 }
 
-void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int) {
+void CBatchDownloaderDlg::NoteAnswer() {
+  m_bAnsweredSinceReconnection = true;
+  // Only what moves the run on keeps it alive: a handset that refuses everything, or the
+  // program's own lines, are no progress.
+  const BYTE* response = m_serialPort.GetResponse();
+  if (!m_bEnded && response && response[0] == ACK) ArmStallTimer();
+}
+
+void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int, const RunAccount& account) {
   if (m_bEnded) return;
   m_bEnded = true;
   KillTimer(TIMER_STALL);
@@ -84,7 +93,8 @@ void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int) {
   m_nExitCode = ExitCodeOf(end);
   if (end != RunEnd::Completed) {
     CString reason = RunEndText(end);
-    if (!m_strLastBox.IsEmpty()) reason += ": " + m_strLastBox;
+    const CString why = end == RunEnd::CompletedUnconfirmed ? account.Summary() : m_strLastBox;
+    if (!why.IsEmpty()) reason += ": " + why;
     std::fprintf(m_err, "flashgate: %s\n", reason.GetString());
   }
   // Closing stops the run as the window's close button does; the program then exits.
@@ -104,6 +114,14 @@ int CBatchDownloaderDlg::AnswerDialog(CDialog& dialog) {
     // As while the question is on the screen, what has arrived meanwhile is handled first: the
     // end of the old receive thread among it, which the reconnection expects.
     platform::PumpPostedMessages();
+    // A handset that said nothing at all since the last reconnection is not coming back: one
+    // more would send the next block into the silence, and the next, to the end of the image.
+    if (m_nReconnections > 0 && !m_bAnsweredSinceReconnection) {
+      std::fputs("[not reconnecting: the handset said nothing since the last reconnection]\n", m_err);
+      return IDCANCEL;
+    }
+    ++m_nReconnections;
+    m_bAnsweredSinceReconnection = false;
     std::fputs("[reconnecting to the handset]\n", m_err);
     return IDOK;
   }

@@ -29,10 +29,11 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
  private:
   void OnRunStarted(const RunStart& start) override;
   void OnLogText(const CString& text, bool newLine) override;
-  void OnRunEnded(RunEnd end, int portNumber) override;
+  void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) override;
 
   int AnswerMessageBox(const platform::MessageBoxRequest& request);
   int AnswerDialog(CDialog& dialog);
+  void NoteAnswer();
   void ArmStallTimer();
   void EndLine();
 
@@ -41,6 +42,8 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
   std::FILE* const m_err;
   bool m_bLineOpen = false;
   bool m_bEnded = false;
+  int m_nReconnections = 0;
+  bool m_bAnsweredSinceReconnection = false;
   int m_nExitCode;
   CString m_strLastBox;
   platform::MessageBoxHandler m_previousBoxes;

@@ -72,7 +72,8 @@ class Parser {
       value = m_arguments[m_next++].GetString();
     }
     if (name == "--port") {
-      return ParseNumber(value, 1, 255, &pick.port) || Fail("--port takes a COM port number from 1 to 255");
+      return ParseNumber(value, 1, CSerialPort::kLastPortNumber, &pick.port) ||
+             Fail("--port takes a COM port number from 1 to 255");
     }
     if (name == "--code") return Path(value, &pick.codePath, name);
     if (name == "--font") return Path(value, &pick.fontPath, name);
@@ -103,6 +104,10 @@ class Parser {
     if (m_line.batch) m_line.preselection.start = true;
     if (pick.start && pick.codePath.empty() && pick.fontPath.empty()) {
       return Fail(std::string(m_line.batch ? "--batch" : "--start") + " needs --code or --font");
+    }
+    // The window sends only the code image of such a pair; a station must not believe both went.
+    if (m_line.batch && !pick.codePath.empty() && !pick.fontPath.empty()) {
+      return Fail("--batch sends one image per run: give --code or --font, not both");
     }
     if (pick.bootArea && pick.codePath.empty()) return Fail("--boot-area needs --code");
     if (!pick.fontAddress.empty() && pick.fontPath.empty()) return Fail("--font-address needs --font");
@@ -146,15 +151,16 @@ std::string UsageText() {
          "  --start                press Download as soon as the window is up\n"
          "  --batch                run one download without a window: start, answer the message\n"
          "                         boxes, print the log on standard output, then exit\n"
-         "  --stall-timeout SEC    with --batch: end the run when the handset has said nothing\n"
-         "                         for SEC seconds (default 60), also where the run itself\n"
-         "                         would wait on; its own time-outs end it sooner\n"
+         "  --stall-timeout SEC    with --batch: end the run when the handset has confirmed\n"
+         "                         nothing for SEC seconds (default 60), also where the run\n"
+         "                         itself would wait on; its own time-outs end it sooner\n"
          "  --demo                 say in the log that the handset is the bundled simulator\n"
          "  --help, --version\n"
          "\n"
-         "Exit codes of --batch: 0 download completed, 3 no answer from the handset, 4 the\n"
-         "reconnection failed, 5 the port could not be opened, 6 the image or the font address was\n"
-         "refused, 7 the handset left during the run; 2 an unusable command line.\n"
+         "Exit codes of --batch: 0 download completed and every block confirmed by the handset,\n"
+         "3 no answer from the handset, 4 the reconnection failed or was not tried, 5 the port could\n"
+         "not be opened, 6 the image or the font address was refused, 7 the handset left during the\n"
+         "run, 8 completed but not all of it confirmed by the handset; 2 an unusable command line.\n"
          "\n"
          "Settings: $FLASHGATE_REGISTRY (default ~/.config/flashgate/registry.reg).\n"
          "Port map: $FLASHGATE_PORTS_DIR (default ~/.config/flashgate/ports).\n"

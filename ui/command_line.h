@@ -38,6 +38,7 @@ enum ExitCode {
   EXIT_PORT_NOT_OPENED = 5,
   EXIT_REFUSED = 6,
   EXIT_HANDSET_LOST = 7,
+  EXIT_UNCONFIRMED = 8,  // completed, but the handset did not confirm all that was sent
 };
 
 // False with the reason in `error` when the arguments (after the program's name) cannot be used.

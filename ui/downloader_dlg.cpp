@@ -83,6 +83,7 @@ BOOL CDownloaderDlg::OnInitDialog() {
 
   LoadSettings();
   InitControls();
+  ListPort(m_nPortNumber);
   m_bReconnecting = FALSE;
   m_bBootFirst = FALSE;
   UpdateData(FALSE);
@@ -116,7 +117,15 @@ void CDownloaderDlg::LoadSettings() {
   m_strFontPath.Empty();
   m_bBootArea = 0;
 
-  const int port = ReadRegInt("VOD_PORT", 1);
+  int port = ReadRegInt("VOD_PORT", 1);
+  // A number beyond the ports would open another port once cut to the port's byte.
+  if (port < 1 || port > CSerialPort::kLastPortNumber) {
+    CString why;
+    why.Format("The stored port (VOD_PORT \"%s\") is not one of COM1 to COM255: COM1 is used.",
+               ReadRegString("VOD_PORT").GetString());
+    AppendLogLine(COLOR_ERROR, why);
+    port = 1;
+  }
   m_nPortIndex = port - 1;
   m_nPortNumber = port;
 

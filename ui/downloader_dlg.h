@@ -7,6 +7,7 @@
 #include "controls/icon_button.h"
 #include "controls/percent_progress_ctrl.h"
 
+#include "download/run_account.h"
 #include "download/run_observer.h"
 #include "download/run_state.h"
 #include "image/image_file.h"
@@ -84,6 +85,8 @@ class CDownloaderDlg : public CDialog {
   BOOL m_bBootFirst = FALSE;  // the boot area is being sent; the code area follows
   DWORD m_dwStartTime = 0;    // platform clock, milliseconds
   RunPlan m_plan;
+  RunAccount m_account;      // what the handset confirmed of the run
+  bool m_bReported = false;  // the final report has been given
   ImageBlock m_block = {};
   const BYTE* m_pResponse = nullptr;  // the response being handled
   CModeChangeDlg m_modeChangeDlg;
@@ -124,6 +127,7 @@ class CDownloaderDlg : public CDialog {
   HCURSOR OnQueryDragIcon();
   void OnSelchangeDownloadType();
   void OnSelchangePort();
+  void ListPort(int number);
   void OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam);
   void OnBrowseCode();
   void OnBrowseFont();
@@ -150,6 +154,8 @@ class CDownloaderDlg : public CDialog {
   void ClearLog();
   void SaveLogAs();
   CString ElapsedText() const;
+  // Where the operator is shown the area being sent begins.
+  DWORD ShownBase() const;
   void WriteBanner();
   void SendBlock();
   void EndArea();

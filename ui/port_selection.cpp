@@ -19,6 +19,17 @@ void CDownloaderDlg::OnSelchangePort() {
   WriteRegInt("VOD_PORT", m_nPortNumber);
 }
 
+void CDownloaderDlg::ListPort(int number) {
+  // The list offers COM1 to COM20; a port beyond them, stored or given on the command line, is
+  // added with those before it, so that an entry's place stays its number.
+  CWnd* combo = GetDlgItem(IDC_PORT);
+  for (int count = static_cast<int>(combo->SendMessage(CB_GETCOUNT)); count < number; ++count) {
+    CString name;
+    name.Format("COM%d", count + 1);
+    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.GetString()));
+  }
+}
+
 void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) {
   // While the operator is asked whether to reconnect, the ports coming and going are the run's.
   if (m_bReconnecting || message != WM_DEVICECHANGE) return;

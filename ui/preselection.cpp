@@ -51,6 +51,7 @@ void CDownloaderDlg::ApplyPreselection() {
   if (pick.port) {
     m_nPortNumber = pick.port;
     m_nPortIndex = pick.port - 1;
+    ListPort(pick.port);
   }
   if (pick.downloadType >= 0) m_nDownloadType = pick.downloadType;
   CString path;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "image/image_block.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/thread.h"
@@ -14,6 +15,22 @@ std::string DeviceBehind(int portNumber) {
   name.Format("COM%d", portNumber);
   char target[4096];
   return QueryDosDeviceA(name, target, sizeof target) ? std::string(target) : std::string();
+}
+
+// "0x6000 (1 block)", "0x2000 to 0x7fff (3 blocks)", "erase of 40960 bytes at 0x0".
+std::string GapText(const RunAccount::Gap& gap) {
+  CString text;
+  if (gap.blocks == 0) {
+    text.Format("erase of %lu bytes at 0x%lx", static_cast<unsigned long>(gap.eraseLength),
+                static_cast<unsigned long>(gap.firstAddress));
+  } else if (gap.blocks == 1) {
+    text.Format("0x%lx (1 block)", static_cast<unsigned long>(gap.firstAddress));
+  } else {
+    const DWORD last = gap.firstAddress + static_cast<DWORD>(gap.blocks) * kImageBlockDataSize - 1;
+    text.Format("0x%lx to 0x%lx (%d blocks)", static_cast<unsigned long>(gap.firstAddress),
+                static_cast<unsigned long>(last), gap.blocks);
+  }
+  return text.str();
 }
 
 }  // namespace
@@ -52,9 +69,11 @@ void CRunRecorder::NoteMessageBox(const CString& text) {
   m_record.messageBoxes.emplace_back(box.GetString());
 }
 
-void CRunRecorder::OnRunEnded(RunEnd end, int portNumber) {
+void CRunRecorder::OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) {
   if (!m_bStarted) return;
   m_record.ends.emplace_back(RunEndText(end));
+  m_record.unconfirmed.clear();
+  for (const RunAccount::Gap& gap : account.Gaps()) m_record.unconfirmed.push_back(GapText(gap));
   if (portNumber != m_record.portNumber && portNumber != m_record.finalPortNumber) {
     m_record.finalPortNumber = portNumber;
     m_record.finalDevice = DeviceBehind(portNumber);

@@ -15,7 +15,7 @@ class CRunRecorder : public RunObserver {
 
   void OnRunStarted(const RunStart& start) override;
   void OnLogText(const CString& text, bool newLine) override;
-  void OnRunEnded(RunEnd end, int portNumber) override;
+  void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) override;
   void NoteMessageBox(const CString& text);
 
   // The file of the current or last run; empty before the first.

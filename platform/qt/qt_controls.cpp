@@ -137,6 +137,9 @@ class ComboBackend final : public ControlBackend {
   LRESULT ClassProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     const int index = static_cast<int>(static_cast<LONG>(wParam));
     switch (message) {
+      case CB_ADDSTRING:
+        m_combo->addItem(QString::fromUtf8(reinterpret_cast<const char*>(lParam)));
+        return m_combo->count() - 1;
       case CB_GETCOUNT: return m_combo->count();
       case CB_GETCURSEL: return m_combo->currentIndex();
       case CB_SETCURSEL:

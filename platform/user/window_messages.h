@@ -64,6 +64,7 @@ constexpr UINT EM_SETCHARFORMAT = WM_USER + 68;
 constexpr UINT EM_GETTEXTLENGTHEX = WM_USER + 95;
 
 // Combo box messages.
+constexpr UINT CB_ADDSTRING = 0x0143;
 constexpr UINT CB_GETCOUNT = 0x0146;
 constexpr UINT CB_GETCURSEL = 0x0147;
 constexpr UINT CB_GETLBTEXT = 0x0148;

@@ -54,7 +54,10 @@ std::ostream& operator<<(std::ostream& out, const LogLine& line) {
              << (line.ticked ? " with tick" : "");
 }
 
-DownloadRun::DownloadRun() {
+DownloadRun::DownloadRun() : DownloadRun([] { return std::make_unique<CDownloaderDlg>(); }) {}
+
+DownloadRun::DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>& makeDialog)
+    : ownDialog(makeDialog()), dialog(*ownDialog) {
   platform::PumpPostedMessages();
   // A host pause lets the handset take in what was sent, as real time would: a port closed
   // right after a write can otherwise discard bytes the kernel still carries between the ends.

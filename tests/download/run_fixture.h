@@ -56,7 +56,7 @@ struct ObservedRuns : RunObserver {
     text.clear();
   }
   void OnLogText(const CString& added, bool newLine) override { text += (newLine ? "\n" : "") + added.str(); }
-  void OnRunEnded(RunEnd end, int portNumber) override {
+  void OnRunEnded(RunEnd end, int portNumber, const RunAccount&) override {
     ends.push_back(end);
     endPorts.push_back(portNumber);
   }
@@ -72,6 +72,8 @@ class DownloadRun : public ::testing::Test {
   static constexpr unsigned kPort = 3;
 
   DownloadRun();
+  // The main dialog of another kind (a batch run's), made once the fixture's seams are in place.
+  explicit DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>& makeDialog);
   ~DownloadRun() override;
 
   std::string WriteImage(const std::string& name, const Bytes& bytes) const;
@@ -116,7 +118,8 @@ class DownloadRun : public ::testing::Test {
   MessageBoxRecorder boxes;
   ModalScript script;
   std::unique_ptr<handset_sim::Simulator> handset;
-  CDownloaderDlg dialog;
+  std::unique_ptr<CDownloaderDlg> ownDialog;
+  CDownloaderDlg& dialog;
   ObservedRuns observed;
   CWinApp app;  // with the dialog as its main window, as the program has it
 };

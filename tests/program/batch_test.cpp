@@ -3,8 +3,11 @@
 // bounded; the handsets need real time to answer, so nothing here moves a clock.
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -139,6 +142,7 @@ TEST_F(Station, FlashesFourHandsetsAtOnce) {
     EXPECT_TRUE(Has(outcome.out, "\nFlash Programming 중  √\n")) << "a tick joins its line";
     EXPECT_TRUE(Has(outcome.out, "\nDownload Completed.\nElapsed time : ")) << outcome.out;
     EXPECT_TRUE(Has(outcome.err, "[message box] Download Completed.\n")) << outcome.err;
+    EXPECT_FALSE(Has(outcome.out, "did not confirm")) << outcome.out;
     EXPECT_EQ(FlashOf(*handsets[i], 3 + i), images[i]) << "station " << i;
   }
   const std::vector<std::string> records = Records();
@@ -197,12 +201,18 @@ INSTANTIATE_TEST_SUITE_P(
                  5,
                  "flashgate: the port could not be opened\n",
                  "USB 연결 상태를 확인하세요.\n"},
-        // One image of two refused: nothing is sent, not the other one either.
-        OtherEnd{"OneImageNotABinFile",
+        OtherEnd{"ImageNotABinFile",
                  kHandset,
-                 {"--batch", "--port", "3", "--code", "notes.txt", "--font", "IMAGE", "--font-address", "1A0000"},
+                 {"--batch", "--port", "3", "--code", "notes.txt"},
                  6,
                  "flashgate: the image or the font address was refused: 다운로드용 파일이 아닙니다.\n",
+                 ""},
+        // The window would send the code image alone; a station is told so before anything is sent.
+        OtherEnd{"CodeAndFont",
+                 kHandset,
+                 {"--batch", "--port", "3", "--code", "IMAGE", "--font", "IMAGE", "--font-address", "1A0000"},
+                 2,
+                 "flashgate: --batch sends one image per run: give --code or --font, not both\n",
                  ""},
         OtherEnd{"ImageRefused",
                  kHandset,
@@ -220,15 +230,17 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--silence-at", "8"},
                  {"--batch", "--port", "3", "--code", "IMAGE", "--stall-timeout", "1"},
                  3,
-                 "flashgate: the handset has said nothing for 1 s\nflashgate: no answer from the handset\n",
+                 "flashgate: the handset has confirmed nothing for 1 s\nflashgate: no answer from the handset\n",
                  "Flash Programming 중"},
-        // The NAKed block and the two after it go unanswered: the station answers the
-        // reconnection question itself, and the run goes on to the end.
+        // The NAKed block and the two after it go unanswered, though the handset writes them:
+        // the station answers the reconnection question itself and the run goes on to the end,
+        // but those three blocks were never confirmed.
         OtherEnd{"ReconnectsAfterRepeatedSilence",
                  {"--nak", "A1@8", "--silence-at", "9", "--silence-at", "10", "--silence-at", "11"},
                  {"--batch", "--port", "3", "--code", "IMAGE"},
-                 0,
-                 "[reconnecting to the handset]\n",
+                 8,
+                 "flashgate: download completed, not all of it confirmed by the handset: The handset did not "
+                 "confirm 3 of 5 blocks (the first at 0x2000): download it again.\n",
                  "\n다시 시작!!!!!"},
         OtherEnd{"HandsetLeaves",
                  {"--unplug-at-block", "2", "--no-return"},
@@ -237,6 +249,36 @@ INSTANTIATE_TEST_SUITE_P(
                  "flashgate: the handset left during the run\n",
                  "Flash Programming 중"}),
     [](const ::testing::TestParamInfo<OtherEnd>& info) { return std::string(info.param.name); });
+
+// A technician who is not in the port's group is told so, as an unprivileged user meets it: the
+// port is a device of root:dialout, mode 0660, and the station runs as nobody.
+TEST_F(Station, APortTheUserMayNotOpenNamesTheGroupThatMay) {
+  const group* dialout = getgrnam("dialout");
+  if (getuid() != 0 || !dialout || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root, setpriv and a group dialout, to run the station as nobody";
+  int master = -1;
+  int slave = -1;
+  char device[128] = {};
+  ASSERT_EQ(openpty(&master, &slave, device, nullptr, nullptr), 0);
+  ASSERT_EQ(chown(device, 0, dialout->gr_gid), 0);
+  ASSERT_EQ(chmod(device, 0660), 0);
+  ASSERT_EQ(symlink(device, dir.File("ports/com3").c_str()), 0);
+  for (const std::string& folder : {dir.Path(), dir.File("ports"), dir.File("dev"), dir.File("state")})
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+  const std::string image = WriteImage("PHONE.bin", CodeImage(8192, 0));
+
+  ChildProcess station({"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", FLASHGATE_PROGRAM,
+                        "--batch", "--port", "3", "--code", image},
+                       Environment(), dir.File("station.out"), dir.File("station.err"));
+  const Outcome outcome = Finish(station, "station");
+  close(master);
+  close(slave);
+  EXPECT_EQ(outcome.code, 5) << outcome.err;
+  EXPECT_TRUE(Has(outcome.out, "USB 연결 상태를 확인하세요.\nCOM3 (" + std::string(device) +
+                                   "): permission denied. The user must be in the group \"dialout\" (then log in "
+                                   "again).\n"))
+      << outcome.out;
+}
 
 // The handset restarts into download mode on another port; the station follows it there.
 TEST_F(Station, TheNormalTypeFollowsItsHandsetToItsNewPort) {

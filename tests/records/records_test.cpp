@@ -6,6 +6,7 @@
 #include <string>
 
 #include "records/record_store.h"
+#include "records/service_record.h"
 #include "records/sha256.h"
 #include "tests/support/read_file.h"
 #include "tests/support/temp_dir.h"
@@ -67,6 +68,41 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
             (std::set<std::string>{"20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt",
                                    "20261207T100000.000Z-COM3-1.txt", "20261207T090000.000Z-COM9-7.txt.tmp"}));
   EXPECT_EQ(RecordStore::kRecordsKept, 1000u);
+
+  // The clock was set back: the record just written has the oldest name, and stays.
+  ASSERT_TRUE(kept.Save("20261201T080000.000Z-COM6-4.txt", "record", &error)) << error;
+  EXPECT_EQ(FilesIn(dir.File("records")),
+            (std::set<std::string>{"20261201T080000.000Z-COM6-4.txt", "20261207T110000.000Z-COM5-3.txt",
+                                   "20261207T120000.000Z-COM3-1.txt", "20261207T090000.000Z-COM9-7.txt.tmp"}));
+}
+
+// Only an image read whole, as large as the folder says it is, gets a digest: one of part of a
+// file would name an image that was never there.
+TEST(ImageFacts, OnlyAnImageReadWholeIsDigested) {
+  TempDir dir;
+  std::ofstream(dir.File("PHONE.bin")) << "abc";
+  struct Case {
+    std::string path;
+    bool readable;
+    unsigned long long size;
+    const char* sha256;
+  };
+  const Case cases[] = {
+      {dir.File("PHONE.bin"), true, 3, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {dir.File("missing.bin"), false, 0, ""},
+      {dir.Path(), false, 0, ""},
+      // A file that reads more than its reported size of 0: what is read is not the file.
+      {"/proc/self/status", false, 0, ""},
+  };
+  for (const Case& c : cases) {
+    const ImageFacts facts = ReadImageFacts(c.path);
+    EXPECT_EQ(facts.path, c.path);
+    EXPECT_EQ(facts.readable, c.readable) << c.path;
+    if (c.readable) {
+      EXPECT_EQ(facts.size, c.size) << c.path;
+    }
+    EXPECT_EQ(facts.sha256, c.sha256) << c.path;
+  }
 }
 
 }  // namespace

@@ -29,8 +29,11 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
        "PHONE.bin", "", "", DOWNLOAD_NORMAL, true, true, false, 60, true},
       {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
        "fonts/KOR.bin", "1A0000", DOWNLOAD_EMERGENCY, false, false, false, 60, false},
-      {Words({"--batch", "--code", "a.bin", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5"}),
-       0, "a.bin", "f.bin", "ffffffff", -1, false, true, true, 5, false},
+      {Words({"--batch", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5"}), 0, "", "f.bin",
+       "ffffffff", -1, false, true, true, 5, false},
+      // The window sends the code image of such a pair.
+      {Words({"--start", "--code", "a.bin", "--font", "f.bin"}), 0, "a.bin", "f.bin", "", -1, false, true, false, 60,
+       false},
   };
   for (const Accepted& c : cases) {
     CommandLine line;
@@ -70,6 +73,8 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {Words({"--start"}), "--start needs --code or --font"},
       {Words({"--batch", "--port", "3"}), "--batch needs --code or --font"},
       {Words({"--batch=yes"}), "--batch takes no value"},
+      {Words({"--batch", "--code", "a.bin", "--font", "f.bin"}),
+       "--batch sends one image per run: give --code or --font, not both"},
       {Words({"--code", "a.bin", "--stall-timeout", "0"}), "--stall-timeout takes seconds, 1 or more"},
   };
   for (const auto& [arguments, reason] : cases) {

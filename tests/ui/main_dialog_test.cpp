@@ -79,9 +79,11 @@ TEST_F(MainDialog, FirstStartShowsTheDefaultsAndOnlyTheFirstChoicesAreUsable) {
 }
 
 struct StoredPort {
-  const char* stored;
+  const char* stored;  // VOD_PORT as the settings hold it
+  int given;           // --port; 0 when not given
   int portNumber;
   const char* shown;
+  bool refused;  // the stored port is refused with a red line
 };
 
 class StoredSettings : public ::testing::TestWithParam<StoredPort> {
@@ -89,22 +91,34 @@ class StoredSettings : public ::testing::TestWithParam<StoredPort> {
   ScopedHive hive;
 };
 
-TEST_P(StoredSettings, ThePortComesFromTheStoreAsStored) {
-  WriteRegString("VOD_PORT", GetParam().stored);
-  CDownloaderDlg dialog;
+// The combo shows the port the dialog starts with, whatever its number; a stored number that
+// names no port is refused, never cut to one that does.
+TEST_P(StoredSettings, ThePortComesFromTheStoreOrTheCommandLine) {
   const StoredPort expected = GetParam();
+  WriteRegString("VOD_PORT", expected.stored);
+  CDownloaderDlg dialog;
+  Preselection pick;
+  pick.port = expected.given;
+  dialog.SetPreselection(pick);
   RunMainDialog(dialog, [expected](CDialog& dlg) {
     EXPECT_EQ(Text(dlg, IDC_PORT), expected.shown);
+    const std::string refusal = std::string("The stored port (VOD_PORT \"") + expected.stored +
+                                "\") is not one of COM1 to COM255: COM1 is used.";
+    EXPECT_EQ(Text(dlg, IDC_LOG).str().find(refusal) != std::string::npos, expected.refused) << Text(dlg, IDC_LOG);
     return kStillOpen;
   });
-  EXPECT_EQ(dialog.m_nPortNumber, GetParam().portNumber);
-  EXPECT_EQ(dialog.m_nPortIndex, GetParam().portNumber - 1) << "an index the combo may not have";
+  EXPECT_EQ(dialog.m_nPortNumber, expected.portNumber);
+  EXPECT_EQ(dialog.m_nPortIndex, expected.portNumber - 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(MainDialog, StoredSettings,
-                         ::testing::Values(StoredPort{"7", 7, "COM7"}, StoredPort{"25", 25, ""},
-                                           StoredPort{"abc", 0, ""}, StoredPort{"", 1, "COM1"},
-                                           StoredPort{"20", 20, "COM20"}));
+                         ::testing::Values(StoredPort{"7", 0, 7, "COM7", false},
+                                           StoredPort{"20", 0, 20, "COM20", false}, StoredPort{"", 0, 1, "COM1", false},
+                                           StoredPort{"100", 0, 100, "COM100", false},
+                                           StoredPort{"259", 0, 1, "COM1", true}, StoredPort{"abc", 0, 1, "COM1", true},
+                                           StoredPort{"0", 0, 1, "COM1", true},
+                                           StoredPort{"3", 255, 255, "COM255", false},
+                                           StoredPort{"259", 21, 21, "COM21", true}));
 
 TEST_F(MainDialog, AStoredDownloadTypeWithoutAnItemShowsNoSelection) {
   WriteRegString("DLOAD_TYPE_TEST", "2");

@@ -1,0 +1,285 @@
+// Nothing is called a success that the handset did not confirm: a handset that hangs after a
+// NAK, a block whose answer never came, a handset that does not come back from its mode change,
+// and the run after such a run, in the window and as a station's batch run.
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
+#include "link/commands.h"
+#include "platform/kernel/clock.h"
+#include "platform/user/ui_system.h"
+#include "resources/resource.h"
+#include "tests/download/run_fixture.h"
+#include "tests/support/read_file.h"
+#include "ui/batch_dialog.h"
+#include "ui/run_recorder.h"
+
+namespace testing_support {
+namespace {
+
+using handset_sim::Fault;
+using handset_sim::FaultRule;
+
+constexpr DWORD kBlock = 8192;
+constexpr std::uint64_t kFirstBlockRequest = 7;  // hello, copy, baud, reset, hello, erase, block 0
+
+FaultRule Nak(std::uint64_t at) { return FaultRule{Fault::Nak, NAK_BAD_CRC, at, 0.0}; }
+FaultRule Silence(std::uint64_t at) { return FaultRule{Fault::Silence, 0, at, 0.0}; }
+
+std::string LineStarting(const std::string& text, const std::string& prefix) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(prefix, 0) == 0) return line;
+  }
+  return "<no " + prefix + ">";
+}
+
+// Standard output and standard error of a batch run, kept in memory.
+class Captured {
+ public:
+  Captured() : m_file(open_memstream(&m_buffer, &m_size)) {}
+  ~Captured() {
+    std::fclose(m_file);
+    std::free(m_buffer);
+  }
+  Captured(const Captured&) = delete;
+  Captured& operator=(const Captured&) = delete;
+
+  std::FILE* File() const { return m_file; }
+  std::string Text() const {
+    std::fflush(m_file);
+    return std::string(m_buffer, m_size);
+  }
+
+ private:
+  char* m_buffer = nullptr;
+  std::size_t m_size = 0;
+  std::FILE* m_file;
+};
+
+// What a batch run prints, there before its dialog is made.
+struct BatchOutput {
+  Captured out;
+  Captured err;
+};
+
+// A station's run in the fixture: the batch dialog answers the boxes and the reconnection
+// question itself, and the test moves the clock.
+class BatchRun : protected BatchOutput, public DownloadRun {
+ protected:
+  BatchRun() : DownloadRun([this] { return std::make_unique<CBatchDownloaderDlg>(60, out.File(), err.File()); }) {}
+
+  CBatchDownloaderDlg& Batch() { return static_cast<CBatchDownloaderDlg&>(dialog); }
+
+  // Runs the dialog as the program does, with `operate` moving the clock inside its modal loop.
+  void RunBatch(const std::function<void()>& operate) {
+    platform::ModalHandler batch;
+    batch = platform::SetModalHandler([&](CDialog& shown) {
+      if (&shown != &dialog) return batch(shown);
+      operate();
+      if (dialog.GetSafeHwnd()) dialog.SendMessage(WM_CLOSE);
+      return 0;
+    });
+    dialog.DoModal();
+    platform::SetModalHandler(batch);
+  }
+
+  // Moves the clock on by `step` until the batch run has ended, at most `steps` times.
+  bool ElapseUntilEnded(DWORD step, int steps) {
+    const auto ended = [this] { return Batch().ExitCode() != EXIT_FAILED; };
+    for (int i = 0; i < steps && !ended(); ++i) {
+      Elapse(step);
+      PumpUntil(ended, 100);
+    }
+    return ended();
+  }
+};
+
+// The handset refuses block 1 and then says nothing more, its port still open. The station
+// reconnects once; when that brings no answer at all it stops, long before its stall guard.
+TEST_F(BatchRun, AHandsetThatHangsAfterANakIsNeverCalledFlashed) {
+  handset_sim::Config config;
+  config.faults = {Nak(kFirstBlockRequest + 1)};
+  config.hangAt = kFirstBlockRequest + 1;
+  StartHandset(config);
+  const Bytes image = MakeImage({"CODE", 6 * kBlock});
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  dialog.AddRunObserver(&recorder);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", image);
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] {
+    const DWORD started = GetTickCount();
+    ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest + 1));
+    ASSERT_TRUE(ElapseUntilEnded(kRetryTimeoutMs, 10));
+    EXPECT_LT(GetTickCount() - started, 30000u) << "ended by the reconnections, not by the stall guard";
+  });
+  dialog.RemoveRunObserver(&recorder);
+
+  EXPECT_EQ(Batch().ExitCode(), EXIT_RECONNECT_FAILED) << err.Text();
+  const std::string errors = err.Text();
+  EXPECT_NE(errors.find("[reconnecting to the handset]\n[not reconnecting: the handset said nothing since the "
+                        "last reconnection]\nflashgate: the reconnection was declined"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(out.Text().find("Download Completed."), std::string::npos);
+  const std::string record = ReadWholeFile(recorder.LastRecordPath());
+  EXPECT_EQ(LineStarting(record, "End:"), "End:            the reconnection was declined");
+  EXPECT_EQ(LineStarting(record, "Unconfirmed:"), "Unconfirmed:    0x2000 to 0x9fff (4 blocks)");
+  EXPECT_EQ(FlashRange(0, kBlock), Bytes(image.begin(), image.begin() + kBlock)) << "block 0 went in";
+  EXPECT_EQ(FlashRange(kBlock, kBlock), Bytes(kBlock, 0xFF)) << "nothing after the NAK reached the flash";
+}
+
+// A handset that refuses every request keeps answering, and the run keeps resending and
+// logging: none of it is progress, and the stall guard ends the station's run.
+TEST_F(BatchRun, AHandsetThatRefusesEverythingIsStoppedByTheStallGuard) {
+  handset_sim::Config config;
+  config.faults = {FaultRule{Fault::Nak, NAK_FAILED, 0, 1.0}};
+  StartHandset(config);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] {
+    // Refusals keep coming while the clock moves on; only the stall guard's minute counts.
+    ASSERT_TRUE(PumpUntilRequests(20));
+    Elapse(30000);
+    ASSERT_TRUE(PumpUntilRequests(40));
+    ASSERT_TRUE(ElapseUntilEnded(30000, 1));
+  });
+
+  EXPECT_EQ(Batch().ExitCode(), EXIT_NO_ANSWER) << err.Text();
+  EXPECT_NE(err.Text().find("flashgate: the handset has confirmed nothing for 60 s\n"), std::string::npos)
+      << err.Text();
+}
+
+// The handset refuses the last block and withholds the answer to its resend, though it writes
+// it. The run goes on to the end; the one block the handset never confirmed is named, the
+// report comes once however the modal boxes nest, and the next run in the same window starts
+// afresh: framed blocks from block 0, nothing unconfirmed.
+TEST_F(DownloadRun, ABlockTheHandsetNeverConfirmedIsNamedAtTheEnd) {
+  constexpr int kBlocks = 4;
+  const std::uint64_t lastBlock = kFirstBlockRequest + kBlocks - 1;
+  handset_sim::Config config;
+  config.faults = {Nak(lastBlock), Silence(lastBlock + 1)};
+  StartHandset(config);
+  const Bytes image = MakeImage({"CODE", kBlocks * kBlock});
+  const std::string path = WriteImage("PHONE.bin", image);
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  dialog.AddRunObserver(&recorder);
+  // As on a screen, the box is modal: the reset's answer and the final report come under it.
+  platform::MessageBoxHandler recorded;
+  recorded = platform::SetMessageBoxHandler([&](const platform::MessageBoxRequest& box) {
+    const int answer = recorded(box);
+    if (box.text == "Download Completed.") PumpUntilBox("Downloading completed\n");
+    return answer;
+  });
+  const LogLine unconfirmed{"The handset did not confirm 1 of 4 blocks (the first at 0x6000): download it again.",
+                            COLOR_ERROR, false};
+
+  RunDialog([&] {
+    SelectCode(path);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilRequests(lastBlock + 1));
+    Elapse(kRetryTimeoutMs);
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    Elapse(kFinalResetTimeoutMs);
+    EXPECT_EQ(std::count_if(boxes.boxes.begin(), boxes.boxes.end(),
+                            [](const platform::MessageBoxRequest& box) {
+                              return box.text.str().rfind("Downloading completed\n", 0) == 0;
+                            }),
+              1)
+        << "one final report";
+    EXPECT_EQ(Log().back(), unconfirmed);
+    EXPECT_EQ(FlashRange(0, image.size()), image) << "the data did land";
+    EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::CompletedUnconfirmed});
+    const std::string record = ReadWholeFile(recorder.LastRecordPath());
+    EXPECT_EQ(LineStarting(record, "End:"),
+              "End:            download completed, not all of it confirmed by the handset");
+    EXPECT_EQ(LineStarting(record, "Unconfirmed:"), "Unconfirmed:    0x6000 (1 block)");
+
+    // The handset is plugged in again and downloaded anew.
+    handset->TriggerUnplug();
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); }));
+    ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));
+    const std::size_t before = handset->Log().size();
+    PressDownload();
+    ASSERT_TRUE(PumpUntil([&] { return observed.ends.size() == 2; }));
+    EXPECT_EQ(observed.ends.back(), RunEnd::Completed);
+    EXPECT_FALSE(LogHas(unconfirmed));
+    const std::vector<handset_sim::LogEntry> requests = handset->Log();
+    std::vector<DWORD> offsets;
+    for (std::size_t i = before; i < requests.size(); ++i) {
+      if (requests[i].kind == handset_sim::LogEntry::Kind::Raw) ADD_FAILURE() << "a bare block in the second run";
+      if (requests[i].code == CMD_WRITE) offsets.push_back(requests[i].offset);
+    }
+    EXPECT_EQ(offsets, (std::vector<DWORD>{0, kBlock, 2 * kBlock, 3 * kBlock}));
+    EXPECT_EQ(LineStarting(ReadWholeFile(recorder.LastRecordPath()), "Unconfirmed:"), "<no Unconfirmed:>");
+  });
+  platform::SetMessageBoxHandler(recorded);
+  dialog.RemoveRunObserver(&recorder);
+}
+
+// A reconnection at the reset step sends the reset under the answer timer and then arms the
+// retry timer: only the retry timer may run, or the answer timer's expiry three seconds later
+// would give the run up while the handset is still answering.
+TEST_F(DownloadRun, AReconnectionLeavesOneTimerRunning) {
+  constexpr std::uint64_t kBaud = 3;
+  handset_sim::Config config;
+  // The baud request is refused, its resend and the two retries go unanswered.
+  config.faults = {Nak(kBaud), Silence(kBaud + 1), Silence(kBaud + 2), Silence(kBaud + 3), Silence(kBaud + 4)};
+  StartHandset(config);
+  RunDialog([&] {
+    SelectCode(WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock})));
+    PressDownload();
+    for (std::uint64_t request = kBaud + 1; request <= kBaud + 3; ++request) {
+      ASSERT_TRUE(PumpUntilRequests(request));
+      if (request == kBaud + 3) {
+        script.Then([](CDialog&) {
+          // The old receive thread's end arrives while the question is open.
+          platform::PumpPostedMessages();
+          return IDOK;
+        });
+      }
+      Elapse(kRetryTimeoutMs);
+    }
+    ASSERT_TRUE(PumpUntilRequests(kBaud + 4)) << "the reset after the reconnection";
+    EXPECT_EQ(dialog.m_nStep, STEP_HELLO);
+    Elapse(kAnswerTimeoutMs);
+    EXPECT_FALSE(LogHas({"응답이 없습니다.", COLOR_ERROR, false}));
+    EXPECT_TRUE(observed.ends.empty());
+    EXPECT_EQ(dialog.m_nTimerId, TIMER_RETRY);
+  });
+}
+
+// A handset told to restart in download mode never comes back: the run ends as a port that
+// could not be opened, not as a silent handset.
+TEST_F(BatchRun, ANormalHandsetThatNeverComesBackIsAPortNotOpened) {
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.comesBack = false;
+  StartHandset(config);
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  dialog.AddRunObserver(&recorder);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] {
+    ASSERT_TRUE(PumpUntil([&] { return handset->WaitForDropOffs(1, std::chrono::milliseconds(0)); }));
+    ASSERT_TRUE(ElapseUntilEnded(kModeChangeMs, 2));
+  });
+  dialog.RemoveRunObserver(&recorder);
+
+  EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED) << err.Text();
+  EXPECT_EQ(LineStarting(ReadWholeFile(recorder.LastRecordPath()), "End:"),
+            "End:            the port could not be opened");
+}
+
+}  // namespace
+}  // namespace testing_support
