@@ -4,8 +4,9 @@
     report.py RESULTS_DIR PAGE
 
 RESULTS_DIR holds link.json and controls.json (Google Benchmark), throughput.txt, wire.txt and
-log.txt (bench/run_bench), startup.txt (bench/startup.sh), machine.txt and, after a fuzzing run,
-fuzz.tsv. Without fuzz.tsv the fuzzing section of the page as it was is kept.
+log.txt (bench/run_bench), startup.txt (bench/startup.sh), idle.txt (bench/idle_bench),
+machine.txt and, after a fuzzing run, fuzz.tsv. Without fuzz.tsv the fuzzing section of the page
+as it was is kept.
 """
 import json
 import os
@@ -90,6 +91,9 @@ def main():
     first, last, growth = number(r"first \d+: ([\d.]+) us, last \d+: ([\d.]+) us, ratio ([\d.]+)",
                                  read(results, "log.txt"))
     flashgate, qt = number(r"Flashgate main dialog ([\d.]+) us, bare Qt dialog ([\d.]+) us", read(results, "startup.txt"))
+    idle_seconds, idle_cpu, idle_run, idle_wakes = number(
+        r"idle (\d+) s with two handsets: CPU ([\d.]+) ms \(([\d.]+) ms run time\), (\d+) wake-ups",
+        read(results, "idle.txt"))
     bar = controls["BM_PaintPercentBar"]["real_time"]
     balloon = controls["BM_PaintBalloon"]["real_time"]
 
@@ -109,6 +113,9 @@ def main():
         row("Start-up to first paint, median of alternating runs (`bench/startup.sh`)", f"{flashgate / 1000:.1f} ms "
             f"against a bare Qt dialog's {qt / 1000:.1f} ms ({flashgate / qt:.2f}×)", "≤ 2× a bare Qt dialog",
             flashgate <= 2 * qt),
+        row(f"The program idle for {idle_seconds:.0f} s with two handsets attached, once their ports have settled "
+            "(`idle_bench`)", f"{idle_cpu:.0f} ms of CPU ({idle_run:.3f} ms run time), {idle_wakes:.0f} wake-ups",
+            "≤ 10 ms in 10 s, no wake-up", idle_cpu * 10 / idle_seconds <= 10 and idle_wakes == 0),
         row("One paint of the percentage bar: 460 px, 255 bands, text (`controls_bench`)", f"{bar:.0f} µs",
             "≤ 1 ms", bar <= 1000),
         row("One paint of the balloon (`controls_bench`)", f"{balloon:.0f} µs", "≤ 1 ms", balloon <= 1000),

@@ -7,6 +7,7 @@
 #include "platform/kernel/handles.h"
 #include "platform/kernel/last_error.h"
 #include "platform/kernel/sync.h"
+#include "platform/posix/device_names.h"
 #include "platform/posix/open_failure.h"
 #include "platform/posix/port_map.h"
 #include "platform/posix/serial_device.h"
@@ -73,6 +74,11 @@ DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length) {
   std::memcpy(target, device.c_str(), device.size() + 1);
   target[device.size() + 1] = '\0';
   return static_cast<DWORD>(device.size() + 2);
+}
+
+CString QueryPortLocation(LPCSTR portName) {
+  const unsigned port = portName ? PortNumberFromName((std::string("\\\\.\\") + portName).c_str()) : 0;
+  return CString(port ? platform::posix::PortLocation(port) : std::string());
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped) {

@@ -126,6 +126,11 @@ CString DescribeCommOpenFailure(LPCSTR portName);
 // `target` with a second NUL after it as QueryDosDevice's list form has on Windows. Answers the characters
 // stored with both NULs; 0 when there is no such port or the buffer is too small.
 DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length);
+// The socket the device behind the port name "COMn" (any n) is plugged into, as Windows
+// answers from the device's location path: the name the system gives that socket, which
+// stays the same when the device comes back under another identity. Empty when the port
+// leads to no device or the socket has no name.
+CString QueryPortLocation(LPCSTR portName);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait);

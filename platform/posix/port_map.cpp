@@ -1,5 +1,6 @@
 #include "platform/posix/port_map.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
@@ -11,6 +12,30 @@ namespace platform::posix {
 std::string PortMapDirectory() {
   if (const char* dir = std::getenv("FLASHGATE_PORTS_DIR"); dir && *dir) return dir;
   return HomeDirectory() + "/.config/flashgate/ports";
+}
+
+unsigned PortOfLinkName(const std::string& name) {
+  constexpr unsigned kLastPort = 255;
+  if (name.compare(0, 3, "com") != 0 || name.size() < 4 || name.size() > 6 || name[3] == '0') return 0;
+  unsigned number = 0;
+  for (std::size_t i = 3; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    number = number * 10 + static_cast<unsigned>(name[i] - '0');
+  }
+  return number <= kLastPort ? number : 0;
+}
+
+std::map<unsigned, std::string> PortLinks(const std::string& mapDir) {
+  std::map<unsigned, std::string> links;
+  if (DIR* folder = opendir(mapDir.c_str())) {
+    while (const dirent* entry = readdir(folder)) {
+      const unsigned port = PortOfLinkName(entry->d_name);
+      const std::string target = port ? LinkTarget(mapDir + "/" + entry->d_name) : std::string();
+      if (!target.empty()) links[port] = target;
+    }
+    closedir(folder);
+  }
+  return links;
 }
 
 std::string PortPath(unsigned portNumber) {

@@ -5,11 +5,17 @@
 // else ~/.config/flashgate/ports. No link, no port.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace platform::posix {
 
 std::string PortMapDirectory();
+// The port a name in the map stands for: "com7" is port 7, "com255" port 255; 0 for any other
+// name ("com0", "com07", "com256", "com3.new", ".numbers").
+unsigned PortOfLinkName(const std::string& name);
+// The ports of a map folder and what their links name.
+std::map<unsigned, std::string> PortLinks(const std::string& mapDir);
 // The path to open for port n; empty when the map has no link for it.
 std::string PortPath(unsigned portNumber);
 // What a symbolic link names; empty when `link` is none.

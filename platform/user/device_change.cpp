@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/posix/device_names.h"
 #include "platform/posix/device_watcher.h"
 #include "platform/posix/port_map.h"
 #include "platform/user/messages.h"
@@ -27,6 +28,7 @@ class Broadcaster final : public CWnd {
 struct Notifications {
   std::unique_ptr<Broadcaster> broadcaster;
   std::unique_ptr<posix::DeviceWatcher> watcher;
+  std::string failure;  // of the last start
 };
 
 Notifications& TheNotifications() {
@@ -43,6 +45,7 @@ bool StartDeviceNotifications() {
 bool StartDeviceNotifications(const std::string& deviceDir, const std::string& mapDir) {
   StopDeviceNotifications();
   Notifications& notifications = TheNotifications();
+  notifications.failure.clear();
   notifications.broadcaster = std::make_unique<Broadcaster>();
   const HWND broadcaster = notifications.broadcaster->GetSafeHwnd();
   // From the watcher's thread: posting is all it may do with windows.
@@ -51,9 +54,12 @@ bool StartDeviceNotifications(const std::string& deviceDir, const std::string& m
         ::PostMessage(broadcaster, WM_PORT_CHANGED, arrived ? 1 : 0, static_cast<LPARAM>(port));
       });
   if (notifications.watcher->Start()) return true;
+  notifications.failure = notifications.watcher->Failure();
   StopDeviceNotifications();
   return false;
 }
+
+std::string DeviceNotificationsFailure() { return TheNotifications().failure; }
 
 void StopDeviceNotifications() {
   Notifications& notifications = TheNotifications();

@@ -27,11 +27,15 @@ struct DEV_BROADCAST_PORT {
 namespace platform {
 
 // Starts watching the device folder and the port map (platform/posix/device_watcher.h):
-// the system's, or the folders given; false when they cannot be watched. Stop ends it; both
-// belong to the user-interface thread.
+// the system's, or the folders given; false when they cannot be watched. Stop ends it; all
+// three belong to the user-interface thread.
 bool StartDeviceNotifications();
 bool StartDeviceNotifications(const std::string& deviceDir, const std::string& mapDir);
 void StopDeviceNotifications();
+// Why the last start failed, as a sentence for the operator that names the folder and the
+// system's reason ("Cannot make the port folder /home/op/.config/flashgate/ports: Not a
+// directory."); empty while notifications run.
+std::string DeviceNotificationsFailure();
 
 // What the watcher's thread hands over: sent to the top-level windows when it is dispatched.
 void BroadcastPortChange(bool arrived, unsigned port);
