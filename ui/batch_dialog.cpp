@@ -1,9 +1,12 @@
 #include "ui/batch_dialog.h"
 
+#include <cstdlib>
+
 #include "link/commands.h"
 #include "link/link_messages.h"
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
+#include "resources/resource.h"
 #include "ui/aux_dialogs.h"
 
 namespace {
@@ -46,13 +49,51 @@ CBatchDownloaderDlg::~CBatchDownloaderDlg() {
   RemoveRunObserver(this);
 }
 
+BOOL CBatchDownloaderDlg::OnInitDialog() {
+  const BOOL result = CDownloaderDlg::OnInitDialog();
+  // Without them a NORMAL run cannot follow its handset, and a handset plugged in gets no port.
+  const std::string failure = platform::DeviceNotificationsFailure();
+  if (!failure.empty()) EndBeforeRun(failure.c_str());
+  return result;
+}
+
 LRESULT CBatchDownloaderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_RESPONSE_READY) NoteAnswer();
-  if (message == WM_DEVICECHANGE && !m_modeChangeDlg.GetSafeHwnd()) return TRUE;
+  if (message == WM_DEVICECHANGE && !TakesPortChange(wParam, lParam)) return TRUE;
+  // The click the command line asked for, once the station has ended before it.
+  if (message == WM_COMMAND && LOWORD(wParam) == IDC_DOWNLOAD && m_bEnded) return TRUE;
   return CDownloaderDlg::WindowProc(message, wParam, lParam);
 }
 
+bool CBatchDownloaderDlg::TakesPortChange(WPARAM event, LPARAM record) {
+  if (!m_modeChangeDlg.GetSafeHwnd()) return false;
+  const auto* port = reinterpret_cast<const DEV_BROADCAST_PORT*>(record);
+  if (event != DBT_DEVICEARRIVAL || !port || port->dbcp_devicetype != DBT_DEVTYP_PORT) return true;
+  const int number = std::atoi(port->dbcp_name + 3);
+  const bool takes = m_follower.Takes(number);
+  std::fprintf(m_err, takes ? "[following the handset to COM%d]\n" : "[COM%d arrived: not taken]\n", number);
+  return takes;
+}
+
+void CBatchDownloaderDlg::EndBeforeRun(const CString& why) {
+  m_bEnded = true;
+  EndLine();
+  m_nExitCode = EXIT_PORT_NOT_OPENED;
+  std::fprintf(m_err, "flashgate: %s: %s\n", RunEndText(RunEnd::PortNotOpened), why.GetString());
+  PostMessage(WM_CLOSE);
+}
+
 void CBatchDownloaderDlg::OnTimer(UINT_PTR id) {
+  if (id == TIMER_MODE_CHANGE && !m_follower.Ambiguity().IsEmpty()) {
+    // The handset is back, but which port is it? Writing to another station's handset is worse
+    // than writing to none.
+    KillTimer(id);
+    m_modeChangeDlg.DestroyWindow();
+    EnableControls(true);
+    m_strEndReason = m_follower.Ambiguity();
+    NotifyRunEnded(RunEnd::PortNotOpened);
+    return;
+  }
   if (id != TIMER_STALL) {
     CDownloaderDlg::OnTimer(id);
     return;
@@ -68,7 +109,11 @@ void CBatchDownloaderDlg::OnTimer(UINT_PTR id) {
   NotifyRunEnded(RunEnd::NoAnswer);
 }
 
-void CBatchDownloaderDlg::OnRunStarted(const RunStart&) { ArmStallTimer(); }
+void CBatchDownloaderDlg::OnRunStarted(const RunStart& start) {
+  // Where the handset is plugged in is asked now, while it is still there.
+  if (start.downloadType == DOWNLOAD_NORMAL) m_follower.Begin(start.portNumber);
+  ArmStallTimer();
+}
 
 void CBatchDownloaderDlg::OnLogText(const CString& text, bool newLine) {
   if (newLine) EndLine();
@@ -93,7 +138,9 @@ void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int, const RunAccount& account)
   m_nExitCode = ExitCodeOf(end);
   if (end != RunEnd::Completed) {
     CString reason = RunEndText(end);
-    const CString why = end == RunEnd::CompletedUnconfirmed ? account.Summary() : m_strLastBox;
+    const CString why = end == RunEnd::CompletedUnconfirmed ? account.Summary()
+                        : m_strEndReason.IsEmpty()          ? m_strLastBox
+                                                            : m_strEndReason;
     if (!why.IsEmpty()) reason += ": " + why;
     std::fprintf(m_err, "flashgate: %s\n", reason.GetString());
   }

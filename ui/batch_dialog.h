@@ -8,6 +8,7 @@
 #include "platform/user/message_box.h"
 #include "platform/user/ui_system.h"
 #include "ui/downloader_dlg.h"
+#include "ui/handset_follower.h"
 
 class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
  public:
@@ -18,8 +19,10 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
   int ExitCode() const { return m_nExitCode; }
 
   // A station follows only its own handset: ports that come and go are taken up only while
-  // this handset restarts into download mode (the NORMAL type).
+  // this handset restarts into download mode (the NORMAL type), and only the handset's own.
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // A station whose ports cannot be announced does not start.
+  BOOL OnInitDialog() override;
 
  protected:
   void OnTimer(UINT_PTR id);
@@ -34,6 +37,8 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
   int AnswerMessageBox(const platform::MessageBoxRequest& request);
   int AnswerDialog(CDialog& dialog);
   void NoteAnswer();
+  bool TakesPortChange(WPARAM event, LPARAM record);
+  void EndBeforeRun(const CString& why);
   void ArmStallTimer();
   void EndLine();
 
@@ -44,6 +49,8 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
   bool m_bEnded = false;
   int m_nReconnections = 0;
   bool m_bAnsweredSinceReconnection = false;
+  CHandsetFollower m_follower;
+  CString m_strEndReason;  // said instead of the last box when the run ends
   int m_nExitCode;
   CString m_strLastBox;
   platform::MessageBoxHandler m_previousBoxes;

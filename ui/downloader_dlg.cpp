@@ -2,6 +2,7 @@
 
 #include "link/link_messages.h"
 #include "platform/gdi/gdi.h"
+#include "platform/user/device_change.h"
 #include "platform/user/menu.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
@@ -84,6 +85,9 @@ BOOL CDownloaderDlg::OnInitDialog() {
   LoadSettings();
   InitControls();
   ListPort(m_nPortNumber);
+  // Ports that arrive would go unannounced, and a handset plugged in would get no port.
+  const std::string failure = platform::DeviceNotificationsFailure();
+  if (!failure.empty()) AppendLogLine(COLOR_ERROR, failure.c_str());
   m_bReconnecting = FALSE;
   m_bBootFirst = FALSE;
   UpdateData(FALSE);

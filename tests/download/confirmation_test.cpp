@@ -7,6 +7,7 @@
 
 #include "link/commands.h"
 #include "platform/kernel/clock.h"
+#include "platform/user/device_change.h"
 #include "platform/user/ui_system.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
@@ -279,6 +280,51 @@ TEST_F(BatchRun, ANormalHandsetThatNeverComesBackIsAPortNotOpened) {
   EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED) << err.Text();
   EXPECT_EQ(LineStarting(ReadWholeFile(recorder.LastRecordPath()), "End:"),
             "End:            the port could not be opened");
+}
+
+}  // namespace
+}  // namespace testing_support
+
+namespace testing_support {
+namespace {
+
+// The handset restarts into download mode, and while it does so another handset is plugged in
+// elsewhere. With no socket to tell them apart, the station takes neither: it ends instead of
+// writing one station's image into another station's handset.
+TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.returnPort = 7;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  TempDir devices;
+  ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  handset_sim::Config elsewhere;
+  elsewhere.port = 8;
+  elsewhere.portsDir = ports.Directory();
+  handset_sim::Simulator other(elsewhere);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] {
+    ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[following the handset to COM7]") != std::string::npos; }));
+    std::string error;
+    ASSERT_TRUE(other.Start(&error)) << error;
+    ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[COM8 arrived: not taken]") != std::string::npos; }));
+    ASSERT_TRUE(ElapseUntilEnded(kModeChangeMs, 2));
+  });
+  platform::StopDeviceNotifications();
+
+  EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED);
+  EXPECT_NE(err.Text().find("flashgate: the port could not be opened: COM7 and COM8 arrived while the handset "
+                            "restarted, and no socket tells which one is this station's\n"),
+            std::string::npos)
+      << err.Text();
+  EXPECT_EQ(handset->Log().size(), 1u) << "the AT command, nothing after it";
+  EXPECT_TRUE(other.Log().empty());
 }
 
 }  // namespace

@@ -123,6 +123,11 @@ class Station : public ::testing::Test {
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::string ReadLink(const std::string& link) {
+  std::error_code error;
+  return std::filesystem::read_symlink(link, error).string();
+}
+
 TEST_F(Station, FlashesFourHandsetsAtOnce) {
   constexpr int kStations = 4;
   std::vector<Bytes> images;
@@ -250,6 +255,66 @@ INSTANTIATE_TEST_SUITE_P(
                  "Flash Programming 중"}),
     [](const ::testing::TestParamInfo<OtherEnd>& info) { return std::string(info.param.name); });
 
+// A new user's first start: a home folder with nothing in it, none of the program's variables
+// set, and a handset that appears as udev makes it (the node, then its names). The port map, its
+// folders and the records are made on the way, and the handset is flashed on COM3.
+TEST_F(Station, AFreshAccountFlashesItsFirstHandset) {
+  const std::string home = dir.File("home");
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  const std::map<std::string, std::string> account = {{"HOME", home},
+                                                      {"FLASHGATE_DEV_DIR", dir.File("dev")},
+                                                      {"FLASHGATE_PORTS_DIR", ""},
+                                                      {"FLASHGATE_REGISTRY", ""},
+                                                      {"FLASHGATE_DRIVE_C", ""},
+                                                      {"XDG_STATE_HOME", ""},
+                                                      {"XDG_RUNTIME_DIR", dir.Path()}};
+  ChildProcess handset(
+      {HANDSET_SIM_PROGRAM, "--dev-dir", dir.File("dev"), "--node", "ttyACM0", "--by-id", "usb-Korvant_Handset_1-if00",
+       "--by-path", "pci-0000:00:14.0-usb-0:1:1.0", "--quiet", "--dump-flash", dir.File("handset.flash")},
+      account, dir.File("handset.out"), dir.File("handset.err"));
+  const std::string socket = dir.File("dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0");
+  struct stat info {};
+  for (int waited = 0; lstat(socket.c_str(), &info) != 0 && waited < 5000; waited += 10) {
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  const Bytes image = CodeImage(2 * 8192 + 5, 0x3C);
+  ChildProcess station({FLASHGATE_PROGRAM, "--batch", "--port", "3", "--code", WriteImage("PHONE.bin", image)}, account,
+                       dir.File("station.out"), dir.File("station.err"));
+  const Outcome outcome = Finish(station, "station");
+  EXPECT_EQ(outcome.code, 0) << outcome.err;
+  for (const char* folder : {"/.config", "/.config/flashgate", "/.config/flashgate/ports"}) {
+    ASSERT_EQ(stat((home + folder).c_str(), &info), 0) << folder;
+    EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+  }
+  EXPECT_EQ(ReadLink(home + "/.config/flashgate/ports/com3"), dir.File("dev/serial/by-id/usb-Korvant_Handset_1-if00"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home + "/.local/state/flashgate"),
+                          std::filesystem::directory_iterator()),
+            1);
+  handset.Signal(SIGTERM);
+  EXPECT_EQ(handset.Wait(seconds(10)), 0);
+  const std::string flash = ReadWholeFile(dir.File("handset.flash"));
+  EXPECT_EQ(Bytes(flash.begin(), flash.end()), image);
+}
+
+// A port folder that cannot be made: a station does not start, and says why.
+TEST_F(Station, AStationWhosePortsCannotBeWatchedDoesNotStart) {
+  const std::string home = dir.File("home");
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  std::ofstream(home + "/.config") << "a file where the folder should be";
+  std::map<std::string, std::string> account = Environment();
+  account["HOME"] = home;
+  account["FLASHGATE_PORTS_DIR"] = "";
+  ChildProcess station(
+      {FLASHGATE_PROGRAM, "--batch", "--port", "3", "--code", WriteImage("PHONE.bin", CodeImage(8192, 0))}, account,
+      dir.File("station.out"), dir.File("station.err"));
+  const Outcome outcome = Finish(station, "station");
+  EXPECT_EQ(outcome.code, 5);
+  const std::string why = "Cannot make the port folder " + home + "/.config/flashgate/ports: Not a directory.";
+  EXPECT_EQ(outcome.err, "flashgate: the port could not be opened: " + why + "\n");
+  EXPECT_EQ(outcome.out, why + "\n") << "the log's red line";
+  EXPECT_TRUE(Records().empty()) << "no run started";
+}
+
 // A technician who is not in the port's group is told so, as an unprivileged user meets it: the
 // port is a device of root:dialout, mode 0660, and the station runs as nobody.
 TEST_F(Station, APortTheUserMayNotOpenNamesTheGroupThatMay) {
@@ -278,6 +343,68 @@ TEST_F(Station, APortTheUserMayNotOpenNamesTheGroupThatMay) {
                                    "): permission denied. The user must be in the group \"dialout\" (then log in "
                                    "again).\n"))
       << outcome.out;
+}
+
+// Two stations start NORMAL at once. Their handsets come back from the restart on new nodes
+// under new USB identities, one after the other, each in its own socket: each station follows
+// its own handset, and each handset gets its own image.
+TEST_F(Station, TwoNormalStationsEachFollowTheirOwnHandset) {
+  struct Seat {
+    const char* name;
+    const char* node;
+    const char* returnNode;
+    const char* socket;
+    const char* returnDelay;
+  };
+  const Seat seats[] = {{"a", "ttyACM0", "ttyACM2", "pci-0000:00:14.0-usb-0:1:1.0", "300"},
+                        {"b", "ttyACM1", "ttyACM3", "pci-0000:00:14.0-usb-0:2:1.0", "900"}};
+  std::vector<Bytes> images;
+  for (const Seat& seat : seats) {
+    const std::string name = seat.name;
+    handsets.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{HANDSET_SIM_PROGRAM,
+                                                                               "--dev-dir",
+                                                                               dir.File("dev"),
+                                                                               "--node",
+                                                                               seat.node,
+                                                                               "--by-id",
+                                                                               "usb-Korvant_Handset_" + name + "-if00",
+                                                                               "--by-path",
+                                                                               seat.socket,
+                                                                               "--return-node",
+                                                                               seat.returnNode,
+                                                                               "--return-by-id",
+                                                                               "usb-Korvant_Download_" + name + "-if00",
+                                                                               "--mode",
+                                                                               "normal",
+                                                                               "--return-delay",
+                                                                               seat.returnDelay,
+                                                                               "--quiet",
+                                                                               "--dump-flash",
+                                                                               dir.File(name + ".flash")},
+                                                      Environment(), dir.File(name + ".out"), dir.File(name + ".err")));
+    const std::string socket = dir.File(std::string("dev/serial/by-path/") + seat.socket);
+    struct stat info {};
+    for (int waited = 0; lstat(socket.c_str(), &info) != 0 && waited < 5000; waited += 10) {
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    ASSERT_EQ(lstat(socket.c_str(), &info), 0) << "handset " << name << " never appeared";
+    images.push_back(CodeImage(3 * 8192 + 100 * images.size(), static_cast<BYTE>(0x21 + images.size())));
+  }
+  // The stations' device watchers number the handsets they find in node order: COM3 and COM4.
+  std::vector<std::unique_ptr<ChildProcess>> stations;
+  for (std::size_t i = 0; i < 2; ++i) {
+    stations.push_back(
+        StartStation(seats[i].name, {"--batch", "--type", "normal", "--port", std::to_string(3 + i), "--code",
+                                     WriteImage(seats[i].name + std::string(".bin"), images[i])}));
+  }
+  for (std::size_t i = 0; i < 2; ++i) {
+    const Outcome outcome = Finish(*stations[i], seats[i].name);
+    EXPECT_EQ(outcome.code, 0) << seats[i].name << ":\n" << outcome.err;
+    handsets[i]->Signal(SIGTERM);
+    EXPECT_EQ(handsets[i]->Wait(seconds(10)), 0);
+    const std::string flash = ReadWholeFile(dir.File(seats[i].name + std::string(".flash")));
+    EXPECT_EQ(Bytes(flash.begin(), flash.end()), images[i]) << "handset " << seats[i].name;
+  }
 }
 
 // The handset restarts into download mode on another port; the station follows it there.
