@@ -282,22 +282,11 @@ TEST_F(BatchRun, ANormalHandsetThatNeverComesBackIsAPortNotOpened) {
             "End:            the port could not be opened");
 }
 
-}  // namespace
-}  // namespace testing_support
-
-namespace testing_support {
-namespace {
-
 // The handset restarts into download mode, and while it does so another handset is plugged in
 // elsewhere. With no socket to tell them apart, the station takes neither: it ends instead of
 // writing one station's image into another station's handset.
 TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
-  UseNormalType();
-  handset_sim::Config config;
-  config.mode = handset_sim::Mode::Normal;
-  config.returnPort = 7;
-  config.returnDelay = std::chrono::milliseconds(0);
-  StartHandset(config);
+  StartNormalHandsetReturningOn(7);
   TempDir devices;
   ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
   handset_sim::Config elsewhere;

@@ -322,12 +322,7 @@ TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
 // The handset comes back from the mode switch under another number: the announcement of the
 // new port is what the run connects to.
 TEST_F(Faults, TheNormalTypeFollowsTheHandsetToItsNewPort) {
-  UseNormalType();
-  handset_sim::Config config;
-  config.mode = handset_sim::Mode::Normal;
-  config.returnPort = 7;
-  config.returnDelay = std::chrono::milliseconds(0);
-  StartHandset(config);
+  StartNormalHandsetReturningOn(7);
   TempDir devices;
   ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
   RunDialog([&] {

@@ -94,6 +94,15 @@ handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
 
 void DownloadRun::UseNormalType() const { WriteRegInt("DLOAD_TYPE_TEST", DOWNLOAD_NORMAL); }
 
+void DownloadRun::StartNormalHandsetReturningOn(unsigned returnPort) {
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.returnPort = returnPort;
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+}
+
 void DownloadRun::AnswerFileDialog(const std::string& path) {
   script.Then([path](CDialog& dialog) {
     CFileDialog& files = dynamic_cast<CFileDialog&>(dialog);

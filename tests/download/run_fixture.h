@@ -81,6 +81,9 @@ class DownloadRun : public ::testing::Test {
   handset_sim::Simulator& StartHandset(handset_sim::Config config = {});
   // Settings read when the dialog opens.
   void UseNormalType() const;
+  // The NORMAL type, and a handset in its normal software that restarts into download mode on
+  // COM `returnPort` at once.
+  void StartNormalHandsetReturningOn(unsigned returnPort);
 
   // The operator's choices through the Code and Font buttons and the file dialog.
   void AnswerFileDialog(const std::string& path);
