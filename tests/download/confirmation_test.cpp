@@ -133,22 +133,24 @@ TEST_F(BatchRun, AHandsetThatHangsAfterANakIsNeverCalledFlashed) {
   EXPECT_EQ(FlashRange(kBlock, kBlock), Bytes(kBlock, 0xFF)) << "nothing after the NAK reached the flash";
 }
 
-// A handset that refuses every request keeps answering, and the run keeps resending and
-// logging: none of it is progress, and the stall guard ends the station's run.
-TEST_F(BatchRun, AHandsetThatRefusesEverythingIsStoppedByTheStallGuard) {
+// A handset falls silent in the middle of the blocks, refuses the block half a minute later
+// and then hangs. Its refusal, and the lines the run writes about it, are no progress: the
+// stall guard ends the station's run a minute after the last block the handset confirmed.
+TEST_F(BatchRun, RefusalsAndTheRunsOwnLinesDoNotHoldOffTheStallGuard) {
   handset_sim::Config config;
-  config.faults = {FaultRule{Fault::Nak, NAK_FAILED, 0, 1.0}};
+  config.faults = {Silence(kFirstBlockRequest + 1), Nak(kFirstBlockRequest + 2)};
+  config.hangAt = kFirstBlockRequest + 2;
   StartHandset(config);
   Preselection pick;
-  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 4 * kBlock}));
   pick.start = true;
   dialog.SetPreselection(pick);
 
   RunBatch([&] {
-    // Refusals keep coming while the clock moves on; only the stall guard's minute counts.
-    ASSERT_TRUE(PumpUntilRequests(20));
+    ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest + 1));
     Elapse(30000);
-    ASSERT_TRUE(PumpUntilRequests(40));
+    handset->AnswerNow(NAK_FAILED);
+    ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest + 3)) << "refused again, then resent into the hang";
     ASSERT_TRUE(ElapseUntilEnded(30000, 1));
   });
 

@@ -281,7 +281,7 @@ TEST_F(Station, AFreshAccountFlashesItsFirstHandset) {
   ChildProcess station({FLASHGATE_PROGRAM, "--batch", "--port", "3", "--code", WriteImage("PHONE.bin", image)}, account,
                        dir.File("station.out"), dir.File("station.err"));
   const Outcome outcome = Finish(station, "station");
-  EXPECT_EQ(outcome.code, 0) << outcome.err;
+  EXPECT_EQ(outcome.code, 0) << outcome.err << outcome.out;
   for (const char* folder : {"/.config", "/.config/flashgate", "/.config/flashgate/ports"}) {
     ASSERT_EQ(stat((home + folder).c_str(), &info), 0) << folder;
     EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
@@ -399,7 +399,7 @@ TEST_F(Station, TwoNormalStationsEachFollowTheirOwnHandset) {
   }
   for (std::size_t i = 0; i < 2; ++i) {
     const Outcome outcome = Finish(*stations[i], seats[i].name);
-    EXPECT_EQ(outcome.code, 0) << seats[i].name << ":\n" << outcome.err;
+    EXPECT_EQ(outcome.code, 0) << seats[i].name << ":\n" << outcome.err << outcome.out;
     handsets[i]->Signal(SIGTERM);
     EXPECT_EQ(handsets[i]->Wait(seconds(10)), 0);
     const std::string flash = ReadWholeFile(dir.File(seats[i].name + std::string(".flash")));
@@ -412,7 +412,7 @@ TEST_F(Station, TheNormalTypeFollowsItsHandsetToItsNewPort) {
   StartHandset(3, {"--mode", "normal", "--return-port", "7", "--return-delay", "500"});
   const Bytes image = CodeImage(3 * 8192, 0x5A);
   const Outcome outcome = Run({"--batch", "--type", "normal", "--port", "3", "--code", WriteImage("PHONE.bin", image)});
-  EXPECT_EQ(outcome.code, 0) << outcome.err;
+  EXPECT_EQ(outcome.code, 0) << outcome.err << outcome.out;
   EXPECT_EQ(FlashOf(*handsets.back(), 3), image);
 }
 

@@ -46,7 +46,7 @@ class ReceiveThread : public ::testing::Test {
     g_bKeepRunning = TRUE;
     thread = StartReceiveThread(&owner, &port, &log);
     ASSERT_NE(thread, nullptr);
-    tid = thread->m_nThreadID;
+    tid = NewestThread();
   }
 
   // Bytes written by the handset reach the port's queue a moment after the write.

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/syscall.h>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -27,6 +28,18 @@ bool WaitUntilBlockedInPoll(DWORD tid, int timeoutMs) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   return true;
+}
+
+DWORD NewestThread() {
+  DWORD newest = 0;
+  if (DIR* tasks = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(tasks)) {
+      const DWORD tid = static_cast<DWORD>(std::strtoul(entry->d_name, nullptr, 10));
+      if (tid > newest) newest = tid;
+    }
+    closedir(tasks);
+  }
+  return newest;
 }
 
 long VoluntarySwitches(DWORD tid) {

@@ -16,6 +16,9 @@ bool WaitUntilBlockedAgain(DWORD tid, long switches, int timeoutMs = 2000);
 // Waits at most timeoutMs until `flag` reads `value`; false on time-out.
 template <class Flag, class Value>
 bool WaitUntil(const Flag& flag, Value value, int timeoutMs = 2000);
+// The thread of this process started last: the one a test has just started, found without
+// touching its object, which may delete itself once the thread ends.
+DWORD NewestThread();
 // The number of open file descriptors of this process.
 int OpenDescriptorCount();
 
