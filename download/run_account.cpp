@@ -2,14 +2,6 @@
 
 #include "image/image_block.h"
 
-namespace {
-
-bool NotConfirmed(RunAccount::Fate fate) {
-  return fate == RunAccount::Fate::Awaiting || fate == RunAccount::Fate::Unconfirmed;
-}
-
-}  // namespace
-
 void RunAccount::Clear() {
   m_areas.clear();
   m_outstanding = kNone;

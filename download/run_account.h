@@ -14,15 +14,6 @@
 
 class RunAccount {
  public:
-  enum class Fate : std::uint8_t { NotSent, Awaiting, Confirmed, Unconfirmed };
-
-  struct Area {
-    DWORD shownBase = 0;  // the address the operator is shown for the area's first byte
-    DWORD length = 0;
-    Fate erase = Fate::NotSent;
-    std::vector<Fate> blocks;
-  };
-
   // Unconfirmed blocks next to each other, by the address the operator is shown.
   struct Gap {
     DWORD firstAddress = 0;
@@ -48,9 +39,19 @@ class RunAccount {
   std::vector<Gap> Gaps() const;
   // One sentence for the operator when anything went unconfirmed; empty otherwise.
   CString Summary() const;
-  const std::vector<Area>& Areas() const { return m_areas; }
 
  private:
+  enum class Fate : std::uint8_t { NotSent, Awaiting, Confirmed, Unconfirmed };
+
+  struct Area {
+    DWORD shownBase = 0;  // the address the operator is shown for the area's first byte
+    DWORD length = 0;
+    Fate erase = Fate::NotSent;
+    std::vector<Fate> blocks;
+  };
+
+  // Sent and not confirmed (yet): moved on from, or still awaiting its answer.
+  static bool NotConfirmed(Fate fate) { return fate == Fate::Awaiting || fate == Fate::Unconfirmed; }
   Fate* Outstanding();
 
   std::vector<Area> m_areas;

@@ -30,8 +30,10 @@ void CDownloaderDlg::NotifyRunStarted() {
   start.portNumber = m_nPortNumber;
   start.downloadType = m_nDownloadType;
   start.bootArea = m_bBootArea != 0;
-  if (m_bCodeSelected) start.codePath = m_strCodePath;
-  if (m_bFontSelected) {
+  // A run sends one image: the code image when it is chosen, else the font image.
+  if (m_bCodeSelected) {
+    start.codePath = m_strCodePath;
+  } else if (m_bFontSelected) {
     start.fontPath = m_strFontPath;
     start.fontAddress = m_strFontAddress;
   }

@@ -26,8 +26,9 @@ struct RunStart {
   int portNumber = 0;
   int downloadType = 0;
   bool bootArea = false;
-  CString codePath;  // empty when no code image is chosen
-  CString fontPath;  // empty when no font image is chosen
+  // The image the run sends: the code image when one is chosen, else the font image.
+  CString codePath;  // empty when no code image is sent
+  CString fontPath;  // empty when no font image is sent
   CString fontAddress;
 };
 

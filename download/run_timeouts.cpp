@@ -19,6 +19,9 @@ void CDownloaderDlg::OnTimer(UINT_PTR id) {
     OnModeChangeOver();
     return;
   }
+  // A handler that armed this timer after a modal box may have had the final report come
+  // under the box: then the run is over and nothing is awaited any more.
+  if (m_bReported) return;
   ++m_nRetryCount;
   if (m_nRetryCount < kGiveUpCount) {
     RetryAfterSilence();
@@ -39,9 +42,7 @@ void CDownloaderDlg::RetryAfterSilence() {
       // The handset takes the rest of the blocks as bare data once it has fallen silent.
       g_bRawData = TRUE;
       AdvanceRun();
-      // Ending the last area shows a modal box, under which the final report may already have
-      // come: then nothing is awaited any more.
-      if (!m_bReported) ArmTimer(m_nTimerId, m_nTimerInterval);
+      ArmTimer(m_nTimerId, m_nTimerInterval);
       break;
     }
     case STEP_DONE:

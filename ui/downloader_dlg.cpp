@@ -125,7 +125,7 @@ void CDownloaderDlg::LoadSettings() {
   // A number beyond the ports would open another port once cut to the port's byte.
   if (port < 1 || port > CSerialPort::kLastPortNumber) {
     CString why;
-    why.Format("The stored port (VOD_PORT \"%s\") is not one of COM1 to COM255: COM1 is used.",
+    why.Format("The stored port (VOD_PORT \"%s\") is not one of COM1 to COM255 and is not used.",
                ReadRegString("VOD_PORT").GetString());
     AppendLogLine(COLOR_ERROR, why);
     port = 1;

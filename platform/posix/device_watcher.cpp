@@ -21,7 +21,8 @@ namespace platform::posix {
 namespace {
 
 constexpr unsigned kFirstFreeNumber = 3;
-constexpr unsigned kLastNumber = 255;
+// How soon a watcher that found the map held by another process for too long looks again.
+constexpr int kBusyMapRetryMs = 1000;
 constexpr uint32_t kFolderEvents =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 // A watched folder was removed or moved away, or events were lost.
@@ -187,15 +188,18 @@ void DeviceWatcher::Rescan(bool report) {
   {
     const MapLock lock(m_mapDir);
     MapView map = ReadMap();
-    RemoveLinksOfGoneDevices(map);
-    const std::vector<unsigned> placed = AssignNumbers(map);
-    // Recorded before the links are made: a link is never there without its record, so none
-    // of a watcher's own is ever mistaken for one made by hand. A record that could not be
-    // written does not keep a device from its port.
-    if (map.changed) WriteMap(map);
-    for (const unsigned port : placed) PlaceLink(map.links[port], LinkPath(port));
+    if (lock.Held()) {
+      RemoveLinksOfGoneDevices(map);
+      const std::vector<unsigned> placed = AssignNumbers(map);
+      // Recorded before the links are made: a link is never there without its record, so
+      // none of a watcher's own is ever mistaken for one made by hand.
+      if (map.changed) WriteMap(map);
+      for (const unsigned port : placed) PlaceLink(map.links[port], LinkPath(port));
+      m_numbers = map.numbers;
+    }
+    // The ports are reported whoever holds the map; what is still to be numbered waits for it.
+    m_mapBusy = lock.Busy();
     live = LivePorts(map);
-    m_numbers = map.numbers;
   }
   if (report) {
     for (const unsigned port : m_live) {
@@ -214,8 +218,11 @@ DeviceWatcher::MapView DeviceWatcher::ReadMap() const {
   for (const PortRecord& record : ReadPortRecords(m_mapDir + "/.numbers")) {
     if (record.port >= kFirstFreeNumber) map.numbers[record.text] = record.port;
   }
-  // What the file lost (its folder was removed, say) and this watcher knows is kept.
-  for (const auto& [name, port] : m_numbers) map.changed |= map.numbers.emplace(name, port).second;
+  // A file lost with its folder is written again from what this watcher knows; one that
+  // another watcher changed is taken as it is.
+  if (access((m_mapDir + "/.numbers").c_str(), F_OK) != 0) {
+    for (const auto& [name, port] : m_numbers) map.changed |= map.numbers.emplace(name, port).second;
+  }
   for (const PortRecord& record : ReadPortRecords(m_mapDir + "/.own-links")) {
     // A link replaced by hand, or removed, is no longer a watcher's.
     const auto link = map.links.find(record.port);
@@ -301,7 +308,7 @@ unsigned DeviceWatcher::NumberFor(const MapView& map, const std::string& stable)
   std::set<unsigned> kept;
   for (const auto& [name, port] : map.numbers) kept.insert(port);
   for (const bool keepKept : {true, false}) {
-    for (unsigned port = kFirstFreeNumber; port <= kLastNumber; ++port) {
+    for (unsigned port = kFirstFreeNumber; port <= kLastPortNumber; ++port) {
       if (!map.links.count(port) && !(keepKept && kept.count(port))) return port;
     }
   }
@@ -339,6 +346,7 @@ bool DeviceWatcher::Ready(const std::string& node, bool hasBothNames) {
 }
 
 int DeviceWatcher::PollTimeoutMs() const {
+  if (m_mapBusy) return kBusyMapRetryMs;
   if (m_waiting.empty()) return -1;
   auto earliest = std::chrono::steady_clock::time_point::max();
   for (const auto& [node, first] : m_waiting) earliest = std::min(earliest, first + m_settle);

@@ -95,6 +95,7 @@ class DeviceWatcher {
   // New nodes waiting for udev's names of them, and when they were first seen.
   std::map<std::string, std::chrono::steady_clock::time_point> m_waiting;
   bool m_starting = false;
+  bool m_mapBusy = false;  // the last look found the map held by another process too long
 };
 
 }  // namespace platform::posix

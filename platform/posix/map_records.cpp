@@ -6,24 +6,23 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <fstream>
+#include <thread>
 
+#include "platform/posix/port_map.h"
 #include "platform/posix/whole_file.h"
 
 namespace platform::posix {
 namespace {
 
-constexpr unsigned kLastPort = 255;
+constexpr auto kLockWait = std::chrono::seconds(2);
 
 bool ParseRecord(const std::string& line, PortRecord* record) {
   const std::size_t space = line.find(' ');
-  if (space == 0 || space == std::string::npos || space > 3 || space + 1 == line.size()) return false;
-  unsigned port = 0;
-  for (std::size_t i = 0; i < space; ++i) {
-    if (line[i] < '0' || line[i] > '9') return false;
-    port = port * 10 + static_cast<unsigned>(line[i] - '0');
-  }
-  if (port == 0 || port > kLastPort) return false;
+  if (space == std::string::npos || space + 1 == line.size()) return false;
+  const unsigned port = PortOfNumber(line.substr(0, space));
+  if (port == 0) return false;
   *record = {port, line.substr(space + 1)};
   return true;
 }
@@ -40,6 +39,17 @@ bool SameFile(int file, const std::string& path) {
          opened.st_ino == named.st_ino;
 }
 
+// Only a lock another process holds is waited for; one that cannot be taken at all is not.
+bool LockWithin(int file, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  while (flock(file, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<PortRecord> ReadPortRecords(const std::string& path) {
@@ -53,10 +63,10 @@ std::vector<PortRecord> ReadPortRecords(const std::string& path) {
   return records;
 }
 
-DWORD WritePortRecords(const std::string& path, const std::vector<PortRecord>& records) {
+void WritePortRecords(const std::string& path, const std::vector<PortRecord>& records) {
   std::string text;
   for (const PortRecord& record : records) text += std::to_string(record.port) + ' ' + record.text + '\n';
-  return ReplaceFileWhole(path, text.data(), text.size());
+  ReplaceFileWhole(path, text.data(), text.size());
 }
 
 MapLock::MapLock(const std::string& mapDir) {
@@ -64,16 +74,16 @@ MapLock::MapLock(const std::string& mapDir) {
   for (;;) {
     m_file = OpenLockFile(path);
     if (m_file < 0) return;
-    int locked;
-    do {
-      locked = flock(m_file, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
+    const bool locked = LockWithin(m_file, kLockWait);
     // A lock on a file that was removed, or replaced with its folder, while this one waited
     // locks out nobody: take the file that is there now.
-    if (locked == 0 && SameFile(m_file, path)) return;
+    if (locked && SameFile(m_file, path)) return;
     close(m_file);
     m_file = -1;
-    if (locked != 0) return;
+    if (!locked) {
+      m_busy = true;
+      return;
+    }
   }
 }
 

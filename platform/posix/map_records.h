@@ -15,28 +15,35 @@ namespace platform::posix {
 struct PortRecord {
   unsigned port;
   std::string text;
-  bool operator==(const PortRecord& other) const { return port == other.port && text == other.text; }
 };
 
 // The records of a file, in its order; a line that is not a port from 1 to 255, one space
 // and a text is skipped. None when there is no file.
 std::vector<PortRecord> ReadPortRecords(const std::string& path);
-// Replaces the file whole; ERROR_SUCCESS or the Win32 code of what failed.
-DWORD WritePortRecords(const std::string& path, const std::vector<PortRecord>& records);
+// Replaces the file whole. A record that cannot be written keeps no device from its port, so
+// failing is left to the next change to mend.
+void WritePortRecords(const std::string& path, const std::vector<PortRecord>& records);
 
 // The map's lock, held from construction to destruction: one watcher at a time reads the map
 // and changes it, whichever process it runs in.
 class MapLock {
  public:
-  // Waits for the lock. Where no lock file can be made (a folder the user may only read)
-  // nothing is held: nothing can be changed there either.
+  // Waits for the lock, but not for ever: a process stopped while it held it must not freeze
+  // the others' windows. Where no lock file can be made (a folder the user may only read)
+  // nothing can be changed either.
   explicit MapLock(const std::string& mapDir);
   ~MapLock();
   MapLock(const MapLock&) = delete;
   MapLock& operator=(const MapLock&) = delete;
 
+  // The map may be changed.
+  bool Held() const { return m_file >= 0; }
+  // Another process held the lock for longer than a watcher waits: try again later.
+  bool Busy() const { return m_busy; }
+
  private:
   int m_file = -1;
+  bool m_busy = false;
 };
 
 }  // namespace platform::posix

@@ -14,15 +14,18 @@ std::string PortMapDirectory() {
   return HomeDirectory() + "/.config/flashgate/ports";
 }
 
-unsigned PortOfLinkName(const std::string& name) {
-  constexpr unsigned kLastPort = 255;
-  if (name.compare(0, 3, "com") != 0 || name.size() < 4 || name.size() > 6 || name[3] == '0') return 0;
+unsigned PortOfNumber(const std::string& digits) {
+  if (digits.empty() || digits.size() > 3 || digits[0] == '0') return 0;
   unsigned number = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    number = number * 10 + static_cast<unsigned>(name[i] - '0');
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') return 0;
+    number = number * 10 + static_cast<unsigned>(digit - '0');
   }
-  return number <= kLastPort ? number : 0;
+  return number <= kLastPortNumber ? number : 0;
+}
+
+unsigned PortOfLinkName(const std::string& name) {
+  return name.compare(0, 3, "com") == 0 ? PortOfNumber(name.substr(3)) : 0;
 }
 
 std::map<unsigned, std::string> PortLinks(const std::string& mapDir) {

@@ -10,7 +10,12 @@
 
 namespace platform::posix {
 
+// COM1 to COM255: what a port number can name.
+constexpr unsigned kLastPortNumber = 255;
+
 std::string PortMapDirectory();
+// A port number as written: "7" is port 7; 0 for any other text ("0", "07", "256", "7x").
+unsigned PortOfNumber(const std::string& digits);
 // The port a name in the map stands for: "com7" is port 7, "com255" port 255; 0 for any other
 // name ("com0", "com07", "com256", "com3.new", ".numbers").
 unsigned PortOfLinkName(const std::string& name);

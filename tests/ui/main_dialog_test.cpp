@@ -103,7 +103,7 @@ TEST_P(StoredSettings, ThePortComesFromTheStoreOrTheCommandLine) {
   RunMainDialog(dialog, [expected](CDialog& dlg) {
     EXPECT_EQ(Text(dlg, IDC_PORT), expected.shown);
     const std::string refusal = std::string("The stored port (VOD_PORT \"") + expected.stored +
-                                "\") is not one of COM1 to COM255: COM1 is used.";
+                                "\") is not one of COM1 to COM255 and is not used.";
     EXPECT_EQ(Text(dlg, IDC_LOG).str().find(refusal) != std::string::npos, expected.refused) << Text(dlg, IDC_LOG);
     return kStillOpen;
   });

@@ -2,6 +2,7 @@
 // announcements of ports that arrive and leave, with the combo and the read-only box taking
 // turns in the same place.
 #include <QComboBox>
+#include <fstream>
 
 #include "platform/qt/qt_backend.h"
 #include "platform/user/device_change.h"
@@ -82,6 +83,20 @@ INSTANTIATE_TEST_SUITE_P(
         PortCase{"NotAPort", {{DBT_DEVICEARRIVAL, 5, "COM9"}}, false, 3, true, false, "", "COM3", 3},
         PortCase{"WhileReconnecting", {Arrival("COM7"), Removal("COM7")}, true, 3, true, false, "", "COM3", 3}),
     [](const ::testing::TestParamInfo<PortCase>& info) { return std::string(info.param.name); });
+
+// Ports that cannot be watched are said in red when the window opens: a handset plugged in
+// would get no port.
+TEST_F(DownloadRun, PortsThatCannotBeWatchedAreSaidAtStartUp) {
+  TempDir devices;
+  std::ofstream(files.File("taken")) << "a file where the port folder's parent should be";
+  ASSERT_FALSE(platform::StartDeviceNotifications(devices.Path(), files.File("taken/ports")));
+  const std::string why = platform::DeviceNotificationsFailure();
+  EXPECT_FALSE(why.empty());
+  RunDialog([&] { EXPECT_TRUE(LogHas({why, COLOR_ERROR, false})) << why; });
+  // Running again, as for the tests that follow in this process.
+  ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  platform::StopDeviceNotifications();
+}
 
 TEST_F(DownloadRun, ChoosingAPortInTheComboStoresIt) {
   RunDialog([&] {

@@ -10,8 +10,6 @@
 namespace handset_sim {
 namespace {
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
-
 bool ReplaceLink(const std::string& target, const std::string& link, std::string* error) {
   struct stat existing {};
   if (lstat(link.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
@@ -52,5 +50,7 @@ void RemoveLinkIfOurs(const std::string& link, const std::string& target) {
   if (n < 0 || std::string(buffer, static_cast<std::size_t>(n)) != target) return;
   unlink(link.c_str());
 }
+
+std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 }  // namespace handset_sim

@@ -16,4 +16,7 @@ bool PublishLink(const std::string& target, const std::string& link, std::string
 // since, and its link stays.
 void RemoveLinkIfOurs(const std::string& link, const std::string& target);
 
+// "`what`: " and the system's words for the last error.
+std::string ErrnoText(const std::string& what);
+
 }  // namespace handset_sim

@@ -19,8 +19,6 @@ std::string HomeDirectory() {
   return "/";
 }
 
-std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
-
 }  // namespace
 
 std::string DefaultPortsDirectory() {
