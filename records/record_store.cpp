@@ -1,47 +1,55 @@
 #include "records/record_store.h"
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
-#include "platform/kernel/file_system.h"
-#include "platform/kernel/last_error.h"
+#include "platform/posix/home_dir.h"
+#include "platform/posix/private_folder.h"
+#include "platform/posix/whole_file.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kRecordPattern[] = "*.txt";
+// A record is a file named "*.txt"; a name that starts with a dot is hidden, and no record.
+bool IsRecordName(const std::string& name) {
+  return name.size() > 4 && name[0] != '.' && name.compare(name.size() - 4, 4, ".txt") == 0;
+}
 
 std::vector<std::string> RecordNames(const std::string& folder) {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "/" + kRecordPattern).c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    std::error_code unknown;
+    const std::string name = entry->path().filename();
+    if (IsRecordName(name) && !entry->is_directory(unknown)) names.push_back(name);
+  }
   return names;
 }
-
-std::string Reason(const char* what) { return std::string(what) + " (error " + std::to_string(GetLastError()) + ")"; }
 
 }  // namespace
 
 RecordStore::RecordStore(std::string folder, size_t kept) : m_folder(std::move(folder)), m_kept(kept) {}
 
 std::string RecordStore::DefaultFolder() {
-  char appData[MAX_PATH];
-  if (SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData) != S_OK) return {};
-  return std::string(appData) + "/flashgate";
+  const std::string folder = platform::posix::StateDirectory();
+  if (platform::posix::MakePrivateFolders(fs::path(folder).parent_path()) != 0) return {};
+  return folder;
 }
 
 bool RecordStore::Save(const std::string& name, const std::string& text, std::string* error) {
-  if (!CreateDirectoryA(m_folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-    *error = Reason("the folder cannot be made");
+  std::error_code made;
+  if (fs::create_directory(m_folder, made)) fs::permissions(m_folder, fs::perms::owner_all, made);
+  if (made) {
+    *error = "the folder cannot be made (" + made.message() + ")";
     return false;
   }
   // A reader never meets a torn record: a new version replaces the old one whole.
-  if (!SaveFileWhole((m_folder + "/" + name).c_str(), text.data(), static_cast<DWORD>(text.size()))) {
-    *error = Reason("the record cannot be written");
+  if (const int failure = platform::posix::ReplaceFileWhole(m_folder + "/" + name, text.data(), text.size())) {
+    *error = std::string("the record cannot be written (") + std::strerror(failure) + ")";
     return false;
   }
   RemoveOldest(name);
@@ -57,5 +65,6 @@ void RecordStore::RemoveOldest(const std::string& kept) {
   names.erase(std::remove(names.begin(), names.end(), kept), names.end());
   std::sort(names.begin(), names.end());
   const size_t excess = std::min(total - m_kept, names.size());
-  for (size_t i = 0; i < excess; ++i) DeleteFileA((m_folder + "/" + names[i]).c_str());
+  std::error_code ignored;
+  for (size_t i = 0; i < excess; ++i) fs::remove(m_folder + "/" + names[i], ignored);
 }

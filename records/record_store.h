@@ -8,9 +8,11 @@ class RecordStore {
  public:
   static constexpr size_t kRecordsKept = 1000;
 
-  // `folder` is made when the first record is saved.
+  // `folder` is made, private to the user, when the first record is saved; the folder above it
+  // must be there.
   explicit RecordStore(std::string folder, size_t kept = kRecordsKept);
-  // The per-user records folder: "flashgate" in the machine-local application data.
+  // The per-user records folder: "flashgate" in the user's state folder, which is made, with
+  // the folders above it, private to the user. Empty when that cannot be made.
   static std::string DefaultFolder();
 
   // Writes `text` as `name`, replacing an earlier version whole, then removes the oldest records

@@ -2,11 +2,6 @@
 
 #include <map>
 
-#include "platform/user/messages.h"
-#include "platform/user/ui_system.h"
-#include "platform/user/window_backend.h"
-#include "platform/user/wnd.h"
-
 namespace platform {
 namespace {
 
@@ -24,26 +19,6 @@ class TemporaryDC final : public CDC {
 void ForgetDeviceContext(HDC context) { t_temporaryDCs.erase(context); }
 
 }  // namespace platform
-
-int GetSystemMetrics(int index) {
-  switch (index) {
-    case SM_CXICON:
-    case SM_CYICON: return 32;
-    default: return 0;
-  }
-}
-
-COLORREF GetSysColor(int index) {
-  const platform::UiSystem* system = platform::TheUiSystem();
-  return system ? system->SystemColor(index) : 0;
-}
-
-HICON LoadImage(UINT id, UINT type, int width, int height, UINT) {
-  if (type != IMAGE_ICON) return nullptr;
-  return platform::LoadSizedIcon(id, width, height);
-}
-
-BOOL DestroyIcon(HICON icon) { return platform::FreeSizedIcon(icon) ? TRUE : FALSE; }
 
 BOOL CBrush::CreateSolidBrush(COLORREF color) {
   m_color = color;
@@ -69,8 +44,6 @@ BOOL CFont::DeleteObject() {
   m_created = false;
   return was ? TRUE : FALSE;
 }
-
-CRgn::~CRgn() = default;
 
 BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom) {
   platform::RegionShape shape;
@@ -250,11 +223,6 @@ void CDC::DrawFocusRect(const RECT* rect) {
 
 BOOL CDC::DrawIcon(int x, int y, HICON icon) {
   if (!m_context || !icon) return FALSE;
-  m_context->DrawIcon(icon, POINT{x, y}, SIZE{GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON)}, false);
+  m_context->DrawIcon(icon, POINT{x, y}, SIZE{platform::kSystemIconSize, platform::kSystemIconSize}, false);
   return TRUE;
-}
-
-CPaintDC::CPaintDC(CWnd* window) {
-  platform::WindowBackend* backend = window ? platform::BackendOf(window->GetSafeHwnd()) : nullptr;
-  Attach(backend ? backend->PaintContext() : nullptr);
 }

@@ -1,6 +1,7 @@
 // Drawing in the shape of GDI and MFC's drawing classes, no more than the program's
-// controls use: device contexts on a window being painted or on an off-screen bitmap, solid
-// brushes, fonts, regions, button frames, embossed states and focus rectangles.
+// controls use: device contexts the window system draws with or on an off-screen bitmap,
+// solid brushes, fonts, regions, button frames, embossed states and focus rectangles. The
+// context of a window's paint is the window's affair (platform/user/paint.h).
 #pragma once
 
 #include <memory>
@@ -10,16 +11,9 @@
 #include "platform/kernel/geometry.h"
 #include "platform/kernel/text.h"
 #include "platform/kernel/types.h"
-#include "platform/user/resources.h"
-
-class CWnd;
 
 using HDC = platform::DeviceContext*;
 using HRGN = platform::Region*;
-
-constexpr int SM_CXICON = 11;
-constexpr int SM_CYICON = 12;
-constexpr int COLOR_BTNFACE = 15;
 
 constexpr DWORD SRCCOPY = 0x00CC0020;
 constexpr int TRANSPARENT = 1;
@@ -46,15 +40,12 @@ constexpr UINT DST_PREFIXTEXT = 0x0002;
 constexpr UINT DST_ICON = 0x0003;
 constexpr UINT DSS_DISABLED = 0x0020;
 
-constexpr UINT IMAGE_ICON = 1;
-constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+namespace platform {
 
-int GetSystemMetrics(int index);
-// A colour of the desktop's scheme; black while no window system runs.
-COLORREF GetSysColor(int index);
-// An icon resource at the size asked for; DestroyIcon gives it back.
-HICON LoadImage(UINT id, UINT type, int width, int height, UINT flags);
-BOOL DestroyIcon(HICON icon);
+// The system's icon size: DrawIcon draws an icon this many pixels square.
+constexpr int kSystemIconSize = 32;
+
+}  // namespace platform
 
 class CSize : public SIZE {
  public:
@@ -62,12 +53,7 @@ class CSize : public SIZE {
   CSize(LONG cx, LONG cy) : SIZE{cx, cy} {}
 };
 
-class CGdiObject {
- public:
-  virtual ~CGdiObject() = default;
-};
-
-class CBrush : public CGdiObject {
+class CBrush {
  public:
   CBrush() = default;
   explicit CBrush(COLORREF color) { CreateSolidBrush(color); }
@@ -80,24 +66,22 @@ class CBrush : public CGdiObject {
   bool m_created = false;
 };
 
-class CFont : public CGdiObject {
+class CFont {
  public:
   BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
                   BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
                   BYTE pitchAndFamily, LPCSTR face);
   BOOL DeleteObject();
   const platform::FontDescription& Description() const { return m_description; }
-  bool IsCreated() const { return m_created; }
 
  private:
   platform::FontDescription m_description;
   bool m_created = false;
 };
 
-class CRgn : public CGdiObject {
+class CRgn {
  public:
   CRgn() = default;
-  ~CRgn() override;
   CRgn(const CRgn&) = delete;
   CRgn& operator=(const CRgn&) = delete;
 
@@ -115,7 +99,7 @@ class CRgn : public CGdiObject {
   std::unique_ptr<platform::Region> m_region;
 };
 
-class CBitmap : public CGdiObject {
+class CBitmap {
  public:
   BOOL CreateCompatibleBitmap(class CDC* dc, int width, int height);
   BOOL DeleteObject();
@@ -177,9 +161,3 @@ namespace platform {
 void ForgetDeviceContext(HDC context);
 
 }  // namespace platform
-
-// Draws on a window during its WM_PAINT.
-class CPaintDC : public CDC {
- public:
-  explicit CPaintDC(CWnd* window);
-};

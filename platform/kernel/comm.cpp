@@ -6,13 +6,13 @@
 
 #include "platform/kernel/handles.h"
 #include "platform/kernel/last_error.h"
+#include "platform/kernel/serial_device.h"
 #include "platform/kernel/sync.h"
 #include "platform/posix/device_names.h"
 #include "platform/posix/open_failure.h"
 #include "platform/posix/port_map.h"
-#include "platform/posix/serial_device.h"
 
-using platform::posix::SerialDevice;
+using platform::SerialDevice;
 
 namespace {
 
@@ -181,13 +181,6 @@ BOOL SetCommTimeouts(HANDLE file, const COMMTIMEOUTS* timeouts) {
   const auto device = FindDevice(file);
   if (!device || !timeouts) return FALSE;
   device->SetTimeouts(*timeouts);
-  return TRUE;
-}
-
-BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts) {
-  const auto device = FindDevice(file);
-  if (!device || !timeouts) return FALSE;
-  *timeouts = device->Timeouts();
   return TRUE;
 }
 

@@ -2,7 +2,9 @@
 //
 // CreateFileA opens "COMn" (n from 1 to 9) and "\\.\COMn" (any n); the number is looked up
 // in the port map (see platform/posix/port_map.h). A port is always opened exclusively.
-// Reads never wait: ReadFile answers with the bytes already received, possibly none.
+// A port carries 8-bit bytes without flow control; SetCommState refuses any other DCB.
+// Reads never wait: ReadFile answers with the bytes already received, possibly none, and
+// ClearCommError tells how many there are (cbInQue).
 // Writes with an OVERLAPPED go pending when the device cannot take everything at once, and
 // GetOverlappedResult finishes them within the write time-out.
 #pragma once
@@ -17,7 +19,6 @@ constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
 
 // Comm events.
 constexpr DWORD EV_RXCHAR = 0x0001;
-constexpr DWORD EV_TXEMPTY = 0x0004;
 
 // PurgeComm flags.
 constexpr DWORD PURGE_TXABORT = 0x0001;
@@ -25,33 +26,22 @@ constexpr DWORD PURGE_RXABORT = 0x0002;
 constexpr DWORD PURGE_TXCLEAR = 0x0004;
 constexpr DWORD PURGE_RXCLEAR = 0x0008;
 
-// EscapeCommFunction functions.
-constexpr DWORD SETXOFF = 1;
-constexpr DWORD SETXON = 2;
-constexpr DWORD SETRTS = 3;
+// EscapeCommFunction functions: the program only ever drops the modem lines.
 constexpr DWORD CLRRTS = 4;
-constexpr DWORD SETDTR = 5;
 constexpr DWORD CLRDTR = 6;
-constexpr DWORD SETBREAK = 8;
-constexpr DWORD CLRBREAK = 9;
 
+// Parity: none, odd or even; a handset line has no use for mark or space.
 constexpr BYTE NOPARITY = 0;
 constexpr BYTE ODDPARITY = 1;
 constexpr BYTE EVENPARITY = 2;
-constexpr BYTE MARKPARITY = 3;
-constexpr BYTE SPACEPARITY = 4;
 
 constexpr BYTE ONESTOPBIT = 0;
-constexpr BYTE ONE5STOPBITS = 1;
 constexpr BYTE TWOSTOPBITS = 2;
 
 constexpr DWORD DTR_CONTROL_DISABLE = 0;
 constexpr DWORD DTR_CONTROL_ENABLE = 1;
-constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
 constexpr DWORD RTS_CONTROL_DISABLE = 0;
 constexpr DWORD RTS_CONTROL_ENABLE = 1;
-constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
-constexpr DWORD RTS_CONTROL_TOGGLE = 3;
 
 constexpr ULONG_PTR STATUS_PENDING = 0x00000103;
 
@@ -142,7 +132,6 @@ BOOL WaitCommEvent(HANDLE file, LPDWORD events, OVERLAPPED* overlapped);
 BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue);
 BOOL PurgeComm(HANDLE file, DWORD flags);
 BOOL SetCommTimeouts(HANDLE file, const COMMTIMEOUTS* timeouts);
-BOOL GetCommTimeouts(HANDLE file, COMMTIMEOUTS* timeouts);
 BOOL GetCommState(HANDLE file, DCB* dcb);
 BOOL SetCommState(HANDLE file, const DCB* dcb);
 BOOL EscapeCommFunction(HANDLE file, DWORD function);

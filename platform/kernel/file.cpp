@@ -7,30 +7,19 @@
 
 #include "platform/kernel/last_error.h"
 #include "platform/posix/drive_map.h"
-#include "platform/posix/errno_map.h"
 
 CFile::~CFile() { Close(); }
 
 BOOL CFile::Open(const char* path, UINT openFlags) {
   Close();
-  int flags = O_CLOEXEC;
-  if (openFlags & modeReadWrite) {
-    flags |= O_RDWR;
-  } else if (openFlags & modeWrite) {
-    flags |= O_WRONLY;
-  } else {
-    flags |= O_RDONLY;
-  }
-  if (openFlags & modeCreate) {
-    flags |= O_CREAT;
-    if (!(openFlags & modeNoTruncate)) flags |= O_TRUNC;
-  }
+  int flags = O_CLOEXEC | ((openFlags & modeWrite) ? O_WRONLY : O_RDONLY);
+  if (openFlags & modeCreate) flags |= O_CREAT | O_TRUNC;
   const std::string native = platform::posix::NativePath(path ? path : "");
   // Not blocking on a FIFO without a writer: only a regular file is taken, as CFile on Windows
   // opens no folder, pipe or device as a file either.
   const int fd = open(native.c_str(), flags | O_NONBLOCK, 0644);
   if (fd < 0) {
-    platform::posix::SetLastErrorFromErrno();
+    platform::SetLastErrorFromErrno();
     return FALSE;
   }
   struct stat info {};
@@ -41,7 +30,6 @@ BOOL CFile::Open(const char* path, UINT openFlags) {
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_hFile = fd;
-  m_path = CString(native);
   return TRUE;
 }
 
@@ -65,7 +53,7 @@ BOOL CFile::Write(const void* buffer, UINT count) {
     if (n > 0) {
       done += static_cast<UINT>(n);
     } else if (n < 0 && errno != EINTR) {
-      platform::posix::SetLastErrorFromErrno();
+      platform::SetLastErrorFromErrno();
       return FALSE;
     }
   }
@@ -82,7 +70,6 @@ BOOL CFile::GetStatus(CFileStatus& status) const {
   struct stat info {};
   if (m_hFile == hFileNull || fstat(m_hFile, &info) != 0) return FALSE;
   status.m_size = static_cast<ULONG_PTR>(info.st_size);
-  status.m_szFullName = m_path;
   return TRUE;
 }
 

@@ -2,26 +2,20 @@
 // Windows drive paths are mapped as platform/posix/drive_map.h says.
 #pragma once
 
-#include "platform/kernel/text.h"
 #include "platform/kernel/types.h"
 
 struct CFileStatus {
   ULONG_PTR m_size = 0;
-  CString m_szFullName;
 };
 
 class CFile {
  public:
+  // A file is opened for reading or created for writing; every file is binary, and nothing
+  // is shared out.
   enum OpenFlags : UINT {
     modeRead = 0x0000,
     modeWrite = 0x0001,
-    modeReadWrite = 0x0002,
     shareCompat = 0x0000,
-    shareExclusive = 0x0010,
-    shareDenyWrite = 0x0020,
-    shareDenyRead = 0x0030,
-    shareDenyNone = 0x0040,
-    modeNoTruncate = 0x2000,
     modeCreate = 0x1000,
     typeBinary = 0x8000,
   };
@@ -45,7 +39,4 @@ class CFile {
   virtual void Close();
 
   int m_hFile = hFileNull;
-
- private:
-  CString m_path;
 };

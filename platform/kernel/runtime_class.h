@@ -1,5 +1,5 @@
-// Run-time class records: enough to create an object of a class named by its record, which
-// is how worker threads are started.
+// CObject, the root of the framework's classes, and run-time class records: enough to create
+// an object of a class named by its record, which is how worker threads are started.
 #pragma once
 
 #include "platform/kernel/types.h"
@@ -15,6 +15,15 @@ struct CRuntimeClass {
 
   CObject* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
 };
+
+class CObject {
+ public:
+  static const CRuntimeClass classCObject;
+  virtual ~CObject() = default;
+  virtual const CRuntimeClass* GetRuntimeClass() const { return &classCObject; }
+};
+
+inline const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
 
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
 

@@ -103,8 +103,6 @@ CEvent::~CEvent() {
 
 BOOL CEvent::SetEvent() { return ::SetEvent(m_hObject); }
 
-BOOL CEvent::ResetEvent() { return ::ResetEvent(m_hObject); }
-
 BOOL CEvent::Lock(DWORD timeoutMs) { return WaitForSingleObject(m_hObject, timeoutMs) == WAIT_OBJECT_0; }
 
 CSingleLock::CSingleLock(CSyncObject* object, BOOL initialLock) : m_object(object) {

@@ -40,7 +40,6 @@ class CEvent final : public CSyncObject {
   CEvent& operator=(const CEvent&) = delete;
 
   BOOL SetEvent();
-  BOOL ResetEvent();
   // Waits until the event is signalled; an auto-reset event is reset by the wait.
   BOOL Lock(DWORD timeoutMs = INFINITE) override;
   BOOL Unlock() override { return TRUE; }
@@ -58,7 +57,6 @@ class CSingleLock {
 
   BOOL Lock(DWORD timeoutMs = INFINITE);
   BOOL Unlock();
-  BOOL IsLocked() const { return m_locked; }
 
  private:
   CSyncObject* m_object;

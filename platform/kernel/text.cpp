@@ -1,11 +1,8 @@
 #include "platform/kernel/text.h"
 
 #include <strings.h>
-#include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 void CString::Format(const char* format, ...) {
   va_list args;
@@ -25,22 +22,7 @@ void CString::Format(const char* format, ...) {
   va_end(args);
 }
 
-int CString::Compare(const char* other) const { return std::strcmp(m_text.c_str(), other ? other : ""); }
-
 int CString::CompareNoCase(const char* other) const { return strcasecmp(m_text.c_str(), other ? other : ""); }
-
-CString CString::Left(int count) const {
-  const int n = std::clamp(count, 0, GetLength());
-  return CString(m_text.substr(0, static_cast<size_t>(n)));
-}
-
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
-
-CString CString::Mid(int first, int count) const {
-  const int start = std::clamp(first, 0, GetLength());
-  const int n = std::clamp(count, 0, GetLength() - start);
-  return CString(m_text.substr(static_cast<size_t>(start), static_cast<size_t>(n)));
-}
 
 CString& CString::MakeLower() {
   // Only ASCII letters change; the bytes of multi-byte characters are left as they are.

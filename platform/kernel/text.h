@@ -17,15 +17,8 @@ class CString {
   int GetLength() const { return static_cast<int>(m_text.size()); }
   bool IsEmpty() const { return m_text.empty(); }
   void Empty() { m_text.clear(); }
-  char GetAt(int index) const { return m_text.at(index); }
 
-  int Compare(const char* other) const;
   int CompareNoCase(const char* other) const;
-
-  // Out-of-range arguments are clamped, as MFC's CString does.
-  CString Left(int count) const;
-  CString Mid(int first) const;
-  CString Mid(int first, int count) const;
 
   CString& MakeLower();
   CString& TrimRight();
@@ -42,8 +35,8 @@ class CString {
 
   friend bool operator==(const CString& a, const CString& b) { return a.m_text == b.m_text; }
   friend bool operator!=(const CString& a, const CString& b) { return a.m_text != b.m_text; }
-  friend bool operator==(const CString& a, const char* b) { return a.Compare(b) == 0; }
-  friend bool operator!=(const CString& a, const char* b) { return a.Compare(b) != 0; }
+  friend bool operator==(const CString& a, const char* b) { return a.m_text == (b ? b : ""); }
+  friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
   friend bool operator<(const CString& a, const CString& b) { return a.m_text < b.m_text; }
   friend CString operator+(CString a, const CString& b) { return a += b; }
   friend CString operator+(CString a, const char* b) { return a += b; }

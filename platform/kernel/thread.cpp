@@ -78,13 +78,7 @@ struct ThreadExit {
 
 thread_local bool t_isWorker = false;
 
-int NiceValue(int priority) {
-  if (priority >= THREAD_PRIORITY_HIGHEST) return -10;
-  if (priority == THREAD_PRIORITY_ABOVE_NORMAL) return -5;
-  if (priority == THREAD_PRIORITY_NORMAL) return 0;
-  if (priority == THREAD_PRIORITY_BELOW_NORMAL) return 5;
-  return 10;
-}
+int NiceValue(int priority) { return priority == THREAD_PRIORITY_ABOVE_NORMAL ? -5 : 0; }
 
 void RunThread(std::shared_ptr<ThreadObject> object, CWinThread* thread) {
   t_isWorker = true;
@@ -122,7 +116,8 @@ BOOL CWinThread::CreateThread(DWORD createFlags, UINT /*stackSize*/) {
     return FALSE;
   }
   m_hThread = handle;
-  m_nThreadID = static_cast<DWORD>(object->WaitStarted());
+  // Its id is known before anybody sets its priority.
+  object->WaitStarted();
   if (!(createFlags & CREATE_SUSPENDED)) object->Resume();
   return TRUE;
 }

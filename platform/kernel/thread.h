@@ -4,16 +4,13 @@
 
 #include "platform/kernel/runtime_class.h"
 #include "platform/kernel/types.h"
-#include "platform/user/wnd.h"
 
 constexpr DWORD CREATE_SUSPENDED = 0x00000004;
 constexpr DWORD STILL_ACTIVE = 259;
 
-constexpr int THREAD_PRIORITY_LOWEST = -2;
-constexpr int THREAD_PRIORITY_BELOW_NORMAL = -1;
+// The priorities the program runs threads at.
 constexpr int THREAD_PRIORITY_NORMAL = 0;
 constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
-constexpr int THREAD_PRIORITY_HIGHEST = 2;
 
 class CWinThread : public CObject {
  public:
@@ -37,7 +34,6 @@ class CWinThread : public CObject {
 
   BOOL m_bAutoDelete = TRUE;
   HANDLE m_hThread = nullptr;
-  DWORD m_nThreadID = 0;
 };
 
 CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
@@ -48,7 +44,7 @@ CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THRE
 
 HANDLE GetCurrentThread();
 DWORD GetCurrentProcessId();
-// Priorities map to nice values; raising one may be refused without privileges, which is ignored.
+// Above normal is nice -5, normal 0; raising one may be refused without privileges, which is ignored.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);

@@ -34,7 +34,6 @@ inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<
 
 constexpr DWORD MAXDWORD = 0xFFFFFFFFu;
 
-constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010u;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080u;
 constexpr DWORD INFINITE = 0xFFFFFFFFu;
 

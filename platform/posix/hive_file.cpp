@@ -13,8 +13,6 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/kernel/last_error.h"
-#include "platform/posix/errno_map.h"
 #include "platform/posix/home_dir.h"
 #include "platform/posix/whole_file.h"
 
@@ -154,13 +152,14 @@ Descriptor LockForReading() {
   return lock;
 }
 
-DWORD LockForWriting(Descriptor& lock) {
+// Answers 0 or the errno of the failure.
+int LockForWriting(Descriptor& lock) {
   std::error_code error;
   std::filesystem::create_directories(DirectoryOf(HivePath()), error);
-  if (error) return Win32ErrorFromErrno(error.value());
+  if (error) return error.value();
   lock = Descriptor(open(HiveLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!lock.IsOpen() || !Lock(lock.Get(), LOCK_EX)) return Win32ErrorFromErrno(errno);
-  return ERROR_SUCCESS;
+  if (!lock.IsOpen() || !Lock(lock.Get(), LOCK_EX)) return errno;
+  return 0;
 }
 
 // Answers 0 or the errno of the failure.
@@ -202,16 +201,16 @@ HiveFile ReadHiveFile(const std::string& path) {
 }
 
 // A hive we do not understand may hold what a technician typed by hand: it is kept, not replaced.
-DWORD SetAside(const std::string& path, const std::string& problem) {
+int SetAside(const std::string& path, const std::string& problem) {
   const std::string base = path + ".bad-" + std::to_string(static_cast<long long>(std::time(nullptr)));
   std::string aside = base;
   struct stat info {};
   for (int n = 1; lstat(aside.c_str(), &info) == 0; ++n) aside = base + "-" + std::to_string(n);
-  if (rename(path.c_str(), aside.c_str()) != 0) return Win32ErrorFromErrno(errno);
+  if (rename(path.c_str(), aside.c_str()) != 0) return errno;
   std::fprintf(stderr,
                "flashgate: the settings file %s could not be used (%s); it is kept as %s and a new one is started\n",
                path.c_str(), problem.c_str(), aside.c_str());
-  return ERROR_SUCCESS;
+  return 0;
 }
 
 }  // namespace
@@ -334,17 +333,17 @@ Hive LoadHive() {
   return ReadHiveFile(HivePath()).hive;
 }
 
-DWORD UpdateHive(const std::function<DWORD(Hive&)>& change) {
+int UpdateHive(const std::function<void(Hive&)>& change) {
   Descriptor lock;
-  if (const DWORD error = LockForWriting(lock); error != ERROR_SUCCESS) return error;
+  if (const int error = LockForWriting(lock)) return error;
   const std::string path = HivePath();
   const HiveFile current = ReadHiveFile(path);
   Hive changed = current.hive;
-  if (const DWORD error = change(changed); error != ERROR_SUCCESS) return error;
+  change(changed);
   const std::string text = FormatHive(changed);
-  if (text == FormatHive(current.hive)) return ERROR_SUCCESS;
+  if (text == FormatHive(current.hive)) return 0;
   if (current.damaged) {
-    if (const DWORD error = SetAside(path, current.problem); error != ERROR_SUCCESS) return error;
+    if (const int error = SetAside(path, current.problem)) return error;
   }
   return ReplaceFileWhole(path, text.data(), text.size());
 }

@@ -29,8 +29,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/types.h"
-
 namespace platform::posix {
 
 struct HiveValue {
@@ -74,7 +72,7 @@ std::string HiveLockPath();
 // The hive as it is now; empty when missing, unreadable or damaged.
 Hive LoadHive();
 // Reads the hive, lets `change` alter it and saves the result, all under the writers' lock.
-// Nothing is saved when `change` fails or leaves the hive as it was. Answers a Windows error code.
-DWORD UpdateHive(const std::function<DWORD(Hive&)>& change);
+// Nothing is saved when `change` leaves the hive as it was. Answers 0 or the errno of what failed.
+int UpdateHive(const std::function<void(Hive&)>& change);
 
 }  // namespace platform::posix

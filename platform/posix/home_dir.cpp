@@ -12,4 +12,9 @@ std::string HomeDirectory() {
   return "/";
 }
 
+std::string StateDirectory() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  return (state && state[0] == '/' ? std::string(state) : HomeDirectory() + "/.local/state") + "/flashgate";
+}
+
 }  // namespace platform::posix

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel/types.h"
-
 namespace platform::posix {
 
 // One line "<port> <text>": a port number and what it belongs to.

@@ -2,14 +2,13 @@
 
 #include <dirent.h>
 #include <grp.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
 
+#include "platform/posix/device_names.h"
 #include "platform/posix/port_map.h"
 
 namespace platform::posix {
@@ -22,9 +21,10 @@ struct OpenFailure {
 
 thread_local OpenFailure t_lastFailure;
 
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+// Where `path` leads; the path itself when it leads nowhere.
+std::string Resolved(const std::string& path) {
+  const std::string real = RealPath(path);
+  return real.empty() ? path : real;
 }
 
 std::string ProcessName(const std::string& pid) {
@@ -69,7 +69,7 @@ std::string DescribeLastOpenFailure(const std::string& portName) {
 }
 
 std::vector<std::string> ProcessesHolding(const std::string& device) {
-  const std::string real = RealPath(device);
+  const std::string real = Resolved(device);
   std::vector<std::string> holders;
   DIR* proc = opendir("/proc");
   if (!proc) return holders;
@@ -82,7 +82,7 @@ std::vector<std::string> ProcessesHolding(const std::string& device) {
 }
 
 std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error) {
-  const std::string real = RealPath(device);
+  const std::string real = Resolved(device);
   const std::string port = portName + " (" + real + ")";
   switch (error) {
     case EACCES:

@@ -5,9 +5,6 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/kernel/last_error.h"
-#include "platform/posix/errno_map.h"
-
 namespace platform::posix {
 namespace {
 
@@ -24,26 +21,25 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
   return true;
 }
 
-DWORD SyncFolderOf(const std::string& path) {
+int SyncFolderOf(const std::string& path) {
   const std::string parent = std::filesystem::path(path).parent_path().string();
   const int folder = open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder < 0) return Win32ErrorFromErrno(errno);
-  const bool synced = fsync(folder) == 0;
-  const int error = errno;
+  if (folder < 0) return errno;
+  const int error = fsync(folder) == 0 ? 0 : errno;
   close(folder);
-  return synced ? ERROR_SUCCESS : Win32ErrorFromErrno(error);
+  return error;
 }
 
 }  // namespace
 
 // The rename is the moment the new contents replace the old; before it the old stand whole.
-DWORD ReplaceFileWhole(const std::string& path, const void* data, std::size_t size) {
+int ReplaceFileWhole(const std::string& path, const void* data, std::size_t size) {
   const std::string temporary = path + ".tmp";
   const int file = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (file < 0) return Win32ErrorFromErrno(errno);
+  if (file < 0) return errno;
   auto failed = [&temporary](int error) {
     unlink(temporary.c_str());
-    return Win32ErrorFromErrno(error);
+    return error;
   };
   if (!WriteAll(file, static_cast<const char*>(data), size) || fsync(file) != 0) {
     const int error = errno;

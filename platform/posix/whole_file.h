@@ -5,12 +5,10 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/kernel/types.h"
-
 namespace platform::posix {
 
-// Writes `path`.tmp, syncs it, renames it over `path` and syncs the folder; answers
-// ERROR_SUCCESS or the Win32 code of what failed, leaving no temporary file behind.
-DWORD ReplaceFileWhole(const std::string& path, const void* data, std::size_t size);
+// Writes `path`.tmp, syncs it, renames it over `path` and syncs the folder; answers 0 or the
+// errno of what failed, leaving no temporary file behind.
+int ReplaceFileWhole(const std::string& path, const void* data, std::size_t size);
 
 }  // namespace platform::posix

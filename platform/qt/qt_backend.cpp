@@ -11,10 +11,11 @@
 #include "platform/user/window_messages.h"
 
 namespace platform::qt {
-
 namespace {
+
 constexpr const char* kHandleProperty = "flashgateHwnd";
-}
+
+}  // namespace
 
 HWND HandleOfWidget(const QWidget* widget) {
   for (const QWidget* w = widget; w; w = w->parentWidget()) {
@@ -108,13 +109,6 @@ void WidgetBackend::SetWindowPos(int x, int y, int cx, int cy, UINT flags) {
   if (!(flags & SWP_NOZORDER)) RaiseWidget(m_widget);
 }
 
-CRect WidgetBackend::WindowRect() const {
-  if (!m_widget) return CRect();
-  const QRect frame = m_widget->isWindow() ? m_widget->frameGeometry() : m_widget->geometry();
-  const QPoint origin = m_widget->isWindow() ? frame.topLeft() : m_widget->mapToGlobal(QPoint(0, 0));
-  return CRect(origin.x(), origin.y(), origin.x() + frame.width(), origin.y() + frame.height());
-}
-
 CRect WidgetBackend::ClientRect() const {
   if (!m_widget) return CRect();
   return CRect(0, 0, m_widget->width(), m_widget->height());
@@ -128,10 +122,6 @@ void WidgetBackend::StartSystemMove() {
   if (!m_widget) return;
   if (QWindow* window = m_widget->window()->windowHandle()) window->startSystemMove();
 }
-
-}  // namespace platform::qt
-
-namespace platform::qt {
 
 void WidgetBackend::SetShape(std::unique_ptr<Region> region) {
   if (m_widget && region) m_widget->setMask(ToQRegion(*region));

@@ -21,7 +21,6 @@ class WidgetBackend : public WindowBackend {
   bool IsIconic() const override;
   void SetFocus() override;
   void SetWindowPos(int x, int y, int cx, int cy, UINT flags) override;
-  CRect WindowRect() const override;
   CRect ClientRect() const override;
   void Invalidate() override;
   void StartSystemMove() override;

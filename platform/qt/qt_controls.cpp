@@ -12,10 +12,10 @@
 #include <QStyleOptionButton>
 #include <QTextEdit>
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_icons.h"
 #include "platform/qt/qt_owner_draw.h"
 #include "platform/user/messages.h"
@@ -104,8 +104,6 @@ class EditBackend final : public ControlBackend {
         m_edit->setSelection(std::min(start, length), last - std::min(start, length));
         return 0;
       }
-      case EM_REPLACESEL: m_edit->insert(Utf8(lParam)); return 0;
-      case EM_SETREADONLY: m_edit->setReadOnly(wParam != 0); return TRUE;
       case EM_SCROLLCARET: return TRUE;
       default: return ControlBackend::ClassProc(message, wParam, lParam);
     }
@@ -149,15 +147,6 @@ class ComboBackend final : public ControlBackend {
         }
         m_combo->setCurrentIndex(index);
         return index;
-      case CB_GETLBTEXTLEN:
-        if (index < 0 || index >= m_combo->count()) return CB_ERR;
-        return ToUtf8(m_combo->itemText(index)).size();
-      case CB_GETLBTEXT: {
-        if (index < 0 || index >= m_combo->count()) return CB_ERR;
-        const QByteArray text = ToUtf8(m_combo->itemText(index));
-        std::memcpy(reinterpret_cast<char*>(lParam), text.constData(), static_cast<std::size_t>(text.size()) + 1);
-        return text.size();
-      }
       default: return ControlBackend::ClassProc(message, wParam, lParam);
     }
   }
@@ -186,13 +175,11 @@ class ProgressBackend final : public ControlBackend {
         m_bar->setRange(static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
                         static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam))));
         return 0;
-      case PBM_SETRANGE32: m_bar->setRange(static_cast<int>(wParam), static_cast<int>(lParam)); return 0;
       case PBM_SETPOS: {
         const int previous = std::max(m_bar->value(), m_bar->minimum());
         m_bar->setValue(std::clamp(static_cast<int>(wParam), m_bar->minimum(), m_bar->maximum()));
         return previous;
       }
-      case PBM_GETPOS: return std::max(m_bar->value(), m_bar->minimum());
       default: return ControlBackend::ClassProc(message, wParam, lParam);
     }
   }
@@ -200,11 +187,6 @@ class ProgressBackend final : public ControlBackend {
  private:
   QProgressBar* m_bar;
 };
-
-QColor FromColorRef(COLORREF color) {
-  return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                static_cast<int>((color >> 16) & 0xFF));
-}
 
 class RichEditBackend final : public ControlBackend {
  public:
@@ -279,7 +261,7 @@ class RichEditBackend final : public ControlBackend {
 
   static QTextCharFormat ToQt(const CHARFORMAT& format) {
     QTextCharFormat result;
-    if (format.dwMask & CFM_COLOR) result.setForeground(FromColorRef(format.crTextColor));
+    if (format.dwMask & CFM_COLOR) result.setForeground(ToQColor(format.crTextColor));
     if (format.dwMask & CFM_BOLD) result.setFontWeight((format.dwEffects & CFE_BOLD) ? QFont::Bold : QFont::Normal);
     // The height applies whenever the format gives one: the log's format sets 10 points
     // without the size bit, and its text is meant to show in that size.

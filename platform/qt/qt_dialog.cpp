@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "platform/gdi/gdi.h"
 #include "platform/qt/qt_icons.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"

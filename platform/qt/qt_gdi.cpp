@@ -48,6 +48,10 @@ QColor ToQColor(COLORREF color) {
                 static_cast<int>((color >> 16) & 0xFF));
 }
 
+COLORREF ToColorRef(const QColor& color) {
+  return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
+}
+
 QRegion ToQRegion(const Region& region) {
   QRegion result;
   for (const RegionShape& shape : region.shapes) {
@@ -87,10 +91,7 @@ QtBitmap::QtBitmap(int width, int height) : m_image(width, height, QImage::Forma
 
 SIZE QtBitmap::Size() const { return SIZE{m_image.width(), m_image.height()}; }
 
-COLORREF QtBitmap::Pixel(int x, int y) const {
-  const QColor color = m_image.pixelColor(x, y);
-  return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
-}
+COLORREF QtBitmap::Pixel(int x, int y) const { return ToColorRef(m_image.pixelColor(x, y)); }
 
 QtDeviceContext::QtDeviceContext(QWidget* widget, const QRect& clip)
     : m_widget(widget), m_clip(clip), m_font(widget->font()) {}

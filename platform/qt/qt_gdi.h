@@ -66,6 +66,7 @@ class QtDeviceContext final : public DeviceContext {
 };
 
 QColor ToQColor(COLORREF color);
+COLORREF ToColorRef(const QColor& color);
 QRegion ToQRegion(const Region& region);
 // A GDI font as the installed fonts stand in for it: "Arial" by a Latin sans font, Hangul by
 // the Korean font, the height in logical units (positive: the cell, negative: the character).

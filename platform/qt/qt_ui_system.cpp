@@ -5,11 +5,10 @@
 #include <map>
 #include <memory>
 
-#include "platform/gdi/gdi.h"
-#include "platform/kernel/clock.h"
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_file_dialog.h"
+#include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_input.h"
 #include "platform/qt/qt_menu.h"
 #include "platform/qt/qt_message_box.h"
@@ -19,6 +18,7 @@
 #include "platform/user/device_change.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
+#include "platform/user/paint.h"
 #include "platform/user/ui_system.h"
 #include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"
@@ -194,10 +194,6 @@ class QtUiSystem final : public UiSystem {
 
  private:
   std::map<QWidget*, std::unique_ptr<WidgetBackend>> m_popups;
-
-  static COLORREF ToColorRef(const QColor& color) {
-    return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
-  }
 
   static void CenterOnScreen(QWidget* widget) {
     const QScreen* screen = QGuiApplication::primaryScreen();

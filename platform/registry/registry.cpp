@@ -89,11 +89,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPCSTR /*keyClass*
   const std::optional<std::string> path = PathBelow(*parent, subKey);
   if (!path || path->empty()) return Answer(ERROR_INVALID_PARAMETER);
   bool created = false;
-  const DWORD error = platform::posix::UpdateHive([&](Hive& hive) {
-    created = hive.CreateKey(*path);
-    return ERROR_SUCCESS;
-  });
-  if (error != ERROR_SUCCESS) return Answer(error);
+  const int error = platform::posix::UpdateHive([&](Hive& hive) { created = hive.CreateKey(*path); });
+  if (error != 0) return Answer(platform::Win32ErrorFromErrno(error));
   *result = NewHandle(*path, desired);
   if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
   return Answer(ERROR_SUCCESS);
@@ -110,11 +107,13 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
   if (!platform::posix::FitsOnOneLine(name) || !platform::posix::FitsOnOneLine(text)) {
     return Answer(ERROR_INVALID_PARAMETER);
   }
-  return Answer(platform::posix::UpdateHive([&](Hive& hive) {
-    if (!hive.FindKey(opened->Path())) return ERROR_FILE_NOT_FOUND;
-    hive.SetValue(opened->Path(), name, text);
-    return ERROR_SUCCESS;
-  }));
+  bool found = false;
+  const int error = platform::posix::UpdateHive([&](Hive& hive) {
+    found = hive.FindKey(opened->Path()) != nullptr;
+    if (found) hive.SetValue(opened->Path(), name, text);
+  });
+  if (error != 0) return Answer(platform::Win32ErrorFromErrno(error));
+  return Answer(found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
 }
 
 LONG RegCloseKey(HKEY key) {

@@ -5,8 +5,6 @@
 #include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"
 
-class CStatic : public CWnd {};
-
 constexpr UINT ODT_BUTTON = 4;
 constexpr UINT ODA_DRAWENTIRE = 0x0001;
 constexpr UINT ODA_SELECT = 0x0002;
@@ -31,8 +29,6 @@ using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 
 class CButton : public CWnd {
  public:
-  int GetCheck() const;
-  void SetCheck(int check);
   // An owner-drawn button draws itself here, asked through its parent's WM_DRAWITEM.
   virtual void DrawItem(LPDRAWITEMSTRUCT drawItem);
 
@@ -43,26 +39,10 @@ class CButton : public CWnd {
 class CEdit : public CWnd {
  public:
   void SetSel(int start, int end, BOOL noScroll = FALSE);
-  void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE);
-  BOOL SetReadOnly(BOOL readOnly = TRUE);
 };
 
-class CComboBox : public CWnd {
- public:
-  int GetCount() const;
-  // -1 when nothing is selected.
-  int GetCurSel() const;
-  int SetCurSel(int index);
-  void GetLBText(int index, CString& text) const;
-};
-
-class CProgressCtrl : public CWnd {
- public:
-  void SetRange(short lower, short upper);
-  void SetRange32(int lower, int upper);
-  int SetPos(int position);
-  int GetPos() const;
-};
+// A progress bar; the program's own bar sends it PBM_SETRANGE and PBM_SETPOS itself.
+class CProgressCtrl : public CWnd {};
 
 class CRichEditCtrl : public CWnd {
  public:
@@ -71,7 +51,6 @@ class CRichEditCtrl : public CWnd {
   void SetSel(long start, long end);
   void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE);
   BOOL SetSelectionCharFormat(CHARFORMAT& format);
-  long GetTextLength() const;
   void Clear();
   // The selection's character positions; equal when nothing is selected.
   void GetSel(long& start, long& end) const;

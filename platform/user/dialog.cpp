@@ -35,8 +35,8 @@ ModalHandler CurrentModalHandler() { return ModalHandlers().Get(); }
 }  // namespace platform
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-ON_COMMAND(IDOK, OnOK)
-ON_COMMAND(IDCANCEL, OnCancel)
+ON_BN_CLICKED(IDOK, OnOK)
+ON_BN_CLICKED(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
@@ -124,17 +124,6 @@ BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
   // exchanges data again would read controls not yet filled.
   if (m_bLockoutNotify && lParam != 0) return TRUE;
   return CWnd::OnCommand(wParam, lParam);
-}
-
-void CDialog::CenterWindow() {
-  CRect window;
-  GetWindowRect(&window);
-  CRect area(0, 0, 0, 0);
-  if (CWnd* parent = GetParent()) parent->GetWindowRect(&area);
-  // Without an owner the window system places it; centring then is its affair.
-  if (area.Width() <= 0) return;
-  SetWindowPos(nullptr, area.left + (area.Width() - window.Width()) / 2,
-               area.top + (area.Height() - window.Height()) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
 }
 
 BOOL CDialog::OnInitDialog() {

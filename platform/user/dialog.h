@@ -24,12 +24,10 @@ class CDialog : public CWnd {
   BOOL Create(UINT templateId, CWnd* parent = nullptr);
   void EndDialog(int result);
   BOOL UpdateData(BOOL saveAndValidate = TRUE);
-  void CenterWindow();
   BOOL DestroyWindow() override;
 
   virtual BOOL OnInitDialog();
   UINT GetTemplateId() const { return m_nIDTemplate; }
-  bool IsModalRunning() const { return m_bModal; }
 
  protected:
   // The parent, else the main window: the window a modal dialog belongs to.

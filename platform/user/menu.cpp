@@ -35,8 +35,6 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCSTR text) {
   return TRUE;
 }
 
-UINT CMenu::GetMenuItemCount() const { return m_data ? static_cast<UINT>(m_data->items.size()) : 0; }
-
 BOOL CMenu::TrackPopupMenu(UINT /*flags*/, int x, int y, CWnd* owner) {
   if (!m_data) return FALSE;
   if (const platform::PopupMenuHandler handler = platform::PopupMenuHandlers().Get()) {

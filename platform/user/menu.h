@@ -32,7 +32,6 @@ class CMenu {
   // An empty popup menu of this object's own.
   BOOL CreatePopupMenu();
   BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCSTR text = nullptr);
-  UINT GetMenuItemCount() const;
   // Shows the popup at (x, y) on the screen until the operator chooses or dismisses it, and
   // answers the chosen item's id (0 for none): the program always asks with TPM_RETURNCMD.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner);

@@ -118,7 +118,6 @@ Handler QueryDragIcon(HCURSOR (T::*fn)()) {
   }
 
 #define ON_MESSAGE(message, memberFxn) {message, 0, 0, platform::message_map::Message(&ThisClass::memberFxn)},
-#define ON_COMMAND(id, memberFxn) {WM_COMMAND, BN_CLICKED, id, platform::message_map::Command(&ThisClass::memberFxn)},
 #define ON_BN_CLICKED(id, memberFxn) \
   {WM_COMMAND, BN_CLICKED, id, platform::message_map::Command(&ThisClass::memberFxn)},
 #define ON_CBN_SELCHANGE(id, memberFxn) \

@@ -2,23 +2,15 @@
 
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 
 namespace platform {
 namespace {
 
-// What an HICON points at: a resource, and the size it was loaded at (0 by 0: its own sizes).
-struct Icon {
-  const IconResource* resource;
-  SIZE size;
-};
-
 struct Tables {
   std::mutex mutex;
   std::map<UINT, const DialogTemplate*> dialogs;
-  std::map<UINT, Icon> icons;
-  std::set<const Icon*> sizedIcons;
+  std::map<UINT, const IconResource*> icons;
   std::map<UINT, std::string> strings;
 };
 
@@ -45,7 +37,7 @@ const DialogTemplate* FindDialogTemplate(UINT id) {
 void RegisterIcon(const IconResource* icon) {
   Tables& tables = TheTables();
   std::lock_guard<std::mutex> lock(tables.mutex);
-  tables.icons[icon->id] = Icon{icon, SIZE{0, 0}};
+  tables.icons[icon->id] = icon;
 }
 
 void RegisterString(UINT id, const char* text) {
@@ -54,30 +46,8 @@ void RegisterString(UINT id, const char* text) {
   tables.strings[id] = text;
 }
 
-const IconResource* IconFromHandle(HICON icon) {
-  return icon ? reinterpret_cast<const Icon*>(icon)->resource : nullptr;
-}
-
-SIZE IconSizeOf(HICON icon) { return icon ? reinterpret_cast<const Icon*>(icon)->size : SIZE{0, 0}; }
-
-HICON LoadSizedIcon(UINT id, int width, int height) {
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  const auto found = tables.icons.find(id);
-  if (found == tables.icons.end()) return nullptr;
-  const Icon* icon = new Icon{found->second.resource, SIZE{width, height}};
-  tables.sizedIcons.insert(icon);
-  return reinterpret_cast<HICON>(const_cast<Icon*>(icon));
-}
-
-bool FreeSizedIcon(HICON handle) {
-  const auto* icon = reinterpret_cast<const Icon*>(handle);
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  if (!tables.sizedIcons.erase(icon)) return false;
-  delete icon;
-  return true;
-}
+// An icon handle is the address of its resource.
+const IconResource* IconFromHandle(HICON icon) { return reinterpret_cast<const IconResource*>(icon); }
 
 }  // namespace platform
 
@@ -85,7 +55,8 @@ HICON AfxLoadIcon(UINT id) {
   platform::Tables& tables = platform::TheTables();
   std::lock_guard<std::mutex> lock(tables.mutex);
   const auto found = tables.icons.find(id);
-  return found == tables.icons.end() ? nullptr : reinterpret_cast<HICON>(&found->second);
+  return found == tables.icons.end() ? nullptr
+                                     : reinterpret_cast<HICON>(const_cast<platform::IconResource*>(found->second));
 }
 
 BOOL LoadResourceString(CString& text, UINT id) {

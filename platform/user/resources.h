@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <vector>
 
-#include "platform/kernel/geometry.h"
 #include "platform/kernel/text.h"
 #include "platform/kernel/types.h"
 
@@ -65,16 +64,12 @@ void RegisterDialogTemplate(const DialogTemplate* dialog);
 const DialogTemplate* FindDialogTemplate(UINT id);
 void RegisterIcon(const IconResource* icon);
 void RegisterString(UINT id, const char* text);
+// The resource an icon handle stands for; null for none.
 const IconResource* IconFromHandle(HICON icon);
-// The size an icon was loaded at; 0 by 0 for a resource's own sizes (AfxLoadIcon).
-SIZE IconSizeOf(HICON icon);
-// An icon resource at a size, until FreeSizedIcon; null when there is no such icon.
-HICON LoadSizedIcon(UINT id, int width, int height);
-// False for a handle LoadSizedIcon did not make.
-bool FreeSizedIcon(HICON icon);
 
 }  // namespace platform
 
+// The icon resource `id`; null when there is none.
 HICON AfxLoadIcon(UINT id);
 // The string resource `id` into `text`; FALSE, and `text` empty, when there is none.
 BOOL LoadResourceString(CString& text, UINT id);

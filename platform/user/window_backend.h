@@ -29,7 +29,6 @@ class WindowBackend {
   virtual bool IsIconic() const = 0;
   virtual void SetFocus() = 0;
   virtual void SetWindowPos(int x, int y, int cx, int cy, UINT flags) = 0;
-  virtual CRect WindowRect() const = 0;
   virtual CRect ClientRect() const = 0;
   virtual void Invalidate() = 0;
   // Lets the window system move the window with the mouse, as a press on the caption does.

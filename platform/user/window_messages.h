@@ -4,9 +4,6 @@
 #include "platform/kernel/types.h"
 
 constexpr UINT WM_CREATE = 0x0001;
-constexpr UINT WM_DESTROY = 0x0002;
-constexpr UINT WM_SETFOCUS = 0x0007;
-constexpr UINT WM_ENABLE = 0x000A;
 constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
@@ -20,8 +17,6 @@ constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 constexpr UINT WM_KEYDOWN = 0x0100;
-constexpr UINT WM_KEYUP = 0x0101;
-constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
@@ -57,29 +52,22 @@ constexpr int BST_CHECKED = 1;
 constexpr UINT EM_SETSEL = 0x00B1;
 constexpr UINT EM_SCROLLCARET = 0x00B7;
 constexpr UINT EM_REPLACESEL = 0x00C2;
-constexpr UINT EM_SETREADONLY = 0x00CF;
 constexpr UINT EM_EXGETSEL = WM_USER + 52;
 constexpr UINT EM_EXSETSEL = WM_USER + 55;
 constexpr UINT EM_SETCHARFORMAT = WM_USER + 68;
-constexpr UINT EM_GETTEXTLENGTHEX = WM_USER + 95;
 
 // Combo box messages.
 constexpr UINT CB_ADDSTRING = 0x0143;
 constexpr UINT CB_GETCOUNT = 0x0146;
 constexpr UINT CB_GETCURSEL = 0x0147;
-constexpr UINT CB_GETLBTEXT = 0x0148;
-constexpr UINT CB_GETLBTEXTLEN = 0x0149;
 constexpr UINT CB_SETCURSEL = 0x014E;
 constexpr LRESULT CB_ERR = -1;
 
 // Progress bar messages.
 constexpr UINT PBM_SETRANGE = WM_USER + 1;
 constexpr UINT PBM_SETPOS = WM_USER + 2;
-constexpr UINT PBM_SETRANGE32 = WM_USER + 6;
-constexpr UINT PBM_GETPOS = WM_USER + 8;
 
 constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
 constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
@@ -126,7 +114,6 @@ constexpr DWORD ES_NOHIDESEL = 0x0100;
 constexpr DWORD ES_READONLY = 0x0800;
 constexpr DWORD ES_WANTRETURN = 0x1000;
 
-constexpr DWORD BS_OWNERDRAW = 0x000B;
 constexpr DWORD BS_MULTILINE = 0x2000;
 constexpr DWORD BS_TOP = 0x0400;
 constexpr DWORD BS_CENTER = 0x0300;

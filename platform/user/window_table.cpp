@@ -36,9 +36,14 @@ Table& TheTable() {
 std::uintptr_t Key(HWND window) { return reinterpret_cast<std::uintptr_t>(window); }
 HWND Handle(std::uintptr_t key) { return reinterpret_cast<HWND>(key); }
 
-WindowEntry* FindLocked(Table& table, HWND window) {
+// Runs `use` on the window's entry (null when there is none) under the table's lock, and
+// answers what it answers.
+template <class Use>
+auto WithEntry(HWND window, Use use) {
+  Table& table = TheTable();
+  std::lock_guard<std::mutex> lock(table.mutex);
   const auto found = table.windows.find(Key(window));
-  return found == table.windows.end() ? nullptr : &found->second;
+  return use(found == table.windows.end() ? nullptr : &found->second);
 }
 
 HWND Insert(CWnd* object, WindowBackend* backend, HWND parent, int id) {
@@ -87,62 +92,47 @@ void UnregisterWindow(HWND window) {
 }
 
 bool AttachObject(HWND window, CWnd* object) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  WindowEntry* entry = FindLocked(table, window);
-  if (!entry || entry->object) return false;
-  entry->object = object;
-  object->m_hWnd = window;
-  return true;
+  return WithEntry(window, [window, object](WindowEntry* entry) {
+    if (!entry || entry->object) return false;
+    entry->object = object;
+    object->m_hWnd = window;
+    return true;
+  });
 }
 
 void DetachObject(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  if (WindowEntry* entry = FindLocked(table, window)) {
+  WithEntry(window, [](WindowEntry* entry) {
+    if (!entry) return;
     if (entry->object) entry->object->m_hWnd = nullptr;
     entry->object = nullptr;
-  }
+  });
 }
 
 CWnd* WindowFromHandle(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  const WindowEntry* entry = FindLocked(table, window);
-  return entry ? entry->object : nullptr;
+  return WithEntry(window, [](const WindowEntry* entry) { return entry ? entry->object : nullptr; });
 }
 
 CWnd* PermanentWrapper(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  WindowEntry* entry = FindLocked(table, window);
-  if (!entry) return nullptr;
-  if (!entry->wrapper) {
-    entry->wrapper = std::make_unique<CWnd>();
-    entry->wrapper->m_hWnd = window;
-  }
-  return entry->wrapper.get();
+  return WithEntry(window, [window](WindowEntry* entry) -> CWnd* {
+    if (!entry) return nullptr;
+    if (!entry->wrapper) {
+      entry->wrapper = std::make_unique<CWnd>();
+      entry->wrapper->m_hWnd = window;
+    }
+    return entry->wrapper.get();
+  });
 }
 
 WindowBackend* BackendOf(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  const WindowEntry* entry = FindLocked(table, window);
-  return entry ? entry->backend : nullptr;
+  return WithEntry(window, [](const WindowEntry* entry) { return entry ? entry->backend : nullptr; });
 }
 
 HWND ParentOf(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  const WindowEntry* entry = FindLocked(table, window);
-  return entry ? Handle(entry->parent) : nullptr;
+  return WithEntry(window, [](const WindowEntry* entry) { return entry ? Handle(entry->parent) : nullptr; });
 }
 
 int IdOf(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  const WindowEntry* entry = FindLocked(table, window);
-  return entry ? entry->id : 0;
+  return WithEntry(window, [](const WindowEntry* entry) { return entry ? entry->id : 0; });
 }
 
 HWND ChildById(HWND parent, int id) {
@@ -152,17 +142,6 @@ HWND ChildById(HWND parent, int id) {
     if (entry.parent == Key(parent) && entry.id == id && parent) return Handle(key);
   }
   return nullptr;
-}
-
-std::vector<HWND> ChildrenOf(HWND parent) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  std::vector<HWND> children;
-  for (const auto& [key, entry] : table.windows) {
-    if (parent && entry.parent == Key(parent)) children.push_back(Handle(key));
-  }
-  std::sort(children.begin(), children.end());
-  return children;
 }
 
 std::vector<HWND> TopLevelWindows() {
@@ -177,18 +156,15 @@ std::vector<HWND> TopLevelWindows() {
 }
 
 MenuData* SystemMenuOf(HWND window) {
-  Table& table = TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  WindowEntry* entry = FindLocked(table, window);
-  if (!entry) return nullptr;
-  if (!entry->systemMenu) entry->systemMenu = std::make_unique<MenuData>();
-  return entry->systemMenu.get();
+  return WithEntry(window, [](WindowEntry* entry) -> MenuData* {
+    if (!entry) return nullptr;
+    if (!entry->systemMenu) entry->systemMenu = std::make_unique<MenuData>();
+    return entry->systemMenu.get();
+  });
 }
 
 }  // namespace platform
 
 BOOL IsWindow(HWND window) {
-  platform::Table& table = platform::TheTable();
-  std::lock_guard<std::mutex> lock(table.mutex);
-  return platform::FindLocked(table, window) ? TRUE : FALSE;
+  return platform::WithEntry(window, [](const platform::WindowEntry* entry) { return entry ? TRUE : FALSE; });
 }

@@ -29,7 +29,6 @@ WindowBackend* BackendOf(HWND window);
 HWND ParentOf(HWND window);
 int IdOf(HWND window);
 HWND ChildById(HWND parent, int id);
-std::vector<HWND> ChildrenOf(HWND parent);
 // Every window without a parent, in the order they were made.
 std::vector<HWND> TopLevelWindows();
 MenuData* SystemMenuOf(HWND window);

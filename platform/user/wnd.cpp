@@ -11,8 +11,6 @@
 #include "platform/user/ui_system.h"
 #include "platform/user/window_backend.h"
 
-const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
-
 namespace {
 
 // The message each window procedure call is handling, innermost last, for Default().
@@ -159,10 +157,8 @@ void CWnd::SetFocus() {
 
 void CWnd::SetWindowText(LPCSTR text) { SendMessage(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text ? text : "")); }
 
-int CWnd::GetWindowTextLength() const { return static_cast<int>(::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0)); }
-
 void CWnd::GetWindowText(CString& text) const {
-  const int length = GetWindowTextLength();
+  const LRESULT length = ::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0);
   std::vector<char> buffer(static_cast<std::size_t>(length) + 1, '\0');
   const LRESULT copied = ::SendMessage(m_hWnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
   text = CString(buffer.data(), static_cast<int>(copied));
@@ -178,11 +174,6 @@ BOOL CWnd::SetWindowPos(const CWnd*, int x, int y, int cx, int cy, UINT flags) {
 void CWnd::GetClientRect(LPRECT rect) const {
   const platform::WindowBackend* backend = platform::BackendOf(m_hWnd);
   *rect = backend ? backend->ClientRect() : CRect();
-}
-
-void CWnd::GetWindowRect(LPRECT rect) const {
-  const platform::WindowBackend* backend = platform::BackendOf(m_hWnd);
-  *rect = backend ? backend->WindowRect() : CRect();
 }
 
 void CWnd::Invalidate(BOOL) {
@@ -212,24 +203,9 @@ CWnd* CWnd::GetDlgItem(int id) const {
   return child ? FromHandle(child) : nullptr;
 }
 
-int CWnd::GetDlgCtrlID() const { return platform::IdOf(m_hWnd); }
-
-CWnd* CWnd::GetParent() const {
-  const HWND parent = platform::ParentOf(m_hWnd);
-  return parent ? FromHandle(parent) : nullptr;
-}
-
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
   const HWND child = platform::ChildById(parent->m_hWnd, static_cast<int>(id));
-  return child ? SubclassWindow(child) : FALSE;
-}
-
-BOOL CWnd::SubclassWindow(HWND window) { return platform::AttachObject(window, this) ? TRUE : FALSE; }
-
-HWND CWnd::UnsubclassWindow() {
-  const HWND window = m_hWnd;
-  platform::DetachObject(window);
-  return window;
+  return child && platform::AttachObject(child, this) ? TRUE : FALSE;
 }
 
 BOOL CWnd::DestroyWindow() {
@@ -244,7 +220,7 @@ BOOL CWnd::DestroyWindow() {
   }
   if (platform::BackendOf(window) && platform::ParentOf(window)) {
     // A control belongs to its dialog, which ends it; the object only lets go.
-    UnsubclassWindow();
+    platform::DetachObject(window);
     return TRUE;
   }
   platform::UnregisterWindow(window);
@@ -294,4 +270,3 @@ BOOL CWnd::CreateHandle() {
   m_hWnd = platform::RegisterWindow(this);
   return TRUE;
 }
-

@@ -1,5 +1,5 @@
-// CObject and CWnd: a window handle, the message map its messages go through, and the
-// operations on the real window behind it.
+// CWnd: a window handle, the message map its messages go through, and the operations on the
+// real window behind it.
 #pragma once
 
 #include "platform/kernel/geometry.h"
@@ -7,6 +7,8 @@
 #include "platform/kernel/text.h"
 #include "platform/kernel/types.h"
 #include "platform/user/message_map.h"
+// What painting a window needs comes with the window, as it does with MFC's CWnd.
+#include "platform/user/paint.h"
 
 struct MSG;
 class CMenu;
@@ -19,13 +21,6 @@ using HRGN = platform::Region*;
 // The class name of a window class the program registers; the window system has one kind of
 // popup, so every such class is the same.
 LPCSTR AfxRegisterWndClass(UINT classStyle, void* cursor = nullptr, void* background = nullptr, void* icon = nullptr);
-
-class CObject {
- public:
-  static const CRuntimeClass classCObject;
-  virtual ~CObject() = default;
-  virtual const CRuntimeClass* GetRuntimeClass() const { return &classCObject; }
-};
 
 class CWnd : public CObject {
  public:
@@ -60,10 +55,8 @@ class CWnd : public CObject {
   void SetFocus();
   void SetWindowText(LPCSTR text);
   void GetWindowText(CString& text) const;
-  int GetWindowTextLength() const;
   BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
   void GetClientRect(LPRECT rect) const;
-  void GetWindowRect(LPRECT rect) const;
   void Invalidate(BOOL erase = TRUE);
   HICON SetIcon(HICON icon, BOOL bigIcon);
   CMenu* GetSystemMenu(BOOL revert);
@@ -71,12 +64,8 @@ class CWnd : public CObject {
 
   // Children of a dialog.
   CWnd* GetDlgItem(int id) const;
-  int GetDlgCtrlID() const;
-  CWnd* GetParent() const;
   // Makes this object the one that handles the messages of control `id` of `parent`.
   BOOL SubclassDlgItem(UINT id, CWnd* parent);
-  BOOL SubclassWindow(HWND window);
-  HWND UnsubclassWindow();
 
   // Ends the real window: its children and timers go, messages still queued for it are dropped.
   virtual BOOL DestroyWindow();

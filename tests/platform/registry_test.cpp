@@ -398,18 +398,16 @@ Hive ManyValues(char fill, int count) {
   return hive;
 }
 
-DWORD Save(const Hive& content) {
-  return platform::posix::UpdateHive([&](Hive& hive) {
-    hive = content;
-    return ERROR_SUCCESS;
-  });
+// Answers 0 or the errno of the failure.
+int Save(const Hive& content) {
+  return platform::posix::UpdateHive([&](Hive& hive) { hive = content; });
 }
 
 // Saves the two hives in turn until killed; one byte down the pipe after each save.
 [[noreturn]] void SaveForever(const Hive& first, const Hive& second, int progress) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   for (unsigned n = 0;; ++n) {
-    if (Save(n % 2 ? first : second) != ERROR_SUCCESS) _exit(1);
+    if (Save(n % 2 ? first : second) != 0) _exit(1);
     if (write(progress, "s", 1) != 1) _exit(2);
   }
 }
@@ -438,7 +436,7 @@ TEST_F(RegistryCrashSafety, AKilledSaveLeavesTheWholeOldOrTheWholeNewHive) {
 
   // Kills are spread over about two saves, so that many land inside one.
   const auto started = std::chrono::steady_clock::now();
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(Save(i % 2 ? first : second), ERROR_SUCCESS);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(Save(i % 2 ? first : second), 0);
   const auto saveMicroseconds =
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count() / 4;
   std::mt19937 random(20240611);

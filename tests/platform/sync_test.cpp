@@ -21,12 +21,13 @@ TEST(Event, AutoResetReleasesOneWaitAndResets) {
 }
 
 TEST(Event, ManualResetStaysSignalledUntilReset) {
-  CEvent event(FALSE, TRUE);
-  event.SetEvent();
-  EXPECT_TRUE(event.Lock(0));
-  EXPECT_TRUE(event.Lock(0));
-  event.ResetEvent();
-  EXPECT_FALSE(event.Lock(0));
+  const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(SetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  ASSERT_TRUE(ResetEvent(event));
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+  CloseHandle(event);
 }
 
 TEST(Event, WakesAThreadWaitingWithoutLimit) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -9,10 +11,12 @@
 #include "records/service_record.h"
 #include "records/sha256.h"
 #include "tests/support/read_file.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
+using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
 // FIPS 180-4 examples, and the padding edges: 55 bytes fit one block, 56 need two.
@@ -47,6 +51,31 @@ std::set<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
+// The permission bits of a file or folder; -1 when there is none.
+int Mode(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 07777) : -1;
+}
+
+TEST(RecordStore, TheDefaultFolderIsInTheStateFolderWhichIsMadePrivate) {
+  TempDir home;
+  ScopedEnv homeVariable("HOME", home.Path());
+  {
+    ScopedEnv state("XDG_STATE_HOME", home.File("state/deep"));
+    EXPECT_EQ(RecordStore::DefaultFolder(), home.File("state/deep/flashgate"));
+    EXPECT_EQ(Mode(home.File("state")), 0700) << "the state folder is made with its parents";
+    EXPECT_EQ(Mode(home.File("state/deep")), 0700);
+    EXPECT_EQ(Mode(home.File("state/deep/flashgate")), -1) << "the records folder comes with the first record";
+  }
+  for (const char* ignored : {"", "relative/state"}) {
+    ScopedEnv state("XDG_STATE_HOME", ignored);
+    EXPECT_EQ(RecordStore::DefaultFolder(), home.File(".local/state/flashgate")) << "XDG_STATE_HOME=" << ignored;
+  }
+  std::ofstream(home.File("file")) << "in the way";
+  ScopedEnv blocked("XDG_STATE_HOME", home.File("file/state"));
+  EXPECT_EQ(RecordStore::DefaultFolder(), "") << "a state folder that cannot be made";
+}
+
 TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
   TempDir dir;
   RecordStore store(dir.File("records/flashgate"), 3);
@@ -56,24 +85,31 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
 
   RecordStore kept(dir.File("records"), 3);
   ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "under way", &error)) << error;
+  EXPECT_EQ(Mode(dir.File("records")), 0700) << "the folder is the user's alone";
   ASSERT_TRUE(kept.Save("20261207T100000.000Z-COM3-1.txt", "completed", &error)) << error;
   EXPECT_EQ(testing_support::ReadWholeFile(dir.File("records/20261207T100000.000Z-COM3-1.txt")), "completed");
 
+  // Neither counted nor removed: what is not a record, a hidden file and a folder.
   std::ofstream(dir.File("records/20261207T090000.000Z-COM9-7.txt.tmp")) << "a save cut short";
+  std::ofstream(dir.File("records/.20261101T000000.000Z-COM1-1.txt")) << "hidden";
+  std::filesystem::create_directory(dir.File("records/20261101T000000.000Z-COM1-2.txt"));
   for (const char* name :
        {"20261207T120000.000Z-COM3-1.txt", "20261206T235959.999Z-COM4-2.txt", "20261207T110000.000Z-COM5-3.txt"}) {
     ASSERT_TRUE(kept.Save(name, "record", &error)) << error;
   }
-  EXPECT_EQ(FilesIn(dir.File("records")),
-            (std::set<std::string>{"20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt",
-                                   "20261207T100000.000Z-COM3-1.txt", "20261207T090000.000Z-COM9-7.txt.tmp"}));
+  const std::set<std::string> others = {"20261207T090000.000Z-COM9-7.txt.tmp", ".20261101T000000.000Z-COM1-1.txt",
+                                        "20261101T000000.000Z-COM1-2.txt"};
+  std::set<std::string> expected = {"20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt",
+                                    "20261207T100000.000Z-COM3-1.txt"};
+  expected.insert(others.begin(), others.end());
+  EXPECT_EQ(FilesIn(dir.File("records")), expected);
   EXPECT_EQ(RecordStore::kRecordsKept, 1000u);
 
   // The clock was set back: the record just written has the oldest name, and stays.
   ASSERT_TRUE(kept.Save("20261201T080000.000Z-COM6-4.txt", "record", &error)) << error;
-  EXPECT_EQ(FilesIn(dir.File("records")),
-            (std::set<std::string>{"20261201T080000.000Z-COM6-4.txt", "20261207T110000.000Z-COM5-3.txt",
-                                   "20261207T120000.000Z-COM3-1.txt", "20261207T090000.000Z-COM9-7.txt.tmp"}));
+  expected = {"20261201T080000.000Z-COM6-4.txt", "20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt"};
+  expected.insert(others.begin(), others.end());
+  EXPECT_EQ(FilesIn(dir.File("records")), expected);
 }
 
 // Only an image read whole, as large as the folder says it is, gets a digest: one of part of a

@@ -1,4 +1,4 @@
-#include "platform/posix/serial_device.h"
+#include "platform/kernel/serial_device.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -8,14 +8,13 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
-#include <chrono>
 
+#include "platform/kernel/clock.h"
 #include "platform/kernel/last_error.h"
 #include "platform/kernel/sync.h"
-#include "platform/posix/errno_map.h"
 #include "platform/posix/open_failure.h"
 
-namespace platform::posix {
+namespace platform {
 namespace {
 
 struct BaudMapping {
@@ -46,18 +45,15 @@ DWORD RateForSpeed(speed_t speed) {
   return 0;
 }
 
-std::uint64_t MonotonicMs() {
-  const auto since = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
-}
+// A write's time-out is real time whatever clock the program runs on: the device takes bytes
+// as fast as it really does.
+std::uint64_t MonotonicMs() { return RealClock().NowMs(); }
 
 // Pseudo-terminals have no modem lines and answer ENOTTY or EINVAL; that is not a failure.
-bool ModemIoctl(int fd, unsigned long request, int bits) {
-  if (ioctl(fd, request, &bits) == 0) return true;
+bool SetModemLine(int fd, int line, bool on) {
+  if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return true;
   return errno == ENOTTY || errno == EINVAL;
 }
-
-bool SetModemLine(int fd, int line, bool on) { return ModemIoctl(fd, on ? TIOCMBIS : TIOCMBIC, line); }
 
 bool ConfigureRaw(int fd) {
   termios settings{};
@@ -77,10 +73,10 @@ bool ConfigureRaw(int fd) {
 }  // namespace
 
 std::shared_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
-  ClearOpenFailure();
+  posix::ClearOpenFailure();
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    NoteOpenFailure(path, errno);
+    posix::NoteOpenFailure(path, errno);
     SetLastErrorFromErrno();
     return nullptr;
   }
@@ -93,7 +89,7 @@ std::shared_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
   if (tcgetattr(fd, &probe) != 0) return fail(ERROR_NOT_SUPPORTED);
   // Root is not held back by TIOCEXCL, so the advisory lock is what keeps a second program out.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    NoteOpenFailure(path, EBUSY);
+    posix::NoteOpenFailure(path, EBUSY);
     return fail(ERROR_ACCESS_DENIED);
   }
   ioctl(fd, TIOCEXCL);
@@ -142,37 +138,22 @@ bool SerialDevice::GetState(DCB* dcb) const {
   *dcb = DCB{};
   dcb->DCBlength = sizeof(DCB);
   dcb->BaudRate = RateForSpeed(cfgetospeed(&settings));
-  switch (settings.c_cflag & CSIZE) {
-    case CS5: dcb->ByteSize = 5; break;
-    case CS6: dcb->ByteSize = 6; break;
-    case CS7: dcb->ByteSize = 7; break;
-    default: dcb->ByteSize = 8; break;
-  }
+  dcb->ByteSize = 8;
   if (!(settings.c_cflag & PARENB)) {
     dcb->Parity = NOPARITY;
-  } else if (settings.c_cflag & CMSPAR) {
-    dcb->Parity = (settings.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
   } else {
     dcb->Parity = (settings.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
   }
   dcb->StopBits = (settings.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
   dcb->fBinary = 1;
   dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
-  dcb->fOutxCtsFlow = (settings.c_cflag & CRTSCTS) ? 1 : 0;
-  dcb->fOutX = (settings.c_iflag & IXON) ? 1 : 0;
-  dcb->fInX = (settings.c_iflag & IXOFF) ? 1 : 0;
   dcb->fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-  if (settings.c_cflag & CRTSCTS) {
-    dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
-  } else {
-    dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-  }
-  dcb->XonChar = static_cast<char>(settings.c_cc[VSTART]);
-  dcb->XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
-  dcb->EofChar = static_cast<char>(settings.c_cc[VEOF]);
+  dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
   return true;
 }
 
+// A handset line carries bytes of 8 bits without flow control: the port opens so (ConfigureRaw),
+// and a DCB asking for anything else is refused.
 bool SerialDevice::SetState(const DCB& dcb) {
   termios settings{};
   if (tcgetattr(m_fd, &settings) != 0) {
@@ -180,24 +161,15 @@ bool SerialDevice::SetState(const DCB& dcb) {
     return false;
   }
   speed_t speed = B0;
-  if (!SpeedForRate(dcb.BaudRate, &speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
-      dcb.StopBits > TWOSTOPBITS) {
+  if (!SpeedForRate(dcb.BaudRate, &speed) || dcb.ByteSize != 8 || dcb.Parity > EVENPARITY ||
+      dcb.StopBits > TWOSTOPBITS || dcb.fOutxCtsFlow || dcb.fOutX || dcb.fInX) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
   cfsetispeed(&settings, speed);
   cfsetospeed(&settings, speed);
-
-  constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-  settings.c_cflag = (settings.c_cflag & ~CSIZE) | kSizes[dcb.ByteSize - 5];
   settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-  switch (dcb.Parity) {
-    case ODDPARITY: settings.c_cflag |= PARENB | PARODD; break;
-    case EVENPARITY: settings.c_cflag |= PARENB; break;
-    case MARKPARITY: settings.c_cflag |= PARENB | PARODD | CMSPAR; break;
-    case SPACEPARITY: settings.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-  }
+  if (dcb.Parity != NOPARITY) settings.c_cflag |= PARENB | (dcb.Parity == ODDPARITY ? PARODD : 0);
   // One and a half stop bits do not exist here; like other emulations, take two.
   if (dcb.StopBits == ONESTOPBIT) {
     settings.c_cflag &= ~CSTOPB;
@@ -209,17 +181,6 @@ bool SerialDevice::SetState(const DCB& dcb) {
   } else {
     settings.c_iflag &= ~INPCK;
   }
-  const bool ctsFlow = dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE;
-  if (ctsFlow) {
-    settings.c_cflag |= CRTSCTS;
-  } else {
-    settings.c_cflag &= ~CRTSCTS;
-  }
-  settings.c_iflag &= ~(IXON | IXOFF);
-  if (dcb.fOutX) settings.c_iflag |= IXON;
-  if (dcb.fInX) settings.c_iflag |= IXOFF;
-  settings.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
-  settings.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
 
   if (tcsetattr(m_fd, TCSANOW, &settings) != 0) {
     SetLastErrorFromErrno();
@@ -236,14 +197,8 @@ bool SerialDevice::SetState(const DCB& dcb) {
 bool SerialDevice::Escape(DWORD function) {
   bool ok = false;
   switch (function) {
-    case SETRTS: ok = SetModemLine(m_fd, TIOCM_RTS, true); break;
     case CLRRTS: ok = SetModemLine(m_fd, TIOCM_RTS, false); break;
-    case SETDTR: ok = SetModemLine(m_fd, TIOCM_DTR, true); break;
     case CLRDTR: ok = SetModemLine(m_fd, TIOCM_DTR, false); break;
-    case SETBREAK: ok = ModemIoctl(m_fd, TIOCSBRK, 0); break;
-    case CLRBREAK: ok = ModemIoctl(m_fd, TIOCCBRK, 0); break;
-    case SETXOFF: ok = tcflow(m_fd, TCOOFF) == 0; break;
-    case SETXON: ok = tcflow(m_fd, TCOON) == 0; break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return false;
   }
   if (!ok) SetLastErrorFromErrno();
@@ -278,21 +233,13 @@ bool SerialDevice::QueueStatus(COMSTAT* status) const {
     SetLastErrorFromErrno();
     return false;
   }
-  int unsent = 0;
-  if (ioctl(m_fd, TIOCOUTQ, &unsent) != 0) unsent = 0;
   status->cbInQue = static_cast<DWORD>(waiting);
-  status->cbOutQue = static_cast<DWORD>(unsent);
   return true;
 }
 
 void SerialDevice::SetTimeouts(const COMMTIMEOUTS& timeouts) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_timeouts = timeouts;
-}
-
-COMMTIMEOUTS SerialDevice::Timeouts() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_timeouts;
 }
 
 void SerialDevice::SetMask(DWORD mask) {
@@ -365,7 +312,11 @@ bool SerialDevice::ReadNow(BYTE* buffer, DWORD count, DWORD* read) {
 }
 
 std::uint64_t SerialDevice::WriteDeadline(DWORD count) const {
-  const COMMTIMEOUTS timeouts = Timeouts();
+  COMMTIMEOUTS timeouts{};
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    timeouts = m_timeouts;
+  }
   const std::uint64_t total =
       static_cast<std::uint64_t>(timeouts.WriteTotalTimeoutMultiplier) * count + timeouts.WriteTotalTimeoutConstant;
   return total == 0 ? 0 : MonotonicMs() + total;
@@ -455,4 +406,4 @@ void SerialDevice::Complete(OVERLAPPED* overlapped, DWORD status, DWORD transfer
   if (overlapped->hEvent) SetEvent(overlapped->hEvent);
 }
 
-}  // namespace platform::posix
+}  // namespace platform

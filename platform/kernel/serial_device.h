@@ -1,4 +1,4 @@
-// One open serial device on Linux: a terminal file descriptor in raw mode, plus an eventfd
+// The object behind a comm handle: a terminal file descriptor in raw mode, plus an eventfd
 // that wakes a thread blocked in WaitEvent when the event mask changes or the handle closes.
 //
 // The object lives as long as anybody uses it; its descriptors close with the last reference.
@@ -15,7 +15,7 @@
 #include "platform/kernel/comm.h"
 #include "platform/kernel/handles.h"
 
-namespace platform::posix {
+namespace platform {
 
 class SerialDevice final : public KernelObject {
  public:
@@ -30,7 +30,6 @@ class SerialDevice final : public KernelObject {
   bool Purge(DWORD flags);
   bool QueueStatus(COMSTAT* status) const;
   void SetTimeouts(const COMMTIMEOUTS& timeouts);
-  COMMTIMEOUTS Timeouts() const;
 
   void SetMask(DWORD mask);
   bool WaitEvent(DWORD* events);
@@ -77,4 +76,4 @@ class SerialDevice final : public KernelObject {
   PendingWrite m_pending;
 };
 
-}  // namespace platform::posix
+}  // namespace platform
