@@ -5,7 +5,7 @@
 #include "platform/kernel/thread.h"
 #include "platform/user/message_box.h"
 #include "resources/resource.h"
-#include "serial/port_flags.h"
+#include "serial/serial_port.h"
 #include "ui/downloader_dlg.h"
 
 bool CDownloaderDlg::EnsureConnected() {
@@ -44,26 +44,26 @@ void CDownloaderDlg::ExplainOpenFailure() {
 }
 
 void CDownloaderDlg::StopRun() {
-  KillTimer(m_nTimerId);
+  KillTimer(m_run.timerId);
   EnableControls(true);
   m_strElapsed.Empty();
   m_strAddress.Empty();
-  m_nStep = STEP_START;
-  m_pResponse = nullptr;
+  m_run.step = STEP_START;
+  m_run.response = nullptr;
   if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
   ShowIdleBar();
   UpdateData(FALSE);
 }
 
 void CDownloaderDlg::ResetRun() {
-  m_plan.blockIndex = 0;
-  m_nRetryCount = 0;
-  g_bRawData = FALSE;
-  m_account.Clear();
-  m_bReported = false;
+  m_run.plan.blockIndex = 0;
+  m_run.retryCount = 0;
+  m_run.rawData = false;
+  m_run.account.Clear();
+  m_run.reported = false;
   m_logQueue.Reset();
   ClearLog();
-  m_dwStartTime = GetTickCount();
+  m_run.startTime = GetTickCount();
 }
 
 void CDownloaderDlg::EnableControls(bool enable) {
@@ -79,7 +79,7 @@ void CDownloaderDlg::EnableControls(bool enable) {
 
 LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   // A reconnection ends the thread itself and carries on.
-  if (m_bReconnecting) return TRUE;
+  if (m_run.reconnecting) return TRUE;
   // So does every other stop of the dialog's own: the thread it stopped is forgotten by then,
   // and its end must not stop what the dialog went on to do (a NORMAL download's mode change).
   if (!m_pThreadRX) return TRUE;

@@ -13,6 +13,7 @@ const char* RunEndText(RunEnd end) {
     case RunEnd::ReconnectDeclined: return "the reconnection was declined";
     case RunEnd::PortNotOpened: return "the port could not be opened";
     case RunEnd::Refused: return "the image or the font address was refused";
+    case RunEnd::NoDownloadType: return "no download type was chosen";
     case RunEnd::HandsetLost: return "the handset left during the run";
     case RunEnd::Closed: return "the window was closed during the run";
   }
@@ -28,7 +29,7 @@ void CDownloaderDlg::RemoveRunObserver(RunObserver* observer) {
 void CDownloaderDlg::NotifyRunStarted() {
   RunStart start;
   start.portNumber = m_nPortNumber;
-  start.downloadType = m_nDownloadType;
+  start.downloadType = ChosenDownloadType();
   start.bootArea = m_bBootArea != 0;
   // A run sends one image: the code image when it is chosen, else the font image.
   if (m_bCodeSelected) {
@@ -37,7 +38,7 @@ void CDownloaderDlg::NotifyRunStarted() {
     start.fontPath = m_strFontPath;
     start.fontAddress = m_strFontAddress;
   }
-  m_bRunUnderWay = true;
+  m_run.underWay = true;
   for (RunObserver* observer : m_runObservers) observer->OnRunStarted(start);
 }
 
@@ -46,15 +47,15 @@ void CDownloaderDlg::NotifyLogText(const CString& text, bool newLine) {
 }
 
 void CDownloaderDlg::NotifyRunEnded(RunEnd end) {
-  if (!m_bRunUnderWay) return;
+  if (!m_run.underWay) return;
   // A run that got no answer has ended; only a late answer brings it back (OnResponseReady),
   // and what stops it meanwhile is no news.
-  if (m_bStalled) {
-    m_bRunUnderWay = false;
-    m_bStalled = false;
+  if (m_run.stalled) {
+    m_run.underWay = false;
+    m_run.stalled = false;
     return;
   }
-  m_bStalled = end == RunEnd::NoAnswer;
-  m_bRunUnderWay = m_bStalled;
-  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end, m_nPortNumber, m_account);
+  m_run.stalled = end == RunEnd::NoAnswer;
+  m_run.underWay = m_run.stalled;
+  for (RunObserver* observer : m_runObservers) observer->OnRunEnded(end, m_nPortNumber, m_run.account);
 }

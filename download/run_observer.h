@@ -2,6 +2,7 @@
 // log as it is written, and each way it ends.
 #pragma once
 
+#include "download/download_type.h"
 #include "download/run_account.h"
 #include "platform/kernel/text.h"
 
@@ -15,6 +16,7 @@ enum class RunEnd {
   ReconnectDeclined,     // the operator chose not to reconnect
   PortNotOpened,         // the run could not connect to the handset
   Refused,               // the font address or an image was refused before anything was sent
+  NoDownloadType,        // the download type is none of the types: nothing was started
   HandsetLost,           // the port went away during the run
   Closed,                // the operator closed the window during the run
 };
@@ -24,7 +26,7 @@ const char* RunEndText(RunEnd end);
 // What the operator had chosen when Download was pressed.
 struct RunStart {
   int portNumber = 0;
-  int downloadType = 0;
+  const DownloadType* downloadType = nullptr;  // null when the stored type is none of the types
   bool bootArea = false;
   // The image the run sends: the code image when one is chosen, else the font image.
   CString codePath;  // empty when no code image is sent

@@ -48,17 +48,17 @@ bool CDownloaderDlg::ValidateFontAddress() {
 }
 
 bool CDownloaderDlg::ClassifyImage() {
-  return m_nCurrentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
+  return m_run.currentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
 }
 
 bool CDownloaderDlg::ClassifyFontImage() {
   // An image the reader refused starts no run: its box has told the operator.
   if (!m_imageFile.Open(m_strFontPath)) return false;
-  m_plan.areaLength = m_imageFile.m_dwFirstAreaLength;
-  m_plan.displayBase = m_dwFontAddress;
-  m_plan.areaBase = 0;
-  m_nStep = STEP_START;
-  m_bBootFirst = FALSE;
+  m_run.plan.areaLength = m_imageFile.m_dwFirstAreaLength;
+  m_run.plan.displayBase = m_dwFontAddress;
+  m_run.plan.areaBase = 0;
+  m_run.step = STEP_START;
+  m_run.bootFirst = false;
   return true;
 }
 
@@ -66,11 +66,11 @@ bool CDownloaderDlg::ClassifyCodeImage() {
   if (!m_imageFile.Open(m_strCodePath)) return false;
   const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
   const DWORD loadAddress = m_imageFile.m_dwLoadAddress;
-  m_plan.areaLength = firstAreaLength;
-  m_plan.areaBase = loadAddress;
-  m_plan.displayBase = loadAddress;
-  m_nStep = STEP_START;
-  m_bBootFirst = FALSE;
+  m_run.plan.areaLength = firstAreaLength;
+  m_run.plan.areaBase = loadAddress;
+  m_run.plan.displayBase = loadAddress;
+  m_run.step = STEP_START;
+  m_run.bootFirst = false;
 
   switch (KindOf(firstAreaLength, m_imageFile.m_dwFileSize, loadAddress)) {
     case ImageKind::Inconsistent:
@@ -79,8 +79,8 @@ bool CDownloaderDlg::ClassifyCodeImage() {
     case ImageKind::BootAndCode:
       if (m_bBootArea) {
         AppendLogLine(COLOR_RUN, "Boot+Code Binary. ");
-        m_plan.areaBase = 0;
-        m_bBootFirst = TRUE;
+        m_run.plan.areaBase = 0;
+        m_run.bootFirst = true;
       } else {
         AppendLogLine(COLOR_RUN, "Boot+Code Binary. Skip Boot Area.");
         PlanCodeArea();
@@ -89,7 +89,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
     case ImageKind::CodeOnly:
       if (m_bBootArea) {
         AppendLogLine(COLOR_RUN, "Code Only Binary. Skip Boot Area.");
-        m_plan.areaBase = 0;
+        m_run.plan.areaBase = 0;
       } else {
         AppendLogLine(COLOR_RUN, "Code Only Binary.");
       }
@@ -100,7 +100,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
         return false;
       }
       AppendLogLine(COLOR_RUN, "Boot Only Binary. ");
-      m_plan.areaBase = 0;
+      m_run.plan.areaBase = 0;
       return true;
   }
   return false;
@@ -108,19 +108,19 @@ bool CDownloaderDlg::ClassifyCodeImage() {
 
 void CDownloaderDlg::PlanCodeArea() {
   const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
-  m_plan.areaBase = firstAreaLength;
-  m_plan.displayBase = 0;
-  m_plan.areaLength = m_imageFile.m_dwFileSize - firstAreaLength;
+  m_run.plan.areaBase = firstAreaLength;
+  m_run.plan.displayBase = 0;
+  m_run.plan.areaLength = m_imageFile.m_dwFileSize - firstAreaLength;
 }
 
 bool CDownloaderDlg::SelectNextImage() {
   // Callers come here when the code image is not selected: the font image is sent if it is.
-  if (m_nCurrentImage == IMAGE_CODE) {
-    m_nCurrentImage = IMAGE_FONT;
+  if (m_run.currentImage == IMAGE_CODE) {
+    m_run.currentImage = IMAGE_FONT;
     if (m_bFontSelected) return ClassifyImage();
   }
-  if (m_nCurrentImage == IMAGE_FONT) {
-    m_nCurrentImage = IMAGE_CODE;
+  if (m_run.currentImage == IMAGE_FONT) {
+    m_run.currentImage = IMAGE_CODE;
     if (m_bCodeSelected) return ClassifyImage();
   }
   // Nothing to send: a run with the plan of an earlier one must not start.

@@ -33,7 +33,7 @@ void CDownloaderDlg::ShowIdleBar() {
 void CDownloaderDlg::UpdateProgress() {
   // The block index has already moved past the block just sent.
   const int percent =
-      static_cast<int>(static_cast<double>(m_plan.blockIndex) / static_cast<double>(m_plan.blockCount) * 100.0);
+      static_cast<int>(static_cast<double>(m_run.plan.blockIndex) / static_cast<double>(m_run.plan.blockCount) * 100.0);
   // Bar and title change only with the whole percentage.
   if (percent != g_nLastShownPercent || percent == 0) {
     m_runBar.SetPos(percent);
@@ -42,15 +42,16 @@ void CDownloaderDlg::UpdateProgress() {
     SetWindowText(title);
     g_nLastShownPercent = percent;
   }
-  m_strAddress.Format("Addr = 0x%lx", static_cast<unsigned long>(
-                                          static_cast<DWORD>(m_plan.blockIndex) * kImageBlockDataSize + ShownBase()));
+  m_strAddress.Format(
+      "Addr = 0x%lx",
+      static_cast<unsigned long>(static_cast<DWORD>(m_run.plan.blockIndex) * kImageBlockDataSize + ShownBase()));
   UpdateData(FALSE);
 }
 
 CString CDownloaderDlg::ElapsedText() const {
   // Wall time since the run began, on the platform clock: processor time, which the C
   // library's clock() measures here, would stay near zero while the run waits for the handset.
-  const DWORD elapsedMs = GetTickCount() - m_dwStartTime;
+  const DWORD elapsedMs = GetTickCount() - m_run.startTime;
   const DWORD seconds = elapsedMs / 1000;
   CString text;
   text.Format("Elapsed time : %d min %d sec", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));

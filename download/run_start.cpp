@@ -2,6 +2,7 @@
 // download mode (EMERGENCY), or after telling a handset that runs its normal software to
 // restart in download mode (NORMAL).
 #include "platform/kernel/clock.h"
+#include "platform/user/message_box.h"
 #include "resources/resource.h"
 #include "ui/downloader_dlg.h"
 
@@ -11,20 +12,25 @@ void CDownloaderDlg::OnDownload() {
     NotifyRunEnded(RunEnd::Refused);
     return;
   }
-  switch (m_nDownloadType) {
-    case DOWNLOAD_EMERGENCY:
-      if (!EnsureConnected()) {
-        EnableControls(true);
-        NotifyRunEnded(RunEnd::PortNotOpened);
-        return;
-      }
-      if (!PrepareRun()) return;
-      AdvanceRun();
-      ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
-      break;
-    case DOWNLOAD_NORMAL: StartNormalDownload(); break;
-    default: break;
+  const DownloadType* type = ChosenDownloadType();
+  // A stored value that is no type shows no item: the operator has a type to choose first.
+  if (!type) {
+    MessageBox("Download Type을 선택하세요!", nullptr, MB_OK);
+    NotifyRunEnded(RunEnd::NoDownloadType);
+    return;
   }
+  (this->*type->start)();
+}
+
+void CDownloaderDlg::StartEmergencyDownload() {
+  if (!EnsureConnected()) {
+    EnableControls(true);
+    NotifyRunEnded(RunEnd::PortNotOpened);
+    return;
+  }
+  if (!PrepareRun()) return;
+  AdvanceRun();
+  ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
 }
 
 bool CDownloaderDlg::PrepareRun() {
@@ -32,8 +38,8 @@ bool CDownloaderDlg::PrepareRun() {
   ResetRun();
   m_strElapsed.Empty();
   UpdateData(FALSE);
-  m_nRetryCount = 0;
-  m_nCurrentImage = IMAGE_CODE;
+  m_run.retryCount = 0;
+  m_run.currentImage = IMAGE_CODE;
   const bool planned = m_bCodeSelected ? ClassifyImage() : SelectNextImage();
   // A refused image leaves the connection as it is, ready for the next try.
   if (!planned) {

@@ -1,10 +1,10 @@
 // What one download run keeps between the messages that move it: its step, the byte range
-// being sent, its timers and the colours of its log lines.
+// being sent, its timers, what the handset confirmed, and the colours of its log lines.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
+#include "download/run_account.h"
 #include "image/image_block.h"
 #include "platform/kernel/types.h"
 
@@ -56,6 +56,24 @@ constexpr COLORREF COLOR_ERROR = RGB(255, 0, 0);
 constexpr COLORREF COLOR_INFO = RGB(0, 0, 0);
 constexpr COLORREF COLOR_TICK = RGB(46, 82, 180);
 
-// Set by a time-out during the blocks and by a reconnection: from then until the next run,
-// blocks go out as bare data. Written and read by the user-interface thread only.
-extern std::atomic<BOOL> g_bRawData;
+// The run of the main dialog, on the user-interface thread only.
+struct RunState {
+  RunStep step = STEP_START;
+  int currentImage = IMAGE_CODE;  // the image being sent
+  RunPlan plan;
+  bool bootFirst = false;  // the boot area is being sent; the code area follows
+  ImageBlock block = {};
+  const BYTE* response = nullptr;  // the response being handled
+  UINT timerId = TIMER_ANSWER;     // the run timer last armed, and its interval
+  UINT timerInterval = 0;
+  BYTE retryCount = 0;  // time-outs in a row without an ACK
+  // Set by a time-out during the blocks and by a reconnection: from then until the next run,
+  // blocks go out as bare data.
+  bool rawData = false;
+  bool reconnecting = false;  // the old connection is being replaced after repeated silence
+  DWORD startTime = 0;        // platform clock, milliseconds
+  RunAccount account;         // what the handset confirmed of the run
+  bool reported = false;      // the final report has been given
+  bool underWay = false;      // its observers were told it started, and not yet that it ended
+  bool stalled = false;       // it gave up waiting for an answer
+};

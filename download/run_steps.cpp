@@ -4,8 +4,6 @@
 #include "platform/user/message_box.h"
 #include "ui/downloader_dlg.h"
 
-std::atomic<BOOL> g_bRawData{FALSE};
-
 namespace {
 
 constexpr char kRule[] = "======================";
@@ -13,18 +11,18 @@ constexpr char kRule[] = "======================";
 }  // namespace
 
 LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
-  m_pResponse = m_serialPort.GetResponse();
+  m_run.response = m_serialPort.GetResponse();
   // Whatever the answer says, the time-out it ends is over; a run that gave up waiting goes on.
-  KillTimer(m_nTimerId);
-  m_bStalled = false;
-  if (HandleResponse()) m_nRetryCount = 0;
+  KillTimer(m_run.timerId);
+  m_run.stalled = false;
+  if (HandleResponse()) m_run.retryCount = 0;
   return TRUE;
 }
 
 bool CDownloaderDlg::HandleResponse() {
-  if (m_bReconnecting) m_bReconnecting = FALSE;
-  switch (m_pResponse ? m_pResponse[0] : 0) {
-    case ACK: m_account.Acknowledged(); return AdvanceRun();
+  m_run.reconnecting = false;
+  switch (m_run.response ? m_run.response[0] : 0) {
+    case ACK: m_run.account.Acknowledged(); return AdvanceRun();
     case NAK_BAD_CRC: return ResendAfterNak("NAK_BAD_CRC. Retry");
     case NAK_TOO_LARGE: return ResendAfterNak("NAK_TOO_LARGE. Retry");
     case NAK_INVALID_CMD: return ResendAfterNak("NAK_INVALID_CMD, but crc error. Retry");
@@ -41,41 +39,41 @@ bool CDownloaderDlg::ResendAfterNak(const char* text) {
 }
 
 bool CDownloaderDlg::AdvanceRun() {
-  switch (m_nStep) {
+  switch (m_run.step) {
     case STEP_START:
       WriteBanner();
       ResetProgress();
-      m_plan.blockCount = BlockCount(m_plan.areaLength);
-      m_account.BeginArea(ShownBase(), m_plan.areaLength, m_plan.blockCount);
+      m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
+      m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
       m_serialPort.SendHello();
-      m_nStep = STEP_COPY;
+      m_run.step = STEP_COPY;
       break;
     case STEP_COPY:
       m_serialPort.SendCopyModule();
-      m_nStep = STEP_BAUD;
+      m_run.step = STEP_BAUD;
       break;
     case STEP_BAUD:
       m_serialPort.SendSetBaud(1);
-      m_nStep = STEP_RESET;
+      m_run.step = STEP_RESET;
       break;
     case STEP_RESET:
       AppendTick();
       m_serialPort.SendReset();
       ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
-      m_nStep = STEP_HELLO;
+      m_run.step = STEP_HELLO;
       break;
     case STEP_HELLO:
       m_serialPort.SendHello();
-      m_nStep = STEP_ERASE;
+      m_run.step = STEP_ERASE;
       break;
     case STEP_ERASE:
       UpdateElapsed();
-      m_account.SentErase();
-      m_serialPort.SendErase(m_plan.areaBase, m_plan.areaLength);
-      m_nStep = STEP_FIRST_BLOCK;
+      m_run.account.SentErase();
+      m_serialPort.SendErase(m_run.plan.areaBase, m_run.plan.areaLength);
+      m_run.step = STEP_FIRST_BLOCK;
       break;
     case STEP_FIRST_BLOCK:
-      m_nStep = STEP_BLOCKS;
+      m_run.step = STEP_BLOCKS;
       AppendTick();
       UpdateElapsed();
       LogLine(LOG_INFO, "Flash Programming 중");
@@ -83,7 +81,7 @@ bool CDownloaderDlg::AdvanceRun() {
       break;
     case STEP_BLOCKS:
       UpdateElapsed();
-      if (m_plan.blockIndex < m_plan.blockCount) {
+      if (m_run.plan.blockIndex < m_run.plan.blockCount) {
         SendBlock();
         UpdateProgress();
       } else {
@@ -99,9 +97,9 @@ bool CDownloaderDlg::AdvanceRun() {
 }
 
 void CDownloaderDlg::WriteBanner() {
-  const char* title = m_nCurrentImage == IMAGE_CODE   ? "Phone Code Download"
-                      : m_nCurrentImage == IMAGE_FONT ? "Phone Font Download"
-                                                      : nullptr;
+  const char* title = m_run.currentImage == IMAGE_CODE   ? "Phone Code Download"
+                      : m_run.currentImage == IMAGE_FONT ? "Phone Font Download"
+                                                         : nullptr;
   if (!title) return;
   AppendLogLine(COLOR_RUN, kRule);
   AppendLogLine(COLOR_RUN, title);
@@ -110,38 +108,38 @@ void CDownloaderDlg::WriteBanner() {
 
 void CDownloaderDlg::SendBlock() {
   // A block that cannot be read is not sent; the reader has told the operator.
-  if (!m_imageFile.ReadBlock(m_plan.areaBase, static_cast<DWORD>(m_plan.blockIndex), &m_block)) return;
+  if (!m_imageFile.ReadBlock(m_run.plan.areaBase, static_cast<DWORD>(m_run.plan.blockIndex), &m_run.block)) return;
   // The last block of an area carries only what is left of the area.
-  const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_plan.blockIndex)} * kImageBlockDataSize;
-  const std::uint64_t left = start < m_plan.areaLength ? m_plan.areaLength - start : 0;
-  if (m_block.count > left) m_block.count = static_cast<WORD>(left);
-  m_account.SentBlock(m_plan.blockIndex);
-  if (g_bRawData) {
-    m_serialPort.SendRawBlock(&m_block);
+  const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_run.plan.blockIndex)} * kImageBlockDataSize;
+  const std::uint64_t left = start < m_run.plan.areaLength ? m_run.plan.areaLength - start : 0;
+  if (m_run.block.count > left) m_run.block.count = static_cast<WORD>(left);
+  m_run.account.SentBlock(m_run.plan.blockIndex);
+  if (m_run.rawData) {
+    m_serialPort.SendRawBlock(&m_run.block);
   } else {
-    m_serialPort.SendWriteBlock(&m_block);
+    m_serialPort.SendWriteBlock(&m_run.block);
   }
-  ++m_plan.blockIndex;
+  ++m_run.plan.blockIndex;
 }
 
 void CDownloaderDlg::EndArea() {
   // The last block's answer did not come if the run ends the area after silence.
-  m_account.MovedOn();
-  if (m_bBootFirst) {
+  m_run.account.MovedOn();
+  if (m_run.bootFirst) {
     // The boot area is in; the code area goes through the whole sequence again.
     AppendLogLine(COLOR_RUN, "Boot Downloaded. Code Downloading..");
-    m_bBootFirst = FALSE;
+    m_run.bootFirst = false;
     PlanCodeArea();
-    m_plan.blockIndex = 0;
-    m_plan.blockCount = BlockCount(m_plan.areaLength);
-    m_account.BeginArea(ShownBase(), m_plan.areaLength, m_plan.blockCount);
+    m_run.plan.blockIndex = 0;
+    m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
+    m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
     m_serialPort.SendHello();
-    m_nStep = STEP_COPY;
+    m_run.step = STEP_COPY;
     return;
   }
   if (g_bKeepRunning) {
-    m_nStep = STEP_DONE;
-    m_nRetryCount = 0;
+    m_run.step = STEP_DONE;
+    m_run.retryCount = 0;
     m_serialPort.SendReset();
     ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
   }
@@ -155,25 +153,27 @@ void CDownloaderDlg::ReportCompletion() {
   AppendLogLine(COLOR_RUN, "Download Completed.");
   AppendLogLine(COLOR_RUN, elapsed);
   // What the handset never confirmed may not be in its flash, whatever the lines above say.
-  const CString unconfirmed = m_account.Summary();
+  const CString unconfirmed = m_run.account.Summary();
   if (!unconfirmed.IsEmpty()) AppendLogLine(COLOR_ERROR, unconfirmed);
   m_imageFile.Close();
-  m_bReported = true;
+  m_run.reported = true;
   // Before the box: the run is over however long the box stays open.
-  NotifyRunEnded(m_account.AllConfirmed() ? RunEnd::Completed : RunEnd::CompletedUnconfirmed);
+  NotifyRunEnded(m_run.account.AllConfirmed() ? RunEnd::Completed : RunEnd::CompletedUnconfirmed);
   CString text;
   text.Format("Downloading completed\n%s", elapsed.GetString());
   MessageBox(text, nullptr, MB_OK);
-  KillTimer(m_nTimerId);
+  KillTimer(m_run.timerId);
 }
 
 void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {
   // One run timer at a time: a timer left running beside this one would fire as a false
   // time-out later.
-  KillTimer(m_nTimerId);
-  m_nTimerId = id;
-  m_nTimerInterval = intervalMs;
+  KillTimer(m_run.timerId);
+  m_run.timerId = id;
+  m_run.timerInterval = intervalMs;
   SetTimer(id, intervalMs, nullptr);
 }
 
-DWORD CDownloaderDlg::ShownBase() const { return m_nCurrentImage == IMAGE_FONT ? m_plan.displayBase : m_plan.areaBase; }
+DWORD CDownloaderDlg::ShownBase() const {
+  return m_run.currentImage == IMAGE_FONT ? m_run.plan.displayBase : m_run.plan.areaBase;
+}

@@ -21,9 +21,9 @@ void CDownloaderDlg::OnTimer(UINT_PTR id) {
   }
   // A handler that armed this timer after a modal box may have had the final report come
   // under the box: then the run is over and nothing is awaited any more.
-  if (m_bReported) return;
-  ++m_nRetryCount;
-  if (m_nRetryCount < kGiveUpCount) {
+  if (m_run.reported) return;
+  ++m_run.retryCount;
+  if (m_run.retryCount < kGiveUpCount) {
     RetryAfterSilence();
   } else {
     GiveUp(static_cast<UINT>(id));
@@ -31,18 +31,18 @@ void CDownloaderDlg::OnTimer(UINT_PTR id) {
 }
 
 void CDownloaderDlg::RetryAfterSilence() {
-  switch (m_nStep) {
+  switch (m_run.step) {
     case STEP_FIRST_BLOCK:
     case STEP_BLOCKS: {
       // The index has moved past the block last sent: this is that block's address.
-      const DWORD address = ShownBase() + static_cast<DWORD>(m_plan.blockIndex - 1) * kImageBlockDataSize;
+      const DWORD address = ShownBase() + static_cast<DWORD>(m_run.plan.blockIndex - 1) * kImageBlockDataSize;
       CString text;
       text.Format("No response, retry at 0x%x", static_cast<unsigned>(address));
       AppendLogLine(COLOR_RUN, text);
       // The handset takes the rest of the blocks as bare data once it has fallen silent.
-      g_bRawData = TRUE;
+      m_run.rawData = true;
       AdvanceRun();
-      ArmTimer(m_nTimerId, m_nTimerInterval);
+      ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
     }
     case STEP_DONE:
@@ -51,7 +51,7 @@ void CDownloaderDlg::RetryAfterSilence() {
       break;
     default:
       m_serialPort.ResendLastPacket();
-      ArmTimer(m_nTimerId, m_nTimerInterval);
+      ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
   }
 }
@@ -59,7 +59,7 @@ void CDownloaderDlg::RetryAfterSilence() {
 void CDownloaderDlg::GiveUp(UINT id) {
   if (id == TIMER_ANSWER) {
     // The run stays where it is: a late answer still carries it on.
-    m_nRetryCount = 0;
+    m_run.retryCount = 0;
     AppendLogLine(COLOR_ERROR, "응답이 없습니다.");
     ShowIdleBar();
     NotifyRunEnded(RunEnd::NoAnswer);
@@ -70,8 +70,8 @@ void CDownloaderDlg::GiveUp(UINT id) {
 
 void CDownloaderDlg::Reconnect() {
   // The end of the old receive thread is expected while this runs, and is no stop of the run.
-  m_bReconnecting = TRUE;
-  KillTimer(m_nTimerId);
+  m_run.reconnecting = true;
+  KillTimer(m_run.timerId);
   if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
   Sleep(1000);
 
@@ -79,7 +79,7 @@ void CDownloaderDlg::Reconnect() {
   if (retry.DoModal() == IDOK) {
     if (ConnectHandset()) {
       AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
-      g_bRawData = TRUE;
+      m_run.rawData = true;
       AdvanceRun();
       ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
     } else {
@@ -91,5 +91,5 @@ void CDownloaderDlg::Reconnect() {
     EnableControls(true);
     NotifyRunEnded(RunEnd::ReconnectDeclined);
   }
-  m_bReconnecting = FALSE;
+  m_run.reconnecting = false;
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 
+#include "image/image_block.h"
 #include "platform/kernel/types.h"
 
 namespace wire {
@@ -14,8 +15,12 @@ constexpr BYTE kFlag = 0x7E;
 constexpr BYTE kEscape = 0x7D;
 constexpr BYTE kEscapeXor = 0x20;
 
-// The largest packet the host sends: a write request of 8199 bytes.
-constexpr std::size_t kMaxRequestLength = 8199;
+// The largest packet the host sends: a write request, its command, offset and count before
+// one block's data. It always goes out whole, zeros past a short count, so that every write
+// request has this length.
+constexpr std::size_t kWriteRequestHeaderLength = 1 + sizeof(DWORD) + sizeof(WORD);
+constexpr std::size_t kMaxRequestLength = kWriteRequestHeaderLength + kImageBlockDataSize;
+static_assert(sizeof(ImageBlock) == kMaxRequestLength, "an ImageBlock is sent as the write request it lays out");
 
 constexpr bool NeedsEscape(BYTE b) { return b >= 0x7D && b <= 0x7F; }
 
@@ -23,6 +28,11 @@ constexpr bool NeedsEscape(BYTE b) { return b >= 0x7D && b <= 0x7F; }
 constexpr std::size_t MaxFrameLength(std::size_t packetLength) { return 2 * packetLength + 6; }
 
 // The frame lengths, closing flag included, that the handset expects to be followed by a pad byte.
+// The rule is on the frame's length on the wire, escapes included, not on what the packet is.
+// Only write requests are long enough to reach these lengths: each is kMaxRequestLength bytes,
+// so its frame is kMaxRequestLength + 3 bytes plus one for each escaped byte, and whether it is
+// padded depends on how many of its bytes needed escaping. The six lengths are the handset's and
+// do not move with the block size.
 constexpr bool NeedsPad(std::size_t frameLength) {
   return frameLength >= 0x2040 && frameLength <= 0x2040 + 5 * 0x80 && (frameLength - 0x2040) % 0x80 == 0;
 }

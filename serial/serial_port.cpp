@@ -6,7 +6,8 @@
 #include "platform/kernel/handles.h"
 #include "platform/kernel/last_error.h"
 #include "platform/kernel/sync.h"
-#include "serial/port_flags.h"
+
+std::atomic<BOOL> g_bPortOpen{FALSE};
 
 namespace {
 

@@ -13,6 +13,10 @@
 #include "platform/kernel/text.h"
 #include "platform/user/wnd.h"
 
+// Set by a successful CSerialPort::Open, cleared by Close and at the start of every Open. The
+// user-interface thread writes it; the receive thread reads it too, so it is atomic.
+extern std::atomic<BOOL> g_bPortOpen;
+
 class CSerialPort : public CObject {
  public:
   static constexpr int kResponseBufferSize = 500;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "link/commands.h"
+#include "link/frame.h"
 #include "platform/kernel/file.h"
 #include "serial/serial_port.h"
 
@@ -62,9 +63,11 @@ void CSerialPort::SendWriteBlock(const ImageBlock* block) {
   packet[0] = CMD_WRITE;
   PutLe32(packet + 1, block->offset);
   PutLe16(packet + 5, count);
-  std::memcpy(packet + 7, block->data, count);
+  std::memcpy(packet + wire::kWriteRequestHeaderLength, block->data, count);
 
   if (block->offset == kDumpedBlockOffset) DumpBlock(block->data, count);
+  // The whole block goes out whatever its count: the frame's length, and so whether the
+  // handset expects a pad after it, depends only on the bytes that need escaping.
   SendPacket(packet, sizeof m_writePacket, 0);
 }
 

@@ -3,14 +3,12 @@
 #include "link/link_messages.h"
 #include "platform/kernel/clock.h"
 #include "platform/user/messages.h"
-#include "serial/port_flags.h"
 
 std::atomic<BOOL> g_bKeepRunning{FALSE};
 std::atomic<BOOL> g_bThreadActive{FALSE};
 std::atomic<BOOL> g_bThreadLost{FALSE};
 
-IMPLEMENT_DYNCREATE(CThreadBase, CWinThread)
-IMPLEMENT_DYNCREATE(CThreadRX, CThreadBase)
+IMPLEMENT_DYNCREATE(CThreadRX, CWinThread)
 
 namespace {
 

@@ -16,15 +16,8 @@ extern std::atomic<BOOL> g_bKeepRunning;  // written by the run: the thread's lo
 extern std::atomic<BOOL> g_bThreadActive;
 extern std::atomic<BOOL> g_bThreadLost;  // set by the thread when the port went away under it
 
-class CThreadBase : public CWinThread {
-  DECLARE_DYNCREATE(CThreadBase)
-
- public:
-  CThreadBase() { m_bAutoDelete = TRUE; }
-  ~CThreadBase() override = default;
-};
-
-class CThreadRX : public CThreadBase {
+// Auto-delete, as every CWinThread is unless told otherwise: the object goes with its thread.
+class CThreadRX : public CWinThread {
   DECLARE_DYNCREATE(CThreadRX)
 
  public:

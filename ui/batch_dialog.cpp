@@ -22,7 +22,8 @@ int ExitCodeOf(RunEnd end) {
     case RunEnd::ReconnectFailed:
     case RunEnd::ReconnectDeclined: return EXIT_RECONNECT_FAILED;
     case RunEnd::PortNotOpened: return EXIT_PORT_NOT_OPENED;
-    case RunEnd::Refused: return EXIT_REFUSED;
+    case RunEnd::Refused:
+    case RunEnd::NoDownloadType: return EXIT_REFUSED;
     case RunEnd::HandsetLost: return EXIT_HANDSET_LOST;
     case RunEnd::Closed: return EXIT_FAILED;
   }
@@ -111,7 +112,7 @@ void CBatchDownloaderDlg::OnTimer(UINT_PTR id) {
 
 void CBatchDownloaderDlg::OnRunStarted(const RunStart& start) {
   // Where the handset is plugged in is asked now, while it is still there.
-  if (start.downloadType == DOWNLOAD_NORMAL) m_follower.Begin(start.portNumber);
+  if (start.downloadType && start.downloadType->handsetRestarts) m_follower.Begin(start.portNumber);
   ArmStallTimer();
 }
 

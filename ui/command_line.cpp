@@ -29,6 +29,16 @@ bool ParseHexAddress(std::string text, std::string* digits) {
   return true;
 }
 
+// The words --type takes, between `separator`s.
+std::string DownloadTypeWords(const char* separator) {
+  std::string words;
+  for (const DownloadType& type : DownloadTypes()) {
+    if (!words.empty()) words += separator;
+    words += type.commandWord;
+  }
+  return words;
+}
+
 class Parser {
  public:
   Parser(const std::vector<CString>& arguments, CommandLine* commandLine, std::string* error)
@@ -81,14 +91,8 @@ class Parser {
       return ParseHexAddress(value, &pick.fontAddress) || Fail("--font-address takes up to 8 hexadecimal digits");
     }
     if (name == "--type") {
-      if (value == "emergency") {
-        pick.downloadType = DOWNLOAD_EMERGENCY;
-      } else if (value == "normal") {
-        pick.downloadType = DOWNLOAD_NORMAL;
-      } else {
-        return Fail("--type is emergency or normal");
-      }
-      return true;
+      pick.downloadType = DownloadTypeNamed(value);
+      return pick.downloadType || Fail("--type is " + DownloadTypeWords(" or "));
     }
     return ParseNumber(value, 1, 86400, &m_line.stallSeconds) || Fail("--stall-timeout takes seconds, 1 or more");
   }
@@ -141,7 +145,9 @@ std::string UsageText() {
          "  --code FILE            the phone code image (.bin)\n"
          "  --font FILE            the phone font image (.bin)\n"
          "  --font-address HEX     where the font image goes, in hexadecimal\n"
-         "  --type emergency|normal\n"
+         "  --type " +
+         DownloadTypeWords("|") +
+         "\n"
          "                         the download type: a handset waiting in download mode, or one\n"
          "                         running its normal software\n"
          "  --boot-area            also write the boot area of a boot+code image; given here, the\n"
@@ -159,8 +165,9 @@ std::string UsageText() {
          "\n"
          "Exit codes of --batch: 0 download completed and every block confirmed by the handset,\n"
          "3 no answer from the handset, 4 the reconnection failed or was not tried, 5 the port could\n"
-         "not be opened, 6 the image or the font address was refused, 7 the handset left during the\n"
-         "run, 8 completed but not all of it confirmed by the handset; 2 an unusable command line.\n"
+         "not be opened, 6 the image or the font address was refused, or no download type was chosen,\n"
+         "7 the handset left during the run, 8 completed but not all of it confirmed by the handset;\n"
+         "2 an unusable command line.\n"
          "\n"
          "Settings: $FLASHGATE_REGISTRY (default ~/.config/flashgate/registry.reg).\n"
          "Port map: $FLASHGATE_PORTS_DIR (default ~/.config/flashgate/ports).\n"

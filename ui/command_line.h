@@ -5,19 +5,20 @@
 #include <string>
 #include <vector>
 
+#include "download/download_type.h"
 #include "platform/kernel/text.h"
 
 // The choices the window starts with instead of the operator's. None of them is written to the
 // settings: they hold for this start only.
 struct Preselection {
-  int port = 0;             // 0: the stored port
-  std::string codePath;     // empty: no code image
-  std::string fontPath;     // empty: no font image
-  std::string fontAddress;  // hexadecimal digits only
-  int downloadType = -1;    // -1: the stored type; else DOWNLOAD_EMERGENCY or DOWNLOAD_NORMAL
-  bool bootArea = false;    // Change Boot Area, without the typed confirmation
-  bool start = false;       // press Download once the window is up
-  bool demo = false;        // the handset is the bundled simulator: the log says so
+  int port = 0;                                // 0: the stored port
+  std::string codePath;                        // empty: no code image
+  std::string fontPath;                        // empty: no font image
+  std::string fontAddress;                     // hexadecimal digits only
+  const DownloadType* downloadType = nullptr;  // null: the stored type
+  bool bootArea = false;                       // Change Boot Area, without the typed confirmation
+  bool start = false;                          // press Download once the window is up
+  bool demo = false;                           // the handset is the bundled simulator: the log says so
 };
 
 struct CommandLine {

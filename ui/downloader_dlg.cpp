@@ -88,8 +88,8 @@ BOOL CDownloaderDlg::OnInitDialog() {
   // Ports that arrive would go unannounced, and a handset plugged in would get no port.
   const std::string failure = platform::DeviceNotificationsFailure();
   if (!failure.empty()) AppendLogLine(COLOR_ERROR, failure.c_str());
-  m_bReconnecting = FALSE;
-  m_bBootFirst = FALSE;
+  m_run.reconnecting = false;
+  m_run.bootFirst = false;
   UpdateData(FALSE);
   ApplyPreselection();
   return TRUE;
@@ -103,6 +103,7 @@ void CDownloaderDlg::InitControls() {
   GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(FALSE);
   GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(FALSE);
   GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_HIDE);
+  ListDownloadTypes();
 
   m_balloon.m_nWidth = 150;
   m_balloon.m_crFill = RGB(213, 253, 224);
@@ -121,20 +122,21 @@ void CDownloaderDlg::LoadSettings() {
   m_strFontPath.Empty();
   m_bBootArea = 0;
 
-  int port = ReadRegInt("VOD_PORT", 1);
+  int port = ReadRegInt(kPortValue, 1);
   // A number beyond the ports would open another port once cut to the port's byte.
   if (port < 1 || port > CSerialPort::kLastPortNumber) {
     CString why;
-    why.Format("The stored port (VOD_PORT \"%s\") is not one of COM1 to COM255 and is not used.",
-               ReadRegString("VOD_PORT").GetString());
+    why.Format("The stored port (%s \"%s\") is not one of COM1 to COM255 and is not used.", kPortValue,
+               ReadRegString(kPortValue).GetString());
     AppendLogLine(COLOR_ERROR, why);
     port = 1;
   }
   m_nPortIndex = port - 1;
   m_nPortNumber = port;
 
-  m_nDownloadType = ReadRegInt("DLOAD_TYPE_TEST", 0);
-  m_nCurrentImage = 0;
+  // A value that is no type selects no item.
+  m_nDownloadType = ComboIndexOf(DownloadTypeStoredAs(ReadRegInt(kDownloadTypeValue, DownloadTypes()[0].storedValue)));
+  m_run.currentImage = IMAGE_CODE;
 }
 
 void CDownloaderDlg::UpdateDownloadButton() {
@@ -173,9 +175,19 @@ void CDownloaderDlg::OnPaint() {
 
 HCURSOR CDownloaderDlg::OnQueryDragIcon() { return m_hIcon; }
 
+void CDownloaderDlg::ListDownloadTypes() {
+  // Each type is an item in the table's order, so that an item's place is its row; the template
+  // may list the first ones already.
+  CWnd* combo = GetDlgItem(IDC_DOWNLOAD_TYPE);
+  const std::vector<DownloadType>& types = DownloadTypes();
+  for (auto count = static_cast<std::size_t>(combo->SendMessage(CB_GETCOUNT)); count < types.size(); ++count) {
+    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(types[count].comboText));
+  }
+}
+
 void CDownloaderDlg::OnSelchangeDownloadType() {
   UpdateData(TRUE);
-  WriteRegInt("DLOAD_TYPE_TEST", m_nDownloadType == DOWNLOAD_NORMAL ? 1 : 0);
+  if (const DownloadType* type = ChosenDownloadType()) WriteRegInt(kDownloadTypeValue, type->storedValue);
 }
 
 void CDownloaderDlg::OnLButtonDown(UINT flags, CPoint point) {

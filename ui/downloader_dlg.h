@@ -7,7 +7,7 @@
 #include "controls/icon_button.h"
 #include "controls/percent_progress_ctrl.h"
 
-#include "download/run_account.h"
+#include "download/download_type.h"
 #include "download/run_observer.h"
 #include "download/run_state.h"
 #include "image/image_file.h"
@@ -22,8 +22,6 @@
 
 // The title the dialog shows when no download is under way.
 extern const char* const kWindowTitle;
-
-enum DownloadType { DOWNLOAD_EMERGENCY = 0, DOWNLOAD_NORMAL = 1 };
 
 class CDownloaderDlg : public CDialog {
  public:
@@ -42,11 +40,15 @@ class CDownloaderDlg : public CDialog {
   // Port arrivals and removals first, then the framework's procedure.
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-  // Controls bound by data exchange.
+  // The controls bound by data exchange, the hint over the port combo, the format of the log's
+  // lines and the window's icon.
   CIconButton m_btnDownload;
   CPercentProgressCtrl m_idleBar;
   CPercentProgressCtrl m_runBar;
   CRichEditCtrl m_log;
+  CBalloonTip m_balloon;
+  CHARFORMAT m_logFormat;
+  HICON m_hIcon;
   // The values shown in the controls.
   int m_nPortIndex = 0;
   int m_nCodeCheck = 0;
@@ -57,12 +59,9 @@ class CDownloaderDlg : public CDialog {
   CString m_strAddress;
   CString m_strElapsed;
   int m_nBootAreaCheck = 0;
+  int m_nDownloadType = 0;  // the item of the Download Type combo, a row of DownloadTypes(); -1 for none
   CString m_strAutoDetect;
-  CBalloonTip m_balloon;  // the hint over the port combo
   CString m_strVersion;
-  // The receive thread while connected; it deletes its own object.
-  CThreadRX* m_pThreadRX = nullptr;
-  CLogQueue m_logQueue;
   // The operator's selection.
   BYTE m_bCodeSelected = 0;
   BYTE m_bFontSelected = 0;
@@ -71,26 +70,14 @@ class CDownloaderDlg : public CDialog {
   BYTE m_bBootArea = 0;
   DWORD m_dwFontAddress = 0;
   int m_nPortNumber = 0;
-  int m_nCurrentImage = IMAGE_CODE;
-  CHARFORMAT m_logFormat;
+  // The connection to the handset, and the image it is sent.
+  CThreadRX* m_pThreadRX = nullptr;  // the receive thread while connected; it deletes its own object
+  CLogQueue m_logQueue;
   CImageFile m_imageFile;
   CSerialPort m_serialPort;
-  // The download run's state.
-  int m_nDownloadType = DOWNLOAD_EMERGENCY;
-  BOOL m_bReconnecting = FALSE;
-  RunStep m_nStep = STEP_START;
-  UINT m_nTimerId = TIMER_ANSWER;
-  UINT m_nTimerInterval = 0;
-  BYTE m_nRetryCount = 0;     // time-outs in a row without an ACK
-  BOOL m_bBootFirst = FALSE;  // the boot area is being sent; the code area follows
-  DWORD m_dwStartTime = 0;    // platform clock, milliseconds
-  RunPlan m_plan;
-  RunAccount m_account;      // what the handset confirmed of the run
-  bool m_bReported = false;  // the final report has been given
-  ImageBlock m_block = {};
-  const BYTE* m_pResponse = nullptr;  // the response being handled
+  // The download run, and the notice shown while a handset restarts into download mode.
+  RunState m_run;
   CModeChangeDlg m_modeChangeDlg;
-  HICON m_hIcon;
 
   // Progress and log (download/run_log.cpp, download/run_progress.cpp).
   void AppendLogLine(COLORREF color, const CString& text);
@@ -112,6 +99,9 @@ class CDownloaderDlg : public CDialog {
   void ArmTimer(UINT id, UINT intervalMs);
 
   // Start, connection and stop (download/run_start.cpp, download/connection.cpp).
+  const DownloadType* ChosenDownloadType() const { return DownloadTypeAt(m_nDownloadType); }
+  void StartEmergencyDownload();
+  void StartNormalDownload();
   bool EnsureConnected();
   bool ConnectHandset();
   void StopRun();
@@ -128,6 +118,7 @@ class CDownloaderDlg : public CDialog {
   void OnSelchangeDownloadType();
   void OnSelchangePort();
   void ListPort(int number);
+  void ListDownloadTypes();
   void OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam);
   void OnBrowseCode();
   void OnBrowseFont();
@@ -170,14 +161,11 @@ class CDownloaderDlg : public CDialog {
   bool PrepareRun();
   // Beneath "USB 연결 상태를 확인하세요.": what keeps the port closed, when that is known.
   void ExplainOpenFailure();
-  void StartNormalDownload();
   void OnModeChangeOver();
 
   void NotifyRunStarted();
   void NotifyLogText(const CString& text, bool newLine);
   std::vector<RunObserver*> m_runObservers;
-  bool m_bRunUnderWay = false;
-  bool m_bStalled = false;  // the run gave up waiting for an answer
 
   // The command line's choices (ui/preselection.cpp).
   void ApplyPreselection();

@@ -10,8 +10,6 @@ namespace {
 
 constexpr char kCodeFilter[] = "Phone Code File (*.bin)|*.bin|All Files (*.*)|*.*||";
 constexpr char kFontFilter[] = "Phone Font File (*.bin)|*.bin|All Files (*.*)|*.*||";
-constexpr char kCodeFolderValue[] = "VOD_PHONE_CODE_PATH";
-constexpr char kFontFolderValue[] = "VOD_PHONE_FONT_PATH";
 
 }  // namespace
 

@@ -16,7 +16,7 @@ LRESULT CDownloaderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CDownloaderDlg::OnSelchangePort() {
   UpdateData(TRUE);
   m_nPortNumber = m_nPortIndex + 1;
-  WriteRegInt("VOD_PORT", m_nPortNumber);
+  WriteRegInt(kPortValue, m_nPortNumber);
 }
 
 void CDownloaderDlg::ListPort(int number) {
@@ -32,7 +32,7 @@ void CDownloaderDlg::ListPort(int number) {
 
 void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) {
   // While the operator is asked whether to reconnect, the ports coming and going are the run's.
-  if (m_bReconnecting || message != WM_DEVICECHANGE) return;
+  if (m_run.reconnecting || message != WM_DEVICECHANGE) return;
   const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
   if (!header || header->dbch_devicetype != DBT_DEVTYP_PORT) return;
   const char* name = reinterpret_cast<const DEV_BROADCAST_PORT*>(header)->dbcp_name;
@@ -43,7 +43,7 @@ void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) 
     m_nPortNumber = number;
     if (number > 2) {
       m_nPortIndex = number - 1;
-      WriteRegInt("VOD_PORT", number);
+      WriteRegInt(kPortValue, number);
       m_strAutoDetect.Format("Auto Detect [COM%d]", number);
       GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_SHOW);
       GetDlgItem(IDC_PORT)->ShowWindow(SW_HIDE);

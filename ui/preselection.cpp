@@ -53,7 +53,7 @@ void CDownloaderDlg::ApplyPreselection() {
     m_nPortIndex = pick.port - 1;
     ListPort(pick.port);
   }
-  if (pick.downloadType >= 0) m_nDownloadType = pick.downloadType;
+  if (pick.downloadType) m_nDownloadType = ComboIndexOf(pick.downloadType);
   CString path;
   bool refused = false;
   if (!pick.codePath.empty()) {

@@ -6,7 +6,6 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/thread.h"
-#include "ui/downloader_dlg.h"
 
 namespace {
 
@@ -44,7 +43,7 @@ void CRunRecorder::OnRunStarted(const RunStart& start) {
   m_dwStartTick = GetTickCount();
   m_record.portNumber = start.portNumber;
   m_record.device = DeviceBehind(start.portNumber);
-  m_record.downloadType = start.downloadType == DOWNLOAD_NORMAL ? "NORMAL" : "EMERGENCY";
+  m_record.downloadType = start.downloadType ? start.downloadType->recordWord : "none";
   m_record.bootArea = start.bootArea;
   if (!start.codePath.IsEmpty()) m_record.code = ReadImageFacts(start.codePath.GetString());
   if (!start.fontPath.IsEmpty()) m_record.font = ReadImageFacts(start.fontPath.GetString());

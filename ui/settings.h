@@ -8,6 +8,12 @@ inline constexpr char SETTINGS_KEY_PATH[] = "SOFTWARE\\KORVANT\\DOWNLOADER";
 // Given to the key when the first write creates it.
 inline constexpr char SETTINGS_KEY_CLASS[] = "Korvant Integrated Downloader";
 
+// The values of the key. Their names are what settings files already hold.
+inline constexpr char kPortValue[] = "VOD_PORT";                   // the COM port number
+inline constexpr char kDownloadTypeValue[] = "DLOAD_TYPE_TEST";    // the download type's stored value
+inline constexpr char kCodeFolderValue[] = "VOD_PHONE_CODE_PATH";  // the folder of the last code image
+inline constexpr char kFontFolderValue[] = "VOD_PHONE_FONT_PATH";  // the folder of the last font image
+
 // Empty when the key or the value cannot be read.
 CString ReadRegString(const CString& name);
 bool WriteRegString(const CString& name, const CString& value);

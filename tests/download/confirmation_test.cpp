@@ -14,6 +14,7 @@
 #include "tests/support/read_file.h"
 #include "ui/batch_dialog.h"
 #include "ui/run_recorder.h"
+#include "ui/settings.h"
 
 namespace testing_support {
 namespace {
@@ -297,7 +298,7 @@ TEST_F(DownloadRun, AReconnectionLeavesOneTimerRunning) {
       Elapse(kRetryTimeoutMs);
     }
     ASSERT_TRUE(PumpUntilRequests(kBaud + 4)) << "the reset after the reconnection";
-    EXPECT_EQ(dialog.m_nStep, STEP_HELLO);
+    EXPECT_EQ(dialog.m_run.step, STEP_HELLO);
     Elapse(kAnswerTimeoutMs);
     EXPECT_FALSE(LogHas({"응답이 없습니다.", COLOR_ERROR, false}));
     EXPECT_TRUE(observed.ends.empty());
@@ -328,6 +329,31 @@ TEST_F(BatchRun, ANormalHandsetThatNeverComesBackIsAPortNotOpened) {
   EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED) << err.Text();
   EXPECT_EQ(LineStarting(ReadWholeFile(recorder.LastRecordPath()), "End:"),
             "End:            the port could not be opened");
+}
+
+// A stored download type that is none of the types: the station says why and ends at once,
+// where it would otherwise start nothing and wait for its stall guard.
+TEST_F(BatchRun, AStoredTypeThatIsNoTypeEndsTheStationAtOnce) {
+  WriteRegInt(kDownloadTypeValue, 2);
+  StartHandset();
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  dialog.AddRunObserver(&recorder);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", kBlock}));
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  // The clock stands still: the stall guard cannot be what ends it.
+  RunBatch([&] { EXPECT_TRUE(PumpUntil([&] { return Batch().ExitCode() != EXIT_FAILED; })); });
+  dialog.RemoveRunObserver(&recorder);
+
+  EXPECT_EQ(Batch().ExitCode(), EXIT_REFUSED) << err.Text();
+  EXPECT_NE(err.Text().find("flashgate: no download type was chosen: Download Type을 선택하세요!\n"), std::string::npos)
+      << err.Text();
+  const std::string record = ReadWholeFile(recorder.LastRecordPath());
+  EXPECT_EQ(LineStarting(record, "Download type:"), "Download type:  none");
+  EXPECT_EQ(LineStarting(record, "End:"), "End:            no download type was chosen");
+  EXPECT_TRUE(handset->Log().empty()) << handset_sim::FormatLog(handset->Log());
 }
 
 // The handset restarts into download mode, and while it does so another handset is plugged in

@@ -5,7 +5,7 @@
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
-#include "serial/port_flags.h"
+#include "serial/serial_port.h"
 #include "serial/thread_rx.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/thread_probe.h"
@@ -72,8 +72,8 @@ TEST_P(NakAnswers, AreLoggedAndTheRequestResentUnderTheRetryTimer) {
     PressDownload();
     ASSERT_TRUE(PumpUntilRequests(nak.at + 1));
     EXPECT_EQ(LineAfter(Log(), {nak.text, COLOR_RUN, false}), kResent);
-    EXPECT_EQ(dialog.m_nTimerId, TIMER_RETRY);
-    EXPECT_EQ(dialog.m_nTimerInterval, 5000u);
+    EXPECT_EQ(dialog.m_run.timerId, TIMER_RETRY);
+    EXPECT_EQ(dialog.m_run.timerInterval, 5000u);
     const std::vector<handset_sim::LogEntry> requests = handset->Log();
     EXPECT_EQ(requests[nak.at].code, requests[nak.at - 1].code);
     EXPECT_EQ(requests[nak.at].offset, requests[nak.at - 1].offset);
@@ -182,7 +182,7 @@ TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
       // The old receive thread's end arrives while the question is open, and stops nothing.
       platform::PumpPostedMessages();
       EXPECT_FALSE(g_bThreadActive);
-      EXPECT_EQ(dialog.m_nStep, STEP_BLOCKS);
+      EXPECT_EQ(dialog.m_run.step, STEP_BLOCKS);
       if (answer == AtRetry::HandsetGone) {
         handset->TriggerUnplug();
         EXPECT_TRUE(handset->WaitForDropOffs(1, std::chrono::seconds(5)));
@@ -191,7 +191,7 @@ TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
       return 0;
     });
     Elapse(5000);
-    EXPECT_FALSE(dialog.m_bReconnecting);
+    EXPECT_FALSE(dialog.m_run.reconnecting);
 
     switch (answer) {
       case AtRetry::HandsetBack:
@@ -232,7 +232,7 @@ TEST_F(Faults, AHandsetUnpluggedMidBlocksGivesTheControlsBack) {
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); }));
     EXPECT_EQ(Title(), kWindowTitle);
     EXPECT_TRUE(Visible(IDC_IDLE_BAR));
-    EXPECT_EQ(dialog.m_nStep, STEP_START);
+    EXPECT_EQ(dialog.m_run.step, STEP_START);
     EXPECT_TRUE(dialog.m_strAddress.IsEmpty());
     EXPECT_FALSE(g_bKeepRunning);
     EXPECT_FALSE(g_bThreadActive);
@@ -352,7 +352,7 @@ TEST_F(Faults, TheNormalTypeAfterARefusedImageStillSwitchesTheHandset) {
     EXPECT_TRUE(g_bThreadActive) << "the connection stays for the next try";
 
     SelectCodeImage(3);
-    dialog.m_nDownloadType = DOWNLOAD_NORMAL;
+    dialog.m_nDownloadType = ComboIndexOf(DownloadTypeNamed("normal"));
     dialog.UpdateData(FALSE);
     PressDownload();
     ASSERT_TRUE(handset->WaitForReturns(1, std::chrono::seconds(5)));

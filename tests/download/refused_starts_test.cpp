@@ -8,8 +8,9 @@
 
 #include "link/commands.h"
 #include "resources/resource.h"
-#include "serial/port_flags.h"
+#include "serial/serial_port.h"
 #include "tests/download/run_fixture.h"
+#include "ui/settings.h"
 
 namespace testing_support {
 namespace {
@@ -22,7 +23,7 @@ struct RefusedStart {
   bool font;            // the image is selected as the font image
   const char* address;  // the typed font address
   bool handset;         // a handset is on the bus
-  bool normal;          // the NORMAL download type
+  int type;             // the stored download type: 0 EMERGENCY, 1 NORMAL, 2 none of the types
   bool staleThread;     // a receive thread of an earlier connection was never stopped
   const char* box;      // the box that tells the operator; "%s" stands for the image's path
   const char* line;     // the log line that tells the operator
@@ -46,7 +47,7 @@ TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
   const RefusedStart& start = GetParam();
   std::string path = files.File("missing.bin");
   if (start.image != Image::Missing) path = WriteImage("image.bin", MakeImage(LayoutOf(start.image)));
-  if (start.normal) UseNormalType();
+  WriteRegInt(kDownloadTypeValue, start.type);
   if (start.handset) StartHandset();
 
   RunDialog([&] {
@@ -85,26 +86,29 @@ TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     DownloadRun, RefusedStarts,
-    ::testing::Values(RefusedStart{"FontAddressMissing", Image::Good, true, "", true, false, false,
+    ::testing::Values(RefusedStart{"FontAddressMissing", Image::Good, true, "", true, 0, false,
                                    "Font Address를 입력하세요!", "", RunEnd::Refused},
-                      RefusedStart{"FontAddressWithABlank", Image::Good, true, "1A 0000", true, false, false,
+                      RefusedStart{"FontAddressWithABlank", Image::Good, true, "1A 0000", true, 0, false,
                                    "Font Address를 정확하게 써주세요!", "", RunEnd::Refused},
-                      RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, false, false,
+                      RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, 0, false,
                                    "Header infomation is different from actual thing", "", RunEnd::Refused},
-                      RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, false,
+                      RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, 0,
                                    false, "Header infomation is different from actual thing", "", RunEnd::Refused},
-                      RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, false, false,
+                      RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, 0, false,
                                    "This is Boot Binary, Check [Change Boot Area]", "", RunEnd::Refused},
                       // The reader's own box; the run does not go on with an empty plan.
-                      RefusedStart{"ImageMissing", Image::Missing, false, "", true, false, false,
+                      RefusedStart{"ImageMissing", Image::Missing, false, "", true, 0, false,
                                    " Fail to read from %s\n Please Check bin_file !", "", RunEnd::Refused},
-                      RefusedStart{"FontImageMissing", Image::Missing, true, "0", true, false, false,
+                      RefusedStart{"FontImageMissing", Image::Missing, true, "0", true, 0, false,
                                    " Fail to read from %s\n Please Check bin_file !", "", RunEnd::Refused},
-                      RefusedStart{"NoHandset", Image::Good, false, "", false, false, false, "",
+                      // The combo shows no type; the run must not start nothing and never end.
+                      RefusedStart{"AStoredTypeThatIsNoType", Image::Good, false, "", true, 2, false,
+                                   "Download Type을 선택하세요!", "", RunEnd::NoDownloadType},
+                      RefusedStart{"NoHandset", Image::Good, false, "", false, 0, false, "",
                                    "USB 연결 상태를 확인하세요.", RunEnd::PortNotOpened},
-                      RefusedStart{"NoHandsetForTheNormalType", Image::Good, false, "", false, true, false, "",
+                      RefusedStart{"NoHandsetForTheNormalType", Image::Good, false, "", false, 1, false, "",
                                    "USB 연결 상태를 확인하세요.", RunEnd::PortNotOpened},
-                      RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, false, true,
+                      RefusedStart{"AnEarlierReceiveThread", Image::Good, false, "", true, 0, true,
                                    "Can't start Downloader\n", "", RunEnd::PortNotOpened}),
     [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
 

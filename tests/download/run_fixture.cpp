@@ -67,7 +67,7 @@ DownloadRun::DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>&
   platform::UseClock(&clock);
   app.m_pMainWnd = &dialog;
   dialog.AddRunObserver(&observed);
-  WriteRegInt("VOD_PORT", static_cast<int>(kPort));
+  WriteRegInt(kPortValue, static_cast<int>(kPort));
 }
 
 DownloadRun::~DownloadRun() {
@@ -92,7 +92,7 @@ handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
   return *handset;
 }
 
-void DownloadRun::UseNormalType() const { WriteRegInt("DLOAD_TYPE_TEST", DOWNLOAD_NORMAL); }
+void DownloadRun::UseNormalType() const { WriteRegInt(kDownloadTypeValue, DownloadTypeNamed("normal")->storedValue); }
 
 void DownloadRun::StartNormalHandsetReturningOn(unsigned returnPort) {
   UseNormalType();

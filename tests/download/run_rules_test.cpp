@@ -58,17 +58,17 @@ TEST_P(CodeKinds, PlanWhatIsSent) {
   RunDialog([&] {
     SelectCode(WriteImage("code.bin", MakeImage(kind.image)));
     dialog.m_bBootArea = kind.bootArea;
-    dialog.m_nCurrentImage = IMAGE_CODE;
+    dialog.m_run.currentImage = IMAGE_CODE;
     EXPECT_EQ(dialog.ClassifyImage(), kind.accepted);
     if (!kind.accepted) {
       EXPECT_EQ(BoxTexts(), std::vector<std::string>{kind.line});
       return;
     }
     EXPECT_EQ(Log().back(), (LogLine{kind.line, COLOR_RUN, false}));
-    EXPECT_EQ(dialog.m_plan.areaBase, kind.areaBase);
-    EXPECT_EQ(dialog.m_plan.areaLength, kind.areaLength);
-    EXPECT_EQ(dialog.m_bBootFirst, kind.bootFirst);
-    EXPECT_EQ(dialog.m_nStep, STEP_START);
+    EXPECT_EQ(dialog.m_run.plan.areaBase, kind.areaBase);
+    EXPECT_EQ(dialog.m_run.plan.areaLength, kind.areaLength);
+    EXPECT_EQ(dialog.m_run.bootFirst, kind.bootFirst);
+    EXPECT_EQ(dialog.m_run.step, STEP_START);
   });
 }
 
@@ -126,8 +126,8 @@ TEST_F(DownloadRun, BarAndTitleChangeOnlyWithTheWholePercentage) {
   RunDialog([&] {
     const auto update = [&](int index, int count) {
       dialog.SetWindowText("untouched");
-      dialog.m_plan.blockIndex = index;
-      dialog.m_plan.blockCount = count;
+      dialog.m_run.plan.blockIndex = index;
+      dialog.m_run.plan.blockCount = count;
       dialog.UpdateProgress();
     };
     dialog.ResetProgress();
@@ -164,7 +164,7 @@ TEST_F(DownloadRun, TheElapsedTimeIsWholeMinutesAndSeconds) {
     for (const auto& [ms, text] : {std::pair<DWORD, const char*>{125000, "Elapsed time : 2 min 5 sec"},
                                    {59999, "Elapsed time : 0 min 59 sec"},
                                    {3600000, "Elapsed time : 60 min 0 sec"}}) {
-      dialog.m_dwStartTime = GetTickCount();
+      dialog.m_run.startTime = GetTickCount();
       clock.Advance(ms);
       dialog.UpdateElapsed();
       EXPECT_EQ(dialog.m_strElapsed, text);

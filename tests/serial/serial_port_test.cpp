@@ -18,7 +18,6 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/handles.h"
-#include "serial/port_flags.h"
 #include "tests/support/bytes.h"
 #include "tests/support/comm_wait.h"
 #include "tests/support/pty_port.h"

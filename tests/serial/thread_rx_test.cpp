@@ -11,7 +11,7 @@
 
 #include "link/link_messages.h"
 #include "platform/kernel/clock.h"
-#include "serial/port_flags.h"
+#include "serial/serial_port.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/thread_probe.h"

@@ -9,7 +9,6 @@
 
 #include "link/link_messages.h"
 #include "platform/kernel/clock.h"
-#include "serial/port_flags.h"
 #include "serial/thread_rx.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recording_window.h"

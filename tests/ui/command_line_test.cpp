@@ -14,7 +14,7 @@ struct Accepted {
   std::string code;
   std::string font;
   std::string fontAddress;
-  int type;
+  const char* type;  // the combo item of the type given; null for none
   bool bootArea;
   bool start;
   bool batch;
@@ -24,16 +24,16 @@ struct Accepted {
 
 TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
   const Accepted cases[] = {
-      {{}, 0, "", "", "", -1, false, false, false, 60, false},
+      {{}, 0, "", "", "", nullptr, false, false, false, 60, false},
       {Words({"--port", "7", "--code", "PHONE.bin", "--type", "normal", "--boot-area", "--start", "--demo"}), 7,
-       "PHONE.bin", "", "", DOWNLOAD_NORMAL, true, true, false, 60, true},
+       "PHONE.bin", "", "", "NORMAL", true, true, false, 60, true},
       {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
-       "fonts/KOR.bin", "1A0000", DOWNLOAD_EMERGENCY, false, false, false, 60, false},
+       "fonts/KOR.bin", "1A0000", "EMERGENCY", false, false, false, 60, false},
       {Words({"--batch", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5"}), 0, "", "f.bin",
-       "ffffffff", -1, false, true, true, 5, false},
+       "ffffffff", nullptr, false, true, true, 5, false},
       // The window sends the code image of such a pair.
-      {Words({"--start", "--code", "a.bin", "--font", "f.bin"}), 0, "a.bin", "f.bin", "", -1, false, true, false, 60,
-       false},
+      {Words({"--start", "--code", "a.bin", "--font", "f.bin"}), 0, "a.bin", "f.bin", "", nullptr, false, true, false,
+       60, false},
   };
   for (const Accepted& c : cases) {
     CommandLine line;
@@ -44,7 +44,7 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
     EXPECT_EQ(pick.codePath, c.code);
     EXPECT_EQ(pick.fontPath, c.font);
     EXPECT_EQ(pick.fontAddress, c.fontAddress);
-    EXPECT_EQ(pick.downloadType, c.type);
+    EXPECT_STREQ(pick.downloadType ? pick.downloadType->comboText : nullptr, c.type);
     EXPECT_EQ(pick.bootArea, c.bootArea);
     EXPECT_EQ(pick.start, c.start) << "--batch presses Download too";
     EXPECT_EQ(line.batch, c.batch);

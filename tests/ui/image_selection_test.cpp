@@ -39,7 +39,7 @@ TEST_P(CodeChoices, AreTakenOnlyWithTheBinExtension) {
     EXPECT_EQ(Enabled(IDC_DOWNLOAD), taken);
     EXPECT_EQ(Enabled(IDC_CHANGE_BOOT_AREA), taken);
     EXPECT_EQ(dialog.m_strVersion, taken ? "0" : "") << "no image has been read yet";
-    EXPECT_EQ(ReadRegString("VOD_PHONE_CODE_PATH"), taken ? CString((files.Path() + "/").c_str()) : CString());
+    EXPECT_EQ(ReadRegString(kCodeFolderValue), taken ? CString((files.Path() + "/").c_str()) : CString());
     if (taken) {
       EXPECT_EQ(dialog.m_strCodePathText, files.File(choice.taken).c_str());
       EXPECT_EQ(dialog.m_strCodePath, files.File(choice.taken).c_str());
@@ -80,7 +80,7 @@ TEST_F(DownloadRun, TheFileDialogStartsInDriveCThenInTheLastFolder) {
     expectStart(files.Path() + "/sub/");
     code->SendMessage(BM_CLICK);
     // A folder stored the Windows way is found below drive C.
-    WriteRegString("VOD_PHONE_CODE_PATH", "C:\\fw\\");
+    WriteRegString(kCodeFolderValue, "C:\\fw\\");
     expectStart(files.Path() + "/fw/");
     code->SendMessage(BM_CLICK);
   });

@@ -95,7 +95,7 @@ class StoredSettings : public ::testing::TestWithParam<StoredPort> {
 // names no port is refused, never cut to one that does.
 TEST_P(StoredSettings, ThePortComesFromTheStoreOrTheCommandLine) {
   const StoredPort expected = GetParam();
-  WriteRegString("VOD_PORT", expected.stored);
+  WriteRegString(kPortValue, expected.stored);
   CDownloaderDlg dialog;
   Preselection pick;
   pick.port = expected.given;
@@ -120,27 +120,36 @@ INSTANTIATE_TEST_SUITE_P(MainDialog, StoredSettings,
                                            StoredPort{"3", 255, 255, "COM255", false},
                                            StoredPort{"259", 21, 21, "COM21", true}));
 
-TEST_F(MainDialog, AStoredDownloadTypeWithoutAnItemShowsNoSelection) {
-  WriteRegString("DLOAD_TYPE_TEST", "2");
-  RunMainDialog(dialog, [](CDialog& dlg) {
-    EXPECT_EQ(Selection(dlg, IDC_DOWNLOAD_TYPE), -1);
-    return kStillOpen;
-  });
-  EXPECT_EQ(dialog.m_nDownloadType, 2);
-}
-
-TEST_F(MainDialog, ChoosingTheDownloadTypeIsStoredAtOnce) {
-  RunMainDialog(dialog, [](CDialog& dlg) {
+// Each download type is the combo's item in its place, stored by its value the moment it is
+// chosen and selected again from that value; a stored value of no type selects nothing.
+TEST_F(MainDialog, EachDownloadTypeIsStoredByItsValueAndShownFromIt) {
+  struct Type {
+    const char* item;
+    int stored;
+  };
+  const Type types[] = {{"EMERGENCY", 0}, {"NORMAL", 1}};
+  RunMainDialog(dialog, [&types](CDialog& dlg) {
     auto* combo = static_cast<QComboBox*>(Widget(dlg, IDC_DOWNLOAD_TYPE));
+    EXPECT_EQ(combo->count(), static_cast<int>(std::size(types)));
     combo->setEnabled(true);
-    combo->setCurrentIndex(1);
-    emit combo->activated(1);
-    EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", -1), 1);
-    combo->setCurrentIndex(0);
-    emit combo->activated(0);
-    EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", -1), 0);
+    for (const int place : {1, 0}) {
+      EXPECT_EQ(combo->itemText(place).toStdString(), types[place].item);
+      combo->setCurrentIndex(place);
+      emit combo->activated(place);
+      EXPECT_EQ(ReadRegInt(kDownloadTypeValue, -1), types[place].stored) << types[place].item;
+    }
     return kStillOpen;
   });
+
+  const std::pair<const char*, int> selections[] = {{"0", 0}, {"1", 1}, {"", 0}, {"2", -1}, {"-1", -1}};
+  for (const auto& [stored, selection] : selections) {
+    WriteRegString(kDownloadTypeValue, stored);
+    CDownloaderDlg reopened;
+    RunMainDialog(reopened, [stored = stored, selection = selection](CDialog& dlg) {
+      EXPECT_EQ(Selection(dlg, IDC_DOWNLOAD_TYPE), selection) << '"' << stored << '"';
+      return kStillOpen;
+    });
+  }
 }
 
 TEST_F(MainDialog, TextTypedIntoThePortFieldChangesNoSelection) {
@@ -153,7 +162,7 @@ TEST_F(MainDialog, TextTypedIntoThePortFieldChangesNoSelection) {
     return kStillOpen;
   });
   EXPECT_EQ(dialog.m_nPortIndex, 0);
-  EXPECT_EQ(ReadRegString("VOD_PORT"), "") << "nothing was stored";
+  EXPECT_EQ(ReadRegString(kPortValue), "") << "nothing was stored";
 }
 
 TEST_F(MainDialog, EnterAndEscapeDoNothingAnywhere) {

@@ -42,7 +42,7 @@ class PortDetection : public DownloadRun, public ::testing::WithParamInterface<P
 TEST_P(PortDetection, FollowsTheAnnouncements) {
   const PortCase& port = GetParam();
   RunDialog([&] {
-    dialog.m_bReconnecting = port.reconnecting;
+    dialog.m_run.reconnecting = port.reconnecting;
     for (const Announcement& announcement : port.announcements) {
       DEV_BROADCAST_PORT record{sizeof record, announcement.deviceType, 0, {}};
       std::snprintf(record.dbcp_name, sizeof record.dbcp_name, "%s", announcement.name);
@@ -56,7 +56,7 @@ TEST_P(PortDetection, FollowsTheAnnouncements) {
     EXPECT_EQ(text, port.boxText);
     dialog.GetDlgItem(IDC_PORT)->GetWindowText(text);
     EXPECT_EQ(text, port.comboText);
-    EXPECT_EQ(ReadRegInt("VOD_PORT", 0), port.storedPort);
+    EXPECT_EQ(ReadRegInt(kPortValue, 0), port.storedPort);
   });
 }
 
@@ -104,7 +104,7 @@ TEST_F(DownloadRun, ChoosingAPortInTheComboStoresIt) {
     combo->setCurrentIndex(4);
     emit combo->activated(4);
     EXPECT_EQ(dialog.m_nPortNumber, 5);
-    EXPECT_EQ(ReadRegInt("VOD_PORT", 0), 5);
+    EXPECT_EQ(ReadRegInt(kPortValue, 0), 5);
   });
 }
 

@@ -42,21 +42,21 @@ class SettingsNumbers : public SettingsTest {};
 class SettingsFolders : public SettingsTest {};
 
 TEST_F(SettingsFirstStart, WithoutAHiveEveryReadGivesTheDefaultAndCreatesNothing) {
-  EXPECT_EQ(ReadRegInt("VOD_PORT", 1), 1);
-  EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", 0), 0);
-  EXPECT_TRUE(ReadRegString("VOD_PHONE_CODE_PATH").IsEmpty());
-  EXPECT_TRUE(ReadRegString("VOD_PHONE_FONT_PATH").IsEmpty());
+  EXPECT_EQ(ReadRegInt(kPortValue, 1), 1);
+  EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), 0);
+  EXPECT_TRUE(ReadRegString(kCodeFolderValue).IsEmpty());
+  EXPECT_TRUE(ReadRegString(kFontFolderValue).IsEmpty());
   EXPECT_TRUE(std::filesystem::is_empty(m_hive.Dir().Path()));
   HKEY key = nullptr;
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, SETTINGS_KEY_PATH, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SettingsFirstStart, TheFirstWriteCreatesTheKey) {
-  EXPECT_TRUE(WriteRegString("VOD_PORT", "3"));
+  EXPECT_TRUE(WriteRegString(kPortValue, "3"));
   EXPECT_NE(ReadFile(HivePath()).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANT\\DOWNLOADER]\n\"VOD_PORT\"=\"3\"\n"),
             std::string::npos);
-  EXPECT_EQ(ReadRegInt("VOD_PORT", 1), 3);
-  EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", 0), 0) << "a value not yet written still gives its default";
+  EXPECT_EQ(ReadRegInt(kPortValue, 1), 3);
+  EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), 0) << "a value not yet written still gives its default";
 }
 
 TEST_F(SettingsNumbers, StoredTextsAreReadAsAtolReadsThem) {
@@ -79,37 +79,38 @@ TEST_F(SettingsNumbers, StoredTextsAreReadAsAtolReadsThem) {
       {"-99999999999", INT_MIN},
   };
   for (const Case& c : cases) {
-    ASSERT_TRUE(WriteRegString("VOD_PORT", c.stored));
-    EXPECT_EQ(ReadRegInt("VOD_PORT", 1), c.expected) << '"' << c.stored << '"';
+    ASSERT_TRUE(WriteRegString(kPortValue, c.stored));
+    EXPECT_EQ(ReadRegInt(kPortValue, 1), c.expected) << '"' << c.stored << '"';
   }
-  ASSERT_TRUE(WriteRegString("DLOAD_TYPE_TEST", "2"));
-  EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", 0), 2);
+  ASSERT_TRUE(WriteRegString(kDownloadTypeValue, "2"));
+  EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), 2);
 }
 
 TEST_F(SettingsNumbers, WriteRegIntStoresDecimalText) {
-  WriteRegInt("VOD_PORT", 7);
-  EXPECT_EQ(ReadRegString("VOD_PORT"), "7");
-  EXPECT_EQ(StoredSize("VOD_PORT"), 1u);
-  WriteRegInt("DLOAD_TYPE_TEST", -3);
-  EXPECT_EQ(ReadRegString("DLOAD_TYPE_TEST"), "-3");
-  EXPECT_EQ(ReadRegInt("DLOAD_TYPE_TEST", 0), -3);
-  WriteRegInt("VOD_PORT", INT_MIN);
-  EXPECT_EQ(ReadRegInt("VOD_PORT", 1), INT_MIN);
+  WriteRegInt(kPortValue, 7);
+  EXPECT_EQ(ReadRegString(kPortValue), "7");
+  EXPECT_EQ(StoredSize(kPortValue), 1u);
+  WriteRegInt(kDownloadTypeValue, -3);
+  EXPECT_NE(ReadFile(HivePath()).find("\"DLOAD_TYPE_TEST\"=\"-3\"\n"), std::string::npos);
+  EXPECT_EQ(ReadRegString(kDownloadTypeValue), "-3");
+  EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), -3);
+  WriteRegInt(kPortValue, INT_MIN);
+  EXPECT_EQ(ReadRegInt(kPortValue, 1), INT_MIN);
 }
 
 TEST_F(SettingsFolders, AFolderIsStoredWithoutANulAndReadBackExactly) {
-  ASSERT_TRUE(WriteRegString("VOD_PHONE_CODE_PATH", "/home/tech/fw/"));
-  EXPECT_EQ(StoredSize("VOD_PHONE_CODE_PATH"), 14u);
+  ASSERT_TRUE(WriteRegString(kCodeFolderValue, "/home/tech/fw/"));
+  EXPECT_EQ(StoredSize(kCodeFolderValue), 14u);
   EXPECT_NE(ReadFile(HivePath()).find("\"VOD_PHONE_CODE_PATH\"=\"/home/tech/fw/\"\n"), std::string::npos);
-  const CString folder = ReadRegString("VOD_PHONE_CODE_PATH");
+  const CString folder = ReadRegString(kCodeFolderValue);
   EXPECT_EQ(folder, "/home/tech/fw/");
   EXPECT_EQ(folder.GetLength(), 14);
 }
 
 TEST_F(SettingsFolders, AShorterFolderLeavesNothingOfTheLongerOneBefore) {
-  ASSERT_TRUE(WriteRegString("VOD_PHONE_FONT_PATH", "/home/tech/firmware/fonts/korean/"));
-  ASSERT_TRUE(WriteRegString("VOD_PHONE_FONT_PATH", "/fw/"));
-  const CString folder = ReadRegString("VOD_PHONE_FONT_PATH");
+  ASSERT_TRUE(WriteRegString(kFontFolderValue, "/home/tech/firmware/fonts/korean/"));
+  ASSERT_TRUE(WriteRegString(kFontFolderValue, "/fw/"));
+  const CString folder = ReadRegString(kFontFolderValue);
   EXPECT_EQ(folder, "/fw/");
   EXPECT_EQ(folder.GetLength(), 4);
 }
@@ -119,21 +120,21 @@ TEST_F(SettingsFolders, FoldersLongerThan127BytesAreStoredAndReadWhole) {
   while (folder.size() < 290) folder += "펌웨어/";  // three bytes a character
   folder += std::string(300 - folder.size() - 1, 'x') + "/";
   ASSERT_EQ(folder.size(), 300u);
-  ASSERT_TRUE(WriteRegString("VOD_PHONE_CODE_PATH", CString(folder)));
-  EXPECT_EQ(StoredSize("VOD_PHONE_CODE_PATH"), 300u);
-  EXPECT_EQ(ReadRegString("VOD_PHONE_CODE_PATH").str(), folder);
+  ASSERT_TRUE(WriteRegString(kCodeFolderValue, CString(folder)));
+  EXPECT_EQ(StoredSize(kCodeFolderValue), 300u);
+  EXPECT_EQ(ReadRegString(kCodeFolderValue).str(), folder);
 
   const std::string typedByHand(1000, 'd');
   std::ofstream(HivePath(), std::ios::binary)
       << "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANT\\DOWNLOADER]\n\"VOD_PHONE_FONT_PATH\"=\"/" << typedByHand
       << "/\"\n";
-  EXPECT_EQ(ReadRegString("VOD_PHONE_FONT_PATH").str(), "/" + typedByHand + "/");
+  EXPECT_EQ(ReadRegString(kFontFolderValue).str(), "/" + typedByHand + "/");
 }
 
 TEST_F(SettingsFolders, AFolderTheHiveCannotHoldIsReportedAsNotStored) {
-  ASSERT_TRUE(WriteRegString("VOD_PHONE_CODE_PATH", "/home/tech/fw/"));
-  EXPECT_FALSE(WriteRegString("VOD_PHONE_CODE_PATH", "/home/tech/two\nlines/"));
-  EXPECT_EQ(ReadRegString("VOD_PHONE_CODE_PATH"), "/home/tech/fw/");
+  ASSERT_TRUE(WriteRegString(kCodeFolderValue, "/home/tech/fw/"));
+  EXPECT_FALSE(WriteRegString(kCodeFolderValue, "/home/tech/two\nlines/"));
+  EXPECT_EQ(ReadRegString(kCodeFolderValue), "/home/tech/fw/");
 }
 
 }  // namespace
