@@ -24,9 +24,6 @@ struct FontDescription {
 class BitmapSurface {
  public:
   virtual ~BitmapSurface() = default;
-  virtual SIZE Size() const = 0;
-  // The colour of one pixel, for tests that look at what was drawn.
-  virtual COLORREF Pixel(int x, int y) const = 0;
 };
 
 class DeviceContext {

@@ -1,6 +1,7 @@
 #include "platform/gdi/gdi.h"
 
 #include <map>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -20,54 +21,28 @@ void ForgetDeviceContext(HDC context) { t_temporaryDCs.erase(context); }
 
 }  // namespace platform
 
-BOOL CBrush::CreateSolidBrush(COLORREF color) {
-  m_color = color;
-  m_created = true;
-  return TRUE;
-}
-
-BOOL CBrush::DeleteObject() {
-  const bool was = m_created;
-  m_created = false;
-  return was ? TRUE : FALSE;
-}
-
 BOOL CFont::CreateFont(int height, int, int, int, int weight, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE, BYTE,
                        LPCSTR face) {
   m_description = platform::FontDescription{height, weight, face ? face : ""};
-  m_created = true;
   return TRUE;
 }
 
-BOOL CFont::DeleteObject() {
-  const bool was = m_created;
-  m_created = false;
-  return was ? TRUE : FALSE;
+BOOL CRgn::Become(platform::RegionShape shape) {
+  m_region = std::make_unique<platform::Region>(platform::Region{{std::move(shape)}});
+  return TRUE;
 }
 
 BOOL CRgn::CreateRectRgn(int left, int top, int right, int bottom) {
-  platform::RegionShape shape;
-  shape.box = RECT{left, top, right, bottom};
-  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
-  return TRUE;
+  return Become({platform::RegionShape::Kind::Rect, RECT{left, top, right, bottom}, {}});
 }
 
 BOOL CRgn::CreateEllipticRgn(int left, int top, int right, int bottom) {
-  platform::RegionShape shape;
-  shape.kind = platform::RegionShape::Kind::Ellipse;
-  shape.box = RECT{left, top, right, bottom};
-  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
-  return TRUE;
+  return Become({platform::RegionShape::Kind::Ellipse, RECT{left, top, right, bottom}, {}});
 }
 
 BOOL CRgn::CreatePolygonRgn(const POINT* points, int count, int fillMode) {
-  if (!points || count < 3) return FALSE;
-  platform::RegionShape shape;
-  shape.kind = platform::RegionShape::Kind::Polygon;
-  shape.points.assign(points, points + count);
-  shape.windingFill = fillMode == WINDING;
-  m_region = std::make_unique<platform::Region>(platform::Region{{shape}});
-  return TRUE;
+  if (!points || count < 3 || fillMode != ALTERNATE) return FALSE;
+  return Become({platform::RegionShape::Kind::Polygon, RECT{}, std::vector<POINT>(points, points + count)});
 }
 
 int CRgn::CombineRgn(CRgn* a, CRgn* b, int mode) {
@@ -78,12 +53,6 @@ int CRgn::CombineRgn(CRgn* a, CRgn* b, int mode) {
   if (m_region->shapes.empty()) return NULLREGION;
   return m_region->shapes.size() == 1 && m_region->shapes[0].kind == platform::RegionShape::Kind::Rect ? SIMPLEREGION
                                                                                                        : COMPLEXREGION;
-}
-
-BOOL CRgn::DeleteObject() {
-  const bool was = m_region != nullptr;
-  m_region.reset();
-  return was ? TRUE : FALSE;
 }
 
 HRGN CRgn::Detach() { return m_region.release(); }
@@ -127,23 +96,16 @@ BOOL CDC::DeleteDC() {
 }
 
 CBitmap* CDC::SelectObject(CBitmap* bitmap) {
-  CBitmap* previous = m_bitmap;
-  m_bitmap = bitmap;
   if (m_context) m_context->SelectBitmap(bitmap ? bitmap->Surface() : nullptr);
-  return previous;
+  return std::exchange(m_bitmap, bitmap);
 }
 
-CFont* CDC::SelectObject(CFont* font) {
-  CFont* previous = m_font;
-  m_font = font;
-  return previous;
-}
+CFont* CDC::SelectObject(CFont* font) { return std::exchange(m_font, font); }
 
 CPoint CDC::SetWindowOrg(int x, int y) {
-  const CPoint previous(m_origin.x, m_origin.y);
-  m_origin = POINT{x, y};
-  if (m_context) m_context->SetWindowOrg(m_origin);
-  return previous;
+  if (m_context) m_context->SetWindowOrg(POINT{x, y});
+  const POINT previous = std::exchange(m_origin, POINT{x, y});
+  return CPoint(previous.x, previous.y);
 }
 
 int CDC::GetClipBox(LPRECT rect) const {
@@ -186,17 +148,9 @@ int CDC::DrawText(const CString& text, LPRECT rect, UINT format) {
   return m_context->TextExtent(text.str(), font).cy;
 }
 
-COLORREF CDC::SetTextColor(COLORREF color) {
-  const COLORREF previous = m_textColor;
-  m_textColor = color;
-  return previous;
-}
+COLORREF CDC::SetTextColor(COLORREF color) { return std::exchange(m_textColor, color); }
 
-int CDC::SetBkMode(int mode) {
-  const int previous = m_bkMode;
-  m_bkMode = mode;
-  return previous;
-}
+int CDC::SetBkMode(int mode) { return std::exchange(m_bkMode, mode); }
 
 BOOL CDC::DrawFrameControl(LPRECT rect, UINT type, UINT state) {
   if (!m_context || !rect || type != DFC_BUTTON || !(state & DFCS_BUTTONPUSH)) return FALSE;

@@ -24,8 +24,8 @@ constexpr UINT DT_VCENTER = 0x0004;
 constexpr UINT DT_WORDBREAK = 0x0010;
 constexpr UINT DT_SINGLELINE = 0x0020;
 
+// Polygons are filled by the alternate rule, the one the program asks for.
 constexpr int ALTERNATE = 1;
-constexpr int WINDING = 2;
 constexpr int RGN_OR = 2;
 constexpr int ERROR = 0;
 constexpr int NULLREGION = 1;
@@ -53,17 +53,15 @@ class CSize : public SIZE {
   CSize(LONG cx, LONG cy) : SIZE{cx, cy} {}
 };
 
+// A solid brush holds nothing the system must free.
 class CBrush {
  public:
-  CBrush() = default;
-  explicit CBrush(COLORREF color) { CreateSolidBrush(color); }
-  BOOL CreateSolidBrush(COLORREF color);
-  BOOL DeleteObject();
+  explicit CBrush(COLORREF color) : m_color(color) {}
+  BOOL DeleteObject() { return TRUE; }
   COLORREF Color() const { return m_color; }
 
  private:
-  COLORREF m_color = 0;
-  bool m_created = false;
+  COLORREF m_color;
 };
 
 class CFont {
@@ -71,12 +69,10 @@ class CFont {
   BOOL CreateFont(int height, int width, int escapement, int orientation, int weight, BYTE italic, BYTE underline,
                   BYTE strikeOut, BYTE charSet, BYTE outPrecision, BYTE clipPrecision, BYTE quality,
                   BYTE pitchAndFamily, LPCSTR face);
-  BOOL DeleteObject();
   const platform::FontDescription& Description() const { return m_description; }
 
  private:
   platform::FontDescription m_description;
-  bool m_created = false;
 };
 
 class CRgn {
@@ -90,12 +86,13 @@ class CRgn {
   BOOL CreatePolygonRgn(const POINT* points, int count, int fillMode);
   // Makes this region `a` combined with `b`; answers ERROR when it cannot be formed.
   int CombineRgn(CRgn* a, CRgn* b, int mode);
-  BOOL DeleteObject();
   // Gives the region away; the caller (the window system) owns it from then on.
   HRGN Detach();
   HRGN GetSafeHandle() const { return m_region.get(); }
 
  private:
+  BOOL Become(platform::RegionShape shape);
+
   std::unique_ptr<platform::Region> m_region;
 };
 

@@ -14,8 +14,7 @@ struct RegionShape {
   enum class Kind { Rect, Ellipse, Polygon };
   Kind kind = Kind::Rect;
   RECT box = {0, 0, 0, 0};    // of a rectangle or the ellipse inscribed in it
-  std::vector<POINT> points;  // of a polygon
-  bool windingFill = false;   // a polygon filled by the winding rule, else alternate
+  std::vector<POINT> points;  // of a polygon, filled by the alternate rule
 };
 
 // The union of its shapes; an empty list is an empty region.

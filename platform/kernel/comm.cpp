@@ -1,7 +1,6 @@
 #include "platform/kernel/comm.h"
 
-#include <cctype>
-#include <cstdlib>
+#include <strings.h>
 #include <cstring>
 
 #include "platform/kernel/handles.h"
@@ -22,13 +21,8 @@ unsigned PortNumberFromName(const char* name) {
   const bool devicePath = std::strncmp(name, kDevicePrefix, std::strlen(kDevicePrefix)) == 0;
   if (devicePath) name += std::strlen(kDevicePrefix);
   if (strncasecmp(name, "COM", 3) != 0) return 0;
-  const char* digits = name + 3;
-  if (!std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '0') return 0;
-  char* end = nullptr;
-  const unsigned long number = std::strtoul(digits, &end, 10);
-  if (*end != '\0' || number > 255) return 0;
-  if (!devicePath && number > 9) return 0;
-  return static_cast<unsigned>(number);
+  const unsigned number = platform::posix::PortOfNumber(name + 3);
+  return devicePath || number <= 9 ? number : 0;
 }
 
 std::shared_ptr<SerialDevice> FindDevice(HANDLE file) {
@@ -37,7 +31,13 @@ std::shared_ptr<SerialDevice> FindDevice(HANDLE file) {
   return device;
 }
 
-constexpr auto Complete = &SerialDevice::Complete;
+// Records the end of an I/O in its OVERLAPPED and signals its event.
+void Complete(OVERLAPPED* overlapped, DWORD status, DWORD transferred) {
+  if (!overlapped) return;
+  overlapped->Internal = status;
+  overlapped->InternalHigh = transferred;
+  if (overlapped->hEvent) SetEvent(overlapped->hEvent);
+}
 
 }  // namespace
 
@@ -98,51 +98,21 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped) {
   const auto device = FindDevice(file);
   if (!device) return FALSE;
-  if (overlapped) {
-    if (overlapped->hEvent) ResetEvent(overlapped->hEvent);
-    overlapped->Internal = STATUS_PENDING;
-  }
+  if (overlapped && overlapped->hEvent) ResetEvent(overlapped->hEvent);
   DWORD count = 0;
-  switch (device->StartWrite(static_cast<const BYTE*>(buffer), toWrite, overlapped, &count)) {
-    case SerialDevice::WriteStart::Done:
-      if (written) *written = count;
-      Complete(overlapped, ERROR_SUCCESS, count);
-      return TRUE;
-    case SerialDevice::WriteStart::Pending:
-      if (written) *written = 0;
-      SetLastError(ERROR_IO_PENDING);
-      return FALSE;
-    case SerialDevice::WriteStart::Failed: break;
-  }
-  const DWORD error = GetLastError();
+  const bool ok = device->Write(static_cast<const BYTE*>(buffer), toWrite, &count);
+  const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (written) *written = count;
   Complete(overlapped, error, count);
   SetLastError(error);
-  return FALSE;
+  return ok ? TRUE : FALSE;
 }
 
-BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait) {
-  const auto device = FindDevice(file);
-  if (!device || !overlapped) return FALSE;
-  DWORD count = 0;
-  switch (device->ContinueWrite(overlapped, wait != FALSE, &count)) {
-    case SerialDevice::WriteProgress::Incomplete: SetLastError(ERROR_IO_INCOMPLETE); return FALSE;
-    case SerialDevice::WriteProgress::Done: Complete(overlapped, ERROR_SUCCESS, count); break;
-    case SerialDevice::WriteProgress::Failed: {
-      const DWORD error = GetLastError();
-      Complete(overlapped, error, count);
-      break;
-    }
-    case SerialDevice::WriteProgress::NotPending:
-      if (overlapped->Internal == STATUS_PENDING) {
-        // Not a write this device started: waiting for it would never end.
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-      }
-      break;
-  }
+BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL /*wait*/) {
+  if (!FindDevice(file) || !overlapped) return FALSE;
   if (transferred) *transferred = static_cast<DWORD>(overlapped->InternalHigh);
   if (overlapped->Internal == ERROR_SUCCESS) return TRUE;
-  SetLastError(overlapped->Internal == STATUS_PENDING ? ERROR_IO_INCOMPLETE : static_cast<DWORD>(overlapped->Internal));
+  SetLastError(static_cast<DWORD>(overlapped->Internal));
   return FALSE;
 }
 

@@ -5,8 +5,8 @@
 // A port carries 8-bit bytes without flow control; SetCommState refuses any other DCB.
 // Reads never wait: ReadFile answers with the bytes already received, possibly none, and
 // ClearCommError tells how many there are (cbInQue).
-// Writes with an OVERLAPPED go pending when the device cannot take everything at once, and
-// GetOverlappedResult finishes them within the write time-out.
+// A write, with an OVERLAPPED or without, is finished before WriteFile returns: every byte, or
+// what went out within the write time-out. GetOverlappedResult reports the finished write.
 #pragma once
 
 #include "platform/kernel/text.h"
@@ -17,10 +17,8 @@ constexpr DWORD GENERIC_WRITE = 0x40000000u;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_FLAG_OVERLAPPED = 0x40000000u;
 
-// Comm events.
 constexpr DWORD EV_RXCHAR = 0x0001;
 
-// PurgeComm flags.
 constexpr DWORD PURGE_TXABORT = 0x0001;
 constexpr DWORD PURGE_RXABORT = 0x0002;
 constexpr DWORD PURGE_TXCLEAR = 0x0004;
@@ -30,20 +28,14 @@ constexpr DWORD PURGE_RXCLEAR = 0x0008;
 constexpr DWORD CLRRTS = 4;
 constexpr DWORD CLRDTR = 6;
 
-// Parity: none, odd or even; a handset line has no use for mark or space.
+// A handset line has no parity and one stop bit.
 constexpr BYTE NOPARITY = 0;
-constexpr BYTE ODDPARITY = 1;
-constexpr BYTE EVENPARITY = 2;
-
 constexpr BYTE ONESTOPBIT = 0;
-constexpr BYTE TWOSTOPBITS = 2;
 
 constexpr DWORD DTR_CONTROL_DISABLE = 0;
 constexpr DWORD DTR_CONTROL_ENABLE = 1;
 constexpr DWORD RTS_CONTROL_DISABLE = 0;
 constexpr DWORD RTS_CONTROL_ENABLE = 1;
-
-constexpr ULONG_PTR STATUS_PENDING = 0x00000103;
 
 struct OVERLAPPED {
   ULONG_PTR Internal;
@@ -53,37 +45,21 @@ struct OVERLAPPED {
   HANDLE hEvent;
 };
 
+// The line settings; of the flow control, only what SetCommState refuses.
 struct DCB {
   DWORD DCBlength;
   DWORD BaudRate;
   DWORD fBinary : 1;
   DWORD fParity : 1;
   DWORD fOutxCtsFlow : 1;
-  DWORD fOutxDsrFlow : 1;
   DWORD fDtrControl : 2;
-  DWORD fDsrSensitivity : 1;
-  DWORD fTXContinueOnXoff : 1;
   DWORD fOutX : 1;
   DWORD fInX : 1;
-  DWORD fErrorChar : 1;
-  DWORD fNull : 1;
   DWORD fRtsControl : 2;
-  DWORD fAbortOnError : 1;
-  DWORD fDummy2 : 17;
-  WORD wReserved;
-  WORD XonLim;
-  WORD XoffLim;
   BYTE ByteSize;
   BYTE Parity;
   BYTE StopBits;
-  char XonChar;
-  char XoffChar;
-  char ErrorChar;
-  char EofChar;
-  char EvtChar;
-  WORD wReserved1;
 };
-static_assert(sizeof(DCB) == 28, "DCB keeps its 28-byte layout");
 
 struct COMMTIMEOUTS {
   DWORD ReadIntervalTimeout;
@@ -94,16 +70,7 @@ struct COMMTIMEOUTS {
 };
 
 struct COMSTAT {
-  DWORD fCtsHold : 1;
-  DWORD fDsrHold : 1;
-  DWORD fRlsdHold : 1;
-  DWORD fXoffHold : 1;
-  DWORD fXoffSent : 1;
-  DWORD fEof : 1;
-  DWORD fTxim : 1;
-  DWORD fReserved : 25;
   DWORD cbInQue;
-  DWORD cbOutQue;
 };
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAttributes, DWORD creation,

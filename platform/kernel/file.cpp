@@ -60,10 +60,9 @@ BOOL CFile::Write(const void* buffer, UINT count) {
   return done == count ? TRUE : FALSE;
 }
 
-long long CFile::Seek(long long offset, UINT from) {
+long long CFile::Seek(long long offset, UINT /*from*/) {
   if (m_hFile == hFileNull) return -1;
-  const int whence = from == current ? SEEK_CUR : from == end ? SEEK_END : SEEK_SET;
-  return lseek(m_hFile, static_cast<off_t>(offset), whence);
+  return lseek(m_hFile, static_cast<off_t>(offset), SEEK_SET);
 }
 
 BOOL CFile::GetStatus(CFileStatus& status) const {

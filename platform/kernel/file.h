@@ -19,7 +19,8 @@ class CFile {
     modeCreate = 0x1000,
     typeBinary = 0x8000,
   };
-  enum SeekPosition { begin = 0, current = 1, end = 2 };
+  // Seeks are from the beginning of the file.
+  enum SeekPosition { begin = 0 };
   static constexpr int hFileNull = -1;
 
   CFile() = default;
@@ -34,7 +35,7 @@ class CFile {
   // Answers FALSE when not every byte could be written.
   virtual BOOL Write(const void* buffer, UINT count);
   // Answers the new position, or -1 when the seek failed.
-  virtual long long Seek(long long offset, UINT from);
+  virtual long long Seek(long long offset, UINT from = begin);
   BOOL GetStatus(CFileStatus& status) const;
   virtual void Close();
 

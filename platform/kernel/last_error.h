@@ -12,9 +12,7 @@ constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
-constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
-constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 constexpr DWORD ERROR_IO_INCOMPLETE = 996;
@@ -29,7 +27,6 @@ namespace platform {
 
 // A Linux errno value as the Windows error code a program would see for the same failure.
 DWORD Win32ErrorFromErrno(int error);
-// Sets the calling thread's last error from errno.
 void SetLastErrorFromErrno();
 
 }  // namespace platform

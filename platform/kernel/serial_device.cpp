@@ -11,7 +11,6 @@
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/last_error.h"
-#include "platform/kernel/sync.h"
 #include "platform/posix/open_failure.h"
 
 namespace platform {
@@ -65,6 +64,9 @@ bool ConfigureRaw(int fd) {
   // a Windows serial driver reports it. A handset that never raises CTS would stall every write.
   settings.c_cflag &= ~CRTSCTS;
   settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+  // A handset line has one stop bit and no parity; raw mode leaves both as they were.
+  settings.c_cflag &= ~(PARODD | CMSPAR | CSTOPB);
+  settings.c_iflag &= ~INPCK;
   settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   return tcsetattr(fd, TCSANOW, &settings) == 0;
@@ -139,21 +141,16 @@ bool SerialDevice::GetState(DCB* dcb) const {
   dcb->DCBlength = sizeof(DCB);
   dcb->BaudRate = RateForSpeed(cfgetospeed(&settings));
   dcb->ByteSize = 8;
-  if (!(settings.c_cflag & PARENB)) {
-    dcb->Parity = NOPARITY;
-  } else {
-    dcb->Parity = (settings.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
-  }
-  dcb->StopBits = (settings.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+  dcb->Parity = NOPARITY;
+  dcb->StopBits = ONESTOPBIT;
   dcb->fBinary = 1;
-  dcb->fParity = (settings.c_iflag & INPCK) ? 1 : 0;
   dcb->fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
   dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
   return true;
 }
 
-// A handset line carries bytes of 8 bits without flow control: the port opens so (ConfigureRaw),
-// and a DCB asking for anything else is refused.
+// A handset line carries bytes of 8 bits, one stop bit, no parity and no flow control: the port
+// opens so (ConfigureRaw), and a DCB asking for anything else is refused.
 bool SerialDevice::SetState(const DCB& dcb) {
   termios settings{};
   if (tcgetattr(m_fd, &settings) != 0) {
@@ -161,27 +158,13 @@ bool SerialDevice::SetState(const DCB& dcb) {
     return false;
   }
   speed_t speed = B0;
-  if (!SpeedForRate(dcb.BaudRate, &speed) || dcb.ByteSize != 8 || dcb.Parity > EVENPARITY ||
-      dcb.StopBits > TWOSTOPBITS || dcb.fOutxCtsFlow || dcb.fOutX || dcb.fInX) {
+  if (!SpeedForRate(dcb.BaudRate, &speed) || dcb.ByteSize != 8 || dcb.Parity != NOPARITY ||
+      dcb.StopBits != ONESTOPBIT || dcb.fOutxCtsFlow || dcb.fOutX || dcb.fInX) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
   cfsetispeed(&settings, speed);
   cfsetospeed(&settings, speed);
-  settings.c_cflag &= ~(PARENB | PARODD | CMSPAR);
-  if (dcb.Parity != NOPARITY) settings.c_cflag |= PARENB | (dcb.Parity == ODDPARITY ? PARODD : 0);
-  // One and a half stop bits do not exist here; like other emulations, take two.
-  if (dcb.StopBits == ONESTOPBIT) {
-    settings.c_cflag &= ~CSTOPB;
-  } else {
-    settings.c_cflag |= CSTOPB;
-  }
-  if (dcb.fParity && dcb.Parity != NOPARITY) {
-    settings.c_iflag |= INPCK;
-  } else {
-    settings.c_iflag &= ~INPCK;
-  }
-
   if (tcsetattr(m_fd, TCSANOW, &settings) != 0) {
     SetLastErrorFromErrno();
     return false;
@@ -205,21 +188,12 @@ bool SerialDevice::Escape(DWORD function) {
   return ok;
 }
 
+// Writes end before WriteFile returns, so there is never one to abort.
 bool SerialDevice::Purge(DWORD flags) {
-  if (flags & PURGE_TXABORT) {
-    std::lock_guard<std::mutex> lock(m_writeMutex);
-    Complete(m_pending.overlapped, ERROR_OPERATION_ABORTED, static_cast<DWORD>(m_pending.done));
-    m_pending = PendingWrite{};
-  }
-  int queues = -1;
-  if ((flags & PURGE_TXCLEAR) && (flags & PURGE_RXCLEAR)) {
-    queues = TCIOFLUSH;
-  } else if (flags & PURGE_TXCLEAR) {
-    queues = TCOFLUSH;
-  } else if (flags & PURGE_RXCLEAR) {
-    queues = TCIFLUSH;
-  }
-  if (queues >= 0 && tcflush(m_fd, queues) != 0) {
+  const bool output = flags & PURGE_TXCLEAR;
+  const bool input = flags & PURGE_RXCLEAR;
+  if (!output && !input) return true;
+  if (tcflush(m_fd, output && input ? TCIOFLUSH : output ? TCOFLUSH : TCIFLUSH) != 0) {
     SetLastErrorFromErrno();
     return false;
   }
@@ -322,11 +296,11 @@ std::uint64_t SerialDevice::WriteDeadline(DWORD count) const {
   return total == 0 ? 0 : MonotonicMs() + total;
 }
 
-bool SerialDevice::WriteAvailable(PendingWrite& write) {
-  while (write.done < write.data.size()) {
-    const ssize_t n = ::write(m_fd, write.data.data() + write.done, write.data.size() - write.done);
+bool SerialDevice::WriteAvailable(const BYTE* data, DWORD count, DWORD* written) {
+  while (*written < count) {
+    const ssize_t n = ::write(m_fd, data + *written, count - *written);
     if (n > 0) {
-      write.done += static_cast<std::size_t>(n);
+      *written += static_cast<DWORD>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && errno == EAGAIN) {
@@ -339,71 +313,30 @@ bool SerialDevice::WriteAvailable(PendingWrite& write) {
   return true;
 }
 
-SerialDevice::WriteProgress SerialDevice::FinishWrite(PendingWrite& write, bool wait) {
+bool SerialDevice::Write(const BYTE* data, DWORD count, DWORD* written) {
+  std::lock_guard<std::mutex> lock(m_writeMutex);
+  *written = 0;
+  const std::uint64_t deadlineMs = WriteDeadline(count);
   for (;;) {
-    if (!WriteAvailable(write)) return WriteProgress::Failed;
-    if (write.done == write.data.size()) return WriteProgress::Done;
-    if (!wait) return WriteProgress::Incomplete;
+    if (!WriteAvailable(data, count, written)) return false;
+    if (*written == count) return true;
     int timeoutMs = -1;
-    if (write.deadlineMs != 0) {
+    if (deadlineMs != 0) {
       const std::uint64_t now = MonotonicMs();
-      // A write that times out completes with what went out, as GetOverlappedResult reports it on Windows.
-      if (now >= write.deadlineMs) return WriteProgress::Done;
-      timeoutMs = static_cast<int>(write.deadlineMs - now);
+      if (now >= deadlineMs) return true;
+      timeoutMs = static_cast<int>(deadlineMs - now);
     }
     pollfd fd{m_fd, POLLOUT, 0};
     const int ready = poll(&fd, 1, timeoutMs);
     if (ready < 0 && errno != EINTR) {
       SetLastErrorFromErrno();
-      return WriteProgress::Failed;
+      return false;
     }
     if (ready > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-      return WriteProgress::Failed;
+      return false;
     }
   }
-}
-
-SerialDevice::WriteStart SerialDevice::StartWrite(const BYTE* data, DWORD count, OVERLAPPED* overlapped,
-                                                  DWORD* written) {
-  std::lock_guard<std::mutex> lock(m_writeMutex);
-  if (m_pending.overlapped) {
-    // The earlier write's remainder goes out first, so bytes never overtake each other.
-    PendingWrite earlier = std::move(m_pending);
-    m_pending = PendingWrite{};
-    const bool done = FinishWrite(earlier, true) == WriteProgress::Done;
-    Complete(earlier.overlapped, done ? ERROR_SUCCESS : GetLastError(), static_cast<DWORD>(earlier.done));
-  }
-  PendingWrite write;
-  write.overlapped = overlapped;
-  write.data.assign(data, data + count);
-  if (!WriteAvailable(write)) return WriteStart::Failed;
-  *written = static_cast<DWORD>(write.done);
-  if (write.done == write.data.size()) return WriteStart::Done;
-  write.deadlineMs = WriteDeadline(count);
-  if (overlapped) {
-    m_pending = std::move(write);
-    return WriteStart::Pending;
-  }
-  const WriteProgress progress = FinishWrite(write, true);
-  *written = static_cast<DWORD>(write.done);
-  return progress == WriteProgress::Done ? WriteStart::Done : WriteStart::Failed;
-}
-
-SerialDevice::WriteProgress SerialDevice::ContinueWrite(OVERLAPPED* overlapped, bool wait, DWORD* written) {
-  std::lock_guard<std::mutex> lock(m_writeMutex);
-  if (m_pending.overlapped != overlapped || overlapped == nullptr) return WriteProgress::NotPending;
-  const WriteProgress progress = FinishWrite(m_pending, wait);
-  *written = static_cast<DWORD>(m_pending.done);
-  if (progress != WriteProgress::Incomplete) m_pending = PendingWrite{};
-  return progress;
-}
-
-void SerialDevice::Complete(OVERLAPPED* overlapped, DWORD status, DWORD transferred) {
-  if (!overlapped) return;
-  overlapped->Internal = status;
-  overlapped->InternalHigh = transferred;
-  if (overlapped->hEvent) SetEvent(overlapped->hEvent);
 }
 
 }  // namespace platform

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "platform/kernel/comm.h"
 #include "platform/kernel/handles.h"
@@ -36,31 +35,17 @@ class SerialDevice final : public KernelObject {
 
   // Reads what is waiting, never blocking; false on a device error.
   bool ReadNow(BYTE* buffer, DWORD count, DWORD* read);
-  // Writes what the device takes now. The rest, if any, is kept as the pending write of
-  // `overlapped` (or, without one, written before returning within the write time-out).
-  enum class WriteStart { Done, Pending, Failed };
-  WriteStart StartWrite(const BYTE* data, DWORD count, OVERLAPPED* overlapped, DWORD* written);
-  // Moves the pending write of `overlapped` on; with `wait`, until done or timed out.
-  enum class WriteProgress { Done, Incomplete, Failed, NotPending };
-  WriteProgress ContinueWrite(OVERLAPPED* overlapped, bool wait, DWORD* written);
-
-  // Records the end of an I/O in its OVERLAPPED and signals its event.
-  static void Complete(OVERLAPPED* overlapped, DWORD status, DWORD transferred);
+  // Writes every byte, waiting for the device as long as the write time-out allows; false on a
+  // device error. A write that times out ends with what went out, as one does on Windows.
+  bool Write(const BYTE* data, DWORD count, DWORD* written);
 
  private:
   SerialDevice(int fd, int wakeFd) : m_fd(fd), m_wakeFd(wakeFd) {}
 
-  struct PendingWrite {
-    OVERLAPPED* overlapped = nullptr;
-    std::vector<BYTE> data;
-    std::size_t done = 0;
-    std::uint64_t deadlineMs = 0;  // 0: no time-out
-  };
-
   void Wake();
   void DrainWake();
-  bool WriteAvailable(PendingWrite& write);
-  WriteProgress FinishWrite(PendingWrite& write, bool wait);
+  // Writes what the device takes now; false on a device error.
+  bool WriteAvailable(const BYTE* data, DWORD count, DWORD* written);
   std::uint64_t WriteDeadline(DWORD count) const;
 
   const int m_fd;
@@ -73,7 +58,6 @@ class SerialDevice final : public KernelObject {
   COMMTIMEOUTS m_timeouts{};
   // Held for a whole write, waits included, so a waiting writer never blocks the reader.
   std::mutex m_writeMutex;
-  PendingWrite m_pending;
 };
 
 }  // namespace platform

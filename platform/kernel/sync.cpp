@@ -52,12 +52,7 @@ std::shared_ptr<EventObject> FindEvent(HANDLE handle) {
 
 }  // namespace
 
-HANDLE CreateEventA(void* /*securityAttributes*/, BOOL manualReset, BOOL initialState, LPCSTR name) {
-  if (name != nullptr) {
-    // Named events are shared between processes on Windows; nothing here needs that.
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return nullptr;
-  }
+HANDLE CreateEventA(void* /*securityAttributes*/, BOOL manualReset, BOOL initialState, LPCSTR /*name*/) {
   return platform::InsertHandle(std::make_shared<EventObject>(manualReset != FALSE, initialState != FALSE));
 }
 
@@ -81,12 +76,9 @@ DWORD WaitForSingleObject(HANDLE event, DWORD timeoutMs) {
   return object->Wait(timeoutMs) ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
 }
 
-BOOL CCriticalSection::Lock(DWORD timeoutMs) {
-  if (timeoutMs == INFINITE) {
-    m_mutex.lock();
-    return TRUE;
-  }
-  return m_mutex.try_lock_for(std::chrono::milliseconds(timeoutMs)) ? TRUE : FALSE;
+BOOL CCriticalSection::Lock() {
+  m_mutex.lock();
+  return TRUE;
 }
 
 BOOL CCriticalSection::Unlock() {
@@ -94,32 +86,19 @@ BOOL CCriticalSection::Unlock() {
   return TRUE;
 }
 
-CEvent::CEvent(BOOL initiallyOwn, BOOL manualReset, LPCSTR name, void* securityAttributes)
-    : m_hObject(CreateEventA(securityAttributes, manualReset, initiallyOwn, name)) {}
+CEvent::CEvent(BOOL initiallyOwn, BOOL manualReset)
+    : m_hObject(CreateEventA(nullptr, manualReset, initiallyOwn, nullptr)) {}
 
-CEvent::~CEvent() {
-  if (m_hObject) CloseHandle(m_hObject);
-}
+CEvent::~CEvent() { CloseHandle(m_hObject); }
 
 BOOL CEvent::SetEvent() { return ::SetEvent(m_hObject); }
 
 BOOL CEvent::Lock(DWORD timeoutMs) { return WaitForSingleObject(m_hObject, timeoutMs) == WAIT_OBJECT_0; }
 
-CSingleLock::CSingleLock(CSyncObject* object, BOOL initialLock) : m_object(object) {
-  if (initialLock) Lock();
+CSingleLock::CSingleLock(CCriticalSection* section, BOOL initialLock) : m_locked(initialLock ? section : nullptr) {
+  if (m_locked) m_locked->Lock();
 }
 
-CSingleLock::~CSingleLock() { Unlock(); }
-
-BOOL CSingleLock::Lock(DWORD timeoutMs) {
-  if (!m_locked) m_locked = m_object->Lock(timeoutMs);
-  return m_locked;
-}
-
-BOOL CSingleLock::Unlock() {
-  if (m_locked) {
-    m_object->Unlock();
-    m_locked = FALSE;
-  }
-  return TRUE;
+CSingleLock::~CSingleLock() {
+  if (m_locked) m_locked->Unlock();
 }

@@ -9,56 +9,44 @@ constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 
-// Event objects reached by handle. Waits are real waits between threads, not timers.
+// Event objects reached by handle. Waits are real waits between threads, not timers. Nothing
+// here shares an event between processes, so a name is ignored.
 HANDLE CreateEventA(void* securityAttributes, BOOL manualReset, BOOL initialState, LPCSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE event, DWORD timeoutMs);
 
-class CSyncObject {
+class CCriticalSection {
  public:
-  virtual ~CSyncObject() = default;
-  virtual BOOL Lock(DWORD timeoutMs = INFINITE) = 0;
-  virtual BOOL Unlock() = 0;
-};
-
-class CCriticalSection final : public CSyncObject {
- public:
-  BOOL Lock(DWORD timeoutMs = INFINITE) override;
-  BOOL Unlock() override;
+  BOOL Lock();
+  BOOL Unlock();
 
  private:
-  std::timed_mutex m_mutex;
+  std::mutex m_mutex;
 };
 
-class CEvent final : public CSyncObject {
+class CEvent {
  public:
-  explicit CEvent(BOOL initiallyOwn = FALSE, BOOL manualReset = FALSE, LPCSTR name = nullptr,
-                  void* securityAttributes = nullptr);
-  ~CEvent() override;
+  explicit CEvent(BOOL initiallyOwn = FALSE, BOOL manualReset = FALSE);
+  ~CEvent();
   CEvent(const CEvent&) = delete;
   CEvent& operator=(const CEvent&) = delete;
 
   BOOL SetEvent();
   // Waits until the event is signalled; an auto-reset event is reset by the wait.
-  BOOL Lock(DWORD timeoutMs = INFINITE) override;
-  BOOL Unlock() override { return TRUE; }
+  BOOL Lock(DWORD timeoutMs = INFINITE);
 
   HANDLE m_hObject;
 };
 
-// Holds a lock for one scope.
+// Holds a critical section for one scope.
 class CSingleLock {
  public:
-  explicit CSingleLock(CSyncObject* object, BOOL initialLock = FALSE);
+  explicit CSingleLock(CCriticalSection* section, BOOL initialLock = FALSE);
   ~CSingleLock();
   CSingleLock(const CSingleLock&) = delete;
   CSingleLock& operator=(const CSingleLock&) = delete;
 
-  BOOL Lock(DWORD timeoutMs = INFINITE);
-  BOOL Unlock();
-
  private:
-  CSyncObject* m_object;
-  BOOL m_locked = FALSE;
+  CCriticalSection* m_locked;
 };

@@ -8,7 +8,6 @@ namespace {
 void Fill(const std::tm& parts, long microseconds, SYSTEMTIME* time) {
   time->wYear = static_cast<WORD>(parts.tm_year + 1900);
   time->wMonth = static_cast<WORD>(parts.tm_mon + 1);
-  time->wDayOfWeek = static_cast<WORD>(parts.tm_wday);
   time->wDay = static_cast<WORD>(parts.tm_mday);
   time->wHour = static_cast<WORD>(parts.tm_hour);
   time->wMinute = static_cast<WORD>(parts.tm_min);

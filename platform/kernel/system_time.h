@@ -6,8 +6,7 @@
 
 struct SYSTEMTIME {
   WORD wYear;
-  WORD wMonth;      // 1-12
-  WORD wDayOfWeek;  // 0 is Sunday
+  WORD wMonth;  // 1-12
   WORD wDay;
   WORD wHour;
   WORD wMinute;

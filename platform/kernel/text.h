@@ -37,7 +37,6 @@ class CString {
   friend bool operator!=(const CString& a, const CString& b) { return a.m_text != b.m_text; }
   friend bool operator==(const CString& a, const char* b) { return a.m_text == (b ? b : ""); }
   friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
-  friend bool operator<(const CString& a, const CString& b) { return a.m_text < b.m_text; }
   friend CString operator+(CString a, const CString& b) { return a += b; }
   friend CString operator+(CString a, const char* b) { return a += b; }
   friend CString operator+(const char* a, const CString& b) { return CString(a) += b; }

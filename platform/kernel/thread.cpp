@@ -2,9 +2,8 @@
 
 #include <sys/resource.h>
 #include <unistd.h>
+#include <atomic>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -21,53 +20,26 @@ class ThreadObject final : public platform::KernelObject {
  public:
   explicit ThreadObject(DWORD suspendCount) : m_suspendCount(suspendCount) {}
 
-  void Started(pid_t tid) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_tid = tid;
-    }
-    m_changed.notify_all();
-  }
-
-  pid_t WaitStarted() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_tid != 0; });
-    return m_tid;
-  }
-
   DWORD Resume() {
     std::lock_guard<std::mutex> lock(m_mutex);
     const DWORD previous = m_suspendCount;
-    if (m_suspendCount > 0 && --m_suspendCount == 0) m_changed.notify_all();
+    if (m_suspendCount > 0 && --m_suspendCount == 0) m_resumed.notify_all();
     return previous;
   }
 
   void WaitResumed() {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_suspendCount == 0; });
+    m_resumed.wait(lock, [this] { return m_suspendCount == 0; });
   }
 
-  void Finish(DWORD exitCode) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_exitCode = exitCode;
-  }
-
-  DWORD ExitCode() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_exitCode;
-  }
-
-  pid_t Tid() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_tid;
-  }
+  void Finish(DWORD exitCode) { m_exitCode = exitCode; }
+  DWORD ExitCode() const { return m_exitCode; }
 
  private:
   std::mutex m_mutex;
-  std::condition_variable m_changed;
+  std::condition_variable m_resumed;
   DWORD m_suspendCount;
-  DWORD m_exitCode = STILL_ACTIVE;
-  pid_t m_tid = 0;
+  std::atomic<DWORD> m_exitCode{STILL_ACTIVE};
 };
 
 // Thrown by AfxEndThread and caught where the thread began: the stack unwinds as it ends.
@@ -76,13 +48,11 @@ struct ThreadExit {
   bool deleteObject;
 };
 
-thread_local bool t_isWorker = false;
-
 int NiceValue(int priority) { return priority == THREAD_PRIORITY_ABOVE_NORMAL ? -5 : 0; }
 
-void RunThread(std::shared_ptr<ThreadObject> object, CWinThread* thread) {
-  t_isWorker = true;
-  object->Started(gettid());
+// The thread takes its priority before it can be resumed, so it never runs at another.
+void RunThread(std::shared_ptr<ThreadObject> object, CWinThread* thread, int priority) {
+  SetThreadPriority(GetCurrentThread(), priority);
   object->WaitResumed();
   UINT exitCode = 0;
   bool deleteObject = true;
@@ -92,78 +62,47 @@ void RunThread(std::shared_ptr<ThreadObject> object, CWinThread* thread) {
     exitCode = exit.exitCode;
     deleteObject = exit.deleteObject;
   }
-  if (deleteObject && thread->m_bAutoDelete) delete thread;
+  if (deleteObject) delete thread;
   object->Finish(exitCode);
 }
 
 }  // namespace
 
-const CRuntimeClass CWinThread::classCWinThread = {"CWinThread", sizeof(CWinThread), 0xFFFF, nullptr,
-                                                   &CObject::classCObject};
-
 CWinThread::~CWinThread() {
   if (m_hThread) CloseHandle(m_hThread);
 }
 
-BOOL CWinThread::CreateThread(DWORD createFlags, UINT /*stackSize*/) {
-  auto object = std::make_shared<ThreadObject>(1);
-  const HANDLE handle = platform::InsertHandle(object);
-  try {
-    std::thread(RunThread, object, this).detach();
-  } catch (const std::system_error&) {
-    CloseHandle(handle);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  m_hThread = handle;
-  // Its id is known before anybody sets its priority.
-  object->WaitStarted();
-  if (!(createFlags & CREATE_SUSPENDED)) object->Resume();
-  return TRUE;
-}
-
-DWORD CWinThread::ResumeThread() { return ::ResumeThread(m_hThread); }
-
-BOOL CWinThread::SetThreadPriority(int priority) { return ::SetThreadPriority(m_hThread, priority); }
-
-CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority, UINT stackSize, DWORD createFlags,
+CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority, UINT /*stackSize*/, DWORD createFlags,
                            void* /*securityAttributes*/) {
   auto* thread = dynamic_cast<CWinThread*>(threadClass->CreateObject());
   if (!thread) return nullptr;
-  if (!thread->CreateThread(createFlags | CREATE_SUSPENDED, stackSize)) {
+  auto object = std::make_shared<ThreadObject>(1);
+  thread->m_hThread = platform::InsertHandle(object);
+  try {
+    std::thread(RunThread, object, thread, priority).detach();
+  } catch (const std::system_error&) {
     delete thread;
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  thread->SetThreadPriority(priority);
-  if (!(createFlags & CREATE_SUSPENDED)) thread->ResumeThread();
+  if (!(createFlags & CREATE_SUSPENDED)) object->Resume();
   return thread;
 }
 
-void AfxEndThread(UINT exitCode, BOOL deleteObject) {
-  if (!t_isWorker) {
-    std::fputs("AfxEndThread called outside a worker thread\n", stderr);
-    std::abort();
-  }
-  throw ThreadExit{exitCode, deleteObject != FALSE};
-}
+void AfxEndThread(UINT exitCode, BOOL deleteObject) { throw ThreadExit{exitCode, deleteObject != FALSE}; }
 
 HANDLE GetCurrentThread() { return kCurrentThread; }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
-  pid_t tid = 0;
-  if (thread == kCurrentThread) {
-    tid = gettid();
-  } else if (const auto object = platform::LookupHandleAs<ThreadObject>(thread)) {
-    tid = object->Tid();
-  } else {
+  if (thread != kCurrentThread) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   // Raising a priority needs privileges a technician's account may not have; running at
   // the normal priority then is harmless, so a refusal is not reported.
-  setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceValue(priority));
+  setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), NiceValue(priority));
   return TRUE;
 }
 

@@ -12,19 +12,13 @@ constexpr DWORD STILL_ACTIVE = 259;
 constexpr int THREAD_PRIORITY_NORMAL = 0;
 constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 
+// Every thread is auto-delete: its object goes when it ends.
 class CWinThread : public CObject {
  public:
-  static const CRuntimeClass classCWinThread;
-  const CRuntimeClass* GetRuntimeClass() const override { return &classCWinThread; }
-
   CWinThread() = default;
   ~CWinThread() override;
   CWinThread(const CWinThread&) = delete;
   CWinThread& operator=(const CWinThread&) = delete;
-
-  BOOL CreateThread(DWORD createFlags = 0, UINT stackSize = 0);
-  DWORD ResumeThread();
-  BOOL SetThreadPriority(int priority);
 
   virtual BOOL InitInstance() { return FALSE; }
   // Threads here have no message loop of their own: a thread that does not override Run
@@ -32,19 +26,19 @@ class CWinThread : public CObject {
   virtual int Run() { return ExitInstance(); }
   virtual int ExitInstance() { return 0; }
 
-  BOOL m_bAutoDelete = TRUE;
   HANDLE m_hThread = nullptr;
 };
 
 CWinThread* AfxBeginThread(const CRuntimeClass* threadClass, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
                            DWORD createFlags = 0, void* securityAttributes = nullptr);
 // Ends the calling thread at once, unwinding its stack; with `deleteObject` its CWinThread
-// object is deleted if it is auto-delete. Only for threads started by AfxBeginThread.
+// object is deleted. Only for threads started by AfxBeginThread.
 [[noreturn]] void AfxEndThread(UINT exitCode, BOOL deleteObject = TRUE);
 
 HANDLE GetCurrentThread();
 DWORD GetCurrentProcessId();
-// Above normal is nice -5, normal 0; raising one may be refused without privileges, which is ignored.
+// The calling thread's priority (`thread` is GetCurrentThread()): above normal is nice -5, normal
+// 0; raising one may be refused without privileges, which is ignored.
 BOOL SetThreadPriority(HANDLE thread, int priority);
 DWORD ResumeThread(HANDLE thread);
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);

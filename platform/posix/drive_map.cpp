@@ -13,12 +13,12 @@ bool IsDriveC(const std::string& path) {
   return path.size() >= 2 && std::toupper(static_cast<unsigned char>(path[0])) == 'C' && path[1] == ':';
 }
 
-}  // namespace
-
 std::string DriveCDirectory() {
   if (const char* dir = std::getenv("FLASHGATE_DRIVE_C"); dir && *dir) return dir;
   return HomeDirectory();
 }
+
+}  // namespace
 
 std::string NativePath(const std::string& path) {
   if (!IsDriveC(path)) return path;

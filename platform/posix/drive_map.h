@@ -8,7 +8,6 @@
 
 namespace platform::posix {
 
-std::string DriveCDirectory();
 std::string NativePath(const std::string& path);
 
 }  // namespace platform::posix

@@ -1,6 +1,5 @@
 #include "platform/posix/hive_file.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +9,8 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string_view>
-#include <utility>
 
 #include "platform/posix/home_dir.h"
 #include "platform/posix/whole_file.h"
@@ -30,13 +29,7 @@ std::string UpperCase(std::string text) {
   return text;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(const std::string& a, const std::string& b) { return UpperCase(a) == UpperCase(b); }
 
 // ---- The text form ----
 
@@ -109,36 +102,17 @@ std::string Quoted(const std::string& text) {
 
 // ---- The file ----
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  Descriptor(Descriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-  Descriptor& operator=(Descriptor&& other) noexcept {
-    std::swap(m_fd, other.m_fd);
-    return *this;
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-  int Get() const { return m_fd; }
-  bool IsOpen() const { return m_fd >= 0; }
-  // Answers close()'s result: a failed close may be a write that never reached the disk.
-  int Close() { return close(std::exchange(m_fd, -1)); }
-
- private:
-  int m_fd;
-};
+File OpenFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode), &std::fclose); }
 
 std::string DirectoryOf(const std::string& path) {
   const std::string parent = std::filesystem::path(path).parent_path().string();
   return parent.empty() ? "." : parent;
 }
 
-bool Lock(int fd, int operation) {
-  while (flock(fd, operation) != 0) {
+bool Lock(std::FILE* file, int operation) {
+  while (flock(fileno(file), operation) != 0) {
     if (errno != EINTR) return false;
   }
   return true;
@@ -146,36 +120,29 @@ bool Lock(int fd, int operation) {
 
 // A reader waits for a save in progress. Without a lock file nothing was ever saved, and
 // reading creates nothing; the hive is whole at every moment anyway, so reading unlocked is safe.
-Descriptor LockForReading() {
-  Descriptor lock(open(HiveLockPath().c_str(), O_RDONLY | O_CLOEXEC));
-  if (lock.IsOpen()) Lock(lock.Get(), LOCK_SH);
+File LockForReading() {
+  File lock = OpenFile(HiveLockPath(), "re");
+  if (lock) Lock(lock.get(), LOCK_SH);
   return lock;
 }
 
 // Answers 0 or the errno of the failure.
-int LockForWriting(Descriptor& lock) {
+int LockForWriting(File& lock) {
   std::error_code error;
   std::filesystem::create_directories(DirectoryOf(HivePath()), error);
   if (error) return error.value();
-  lock = Descriptor(open(HiveLockPath().c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!lock.IsOpen() || !Lock(lock.Get(), LOCK_EX)) return errno;
+  lock = OpenFile(HiveLockPath(), "ae");
+  if (!lock || !Lock(lock.get(), LOCK_EX)) return errno;
   return 0;
 }
 
 // Answers 0 or the errno of the failure.
 int ReadWholeFile(const std::string& path, std::string& text) {
-  Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.IsOpen()) return errno;
+  const File file = OpenFile(path, "re");
+  if (!file) return errno;
   char buffer[16384];
-  for (;;) {
-    const ssize_t count = read(file.Get(), buffer, sizeof buffer);
-    if (count == 0) return 0;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    text.append(buffer, static_cast<size_t>(count));
-  }
+  while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get())) text.append(buffer, count);
+  return std::ferror(file.get()) ? errno : 0;
 }
 
 struct HiveFile {
@@ -231,21 +198,15 @@ const HiveValue* Hive::FindValue(const std::string& path, const std::string& nam
   return nullptr;
 }
 
-bool Hive::CreateKey(const std::string& path) {
+void Hive::CreateKey(const std::string& path) {
   std::string upperPath;
   std::string storedPath;
-  bool created = false;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = path.find('\\', start);
-    const std::string name = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  const std::vector<std::string> names = *SplitKeyPath(path);
+  for (const std::string& name : names) {
     upperPath += (upperPath.empty() ? "" : "\\") + UpperCase(name);
     const auto [key, inserted] = m_keys.try_emplace(upperPath);
     if (inserted) key->second.path = storedPath.empty() ? name : storedPath + "\\" + name;
     storedPath = key->second.path;
-    created = inserted;
-    if (end == std::string::npos) return created;
-    start = end + 1;
   }
 }
 
@@ -329,12 +290,12 @@ std::string HivePath() {
 std::string HiveLockPath() { return HivePath() + ".lock"; }
 
 Hive LoadHive() {
-  const Descriptor lock = LockForReading();
+  const File lock = LockForReading();
   return ReadHiveFile(HivePath()).hive;
 }
 
 int UpdateHive(const std::function<void(Hive&)>& change) {
-  Descriptor lock;
+  File lock(nullptr, &std::fclose);
   if (const int error = LockForWriting(lock)) return error;
   const std::string path = HivePath();
   const HiveFile current = ReadHiveFile(path);

@@ -46,8 +46,8 @@ class Hive {
   const HiveKey* FindKey(const std::string& path) const;
   // Nothing when the key or the value is missing.
   const HiveValue* FindValue(const std::string& path, const std::string& name) const;
-  // Adds the key and its missing parents; answers false when the key was there already.
-  bool CreateKey(const std::string& path);
+  // Adds the key and its missing parents; the path is one SplitKeyPath accepts.
+  void CreateKey(const std::string& path);
   // The key must exist.
   void SetValue(const std::string& path, const std::string& name, const std::string& text);
   const std::map<std::string, HiveKey>& Keys() const { return m_keys; }

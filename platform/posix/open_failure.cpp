@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <vector>
 
 #include "platform/posix/device_names.h"
 #include "platform/posix/port_map.h"
@@ -57,17 +58,7 @@ bool IsPid(const char* name) {
   return true;
 }
 
-}  // namespace
-
-void NoteOpenFailure(const std::string& path, int error) { t_lastFailure = OpenFailure{path, error}; }
-
-void ClearOpenFailure() { t_lastFailure = OpenFailure{}; }
-
-std::string DescribeLastOpenFailure(const std::string& portName) {
-  if (t_lastFailure.error == 0) return {};
-  return ExplainOpenFailure(portName, t_lastFailure.path, t_lastFailure.error);
-}
-
+// The processes that have `device` open, as "name (pid N)", found in /proc.
 std::vector<std::string> ProcessesHolding(const std::string& device) {
   const std::string real = Resolved(device);
   std::vector<std::string> holders;
@@ -79,6 +70,17 @@ std::vector<std::string> ProcessesHolding(const std::string& device) {
   }
   closedir(proc);
   return holders;
+}
+
+}  // namespace
+
+void NoteOpenFailure(const std::string& path, int error) { t_lastFailure = OpenFailure{path, error}; }
+
+void ClearOpenFailure() { t_lastFailure = OpenFailure{}; }
+
+std::string DescribeLastOpenFailure(const std::string& portName) {
+  if (t_lastFailure.error == 0) return {};
+  return ExplainOpenFailure(portName, t_lastFailure.path, t_lastFailure.error);
 }
 
 std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error) {

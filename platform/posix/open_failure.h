@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace platform::posix {
 
@@ -14,8 +13,6 @@ void ClearOpenFailure();
 // there is nothing to add to "it could not be opened".
 std::string DescribeLastOpenFailure(const std::string& portName);
 
-// The processes that have `device` open, as "name (pid N)", found in /proc.
-std::vector<std::string> ProcessesHolding(const std::string& device);
 std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error);
 
 }  // namespace platform::posix

@@ -42,8 +42,6 @@ void RaiseWidget(QWidget* widget) {
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
-QByteArray ToUtf8(const QString& text) { return text.toUtf8(); }
-
 LRESULT WidgetBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: m_classPaints = true; return 0;
@@ -56,10 +54,10 @@ LRESULT WidgetBackend::ClassProc(UINT message, WPARAM wParam, LPARAM lParam) {
       const HWND parent = HandleOfWidget(m_widget->parentWidget());
       return parent ? ::SendMessage(parent, message, wParam, lParam) : 0;
     }
-    case WM_GETTEXTLENGTH: return ToUtf8(Text()).size();
+    case WM_GETTEXTLENGTH: return Text().toUtf8().size();
     case WM_GETTEXT: {
       if (wParam == 0) return 0;
-      const QByteArray text = ToUtf8(Text());
+      const QByteArray text = Text().toUtf8();
       const std::size_t copied = std::min<std::size_t>(static_cast<std::size_t>(text.size()), wParam - 1);
       char* buffer = reinterpret_cast<char*>(lParam);
       std::memcpy(buffer, text.constData(), copied);
@@ -84,8 +82,6 @@ void WidgetBackend::Show(int command) {
   if (!m_widget) return;
   switch (command) {
     case SW_HIDE: m_widget->hide(); break;
-    case SW_MINIMIZE: m_widget->showMinimized(); break;
-    case SW_RESTORE: m_widget->showNormal(); break;
     case SW_SHOWNOACTIVATE:
       m_widget->setAttribute(Qt::WA_ShowWithoutActivating);
       m_widget->show();
@@ -105,7 +101,7 @@ void WidgetBackend::SetFocus() {
 void WidgetBackend::SetWindowPos(int x, int y, int cx, int cy, UINT flags) {
   if (!m_widget) return;
   if (!(flags & SWP_NOMOVE)) m_widget->move(x, y);
-  if (!(flags & SWP_NOSIZE)) m_widget->resize(cx, cy);
+  m_widget->resize(cx, cy);
   if (!(flags & SWP_NOZORDER)) RaiseWidget(m_widget);
 }
 

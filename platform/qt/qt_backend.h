@@ -63,6 +63,5 @@ void SetHandleOfWidget(QWidget* widget, HWND window);
 void RaiseWidget(QWidget* widget);
 
 QString FromUtf8(const char* text);
-QByteArray ToUtf8(const QString& text);
 
 }  // namespace platform::qt

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/qt/qt_gdi.h"
-#include "platform/qt/qt_icons.h"
 #include "platform/qt/qt_owner_draw.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
@@ -64,7 +63,6 @@ class ButtonBackend final : public ControlBackend {
       case BM_GETCHECK: return m_button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
       case BM_SETCHECK: m_button->setChecked(wParam == BST_CHECKED); return 0;
       case BM_CLICK: m_button->click(); return 0;
-      case WM_SETICON: m_button->setIcon(ToQIcon(reinterpret_cast<HICON>(lParam))); return 0;
       default: return ControlBackend::ClassProc(message, wParam, lParam);
     }
   }
@@ -285,27 +283,6 @@ class StaticBackend final : public ControlBackend {
   QLabel* m_label;
 };
 
-class GroupBackend final : public ControlBackend {
- public:
-  explicit GroupBackend(QGroupBox* group) : ControlBackend(group), m_group(group) {}
-
- protected:
-  QString Text() const override { return m_group->title(); }
-  void SetText(const QString& text) override { m_group->setTitle(text); }
-
- private:
-  QGroupBox* m_group;
-};
-
-class FrameBackend final : public ControlBackend {
- public:
-  using ControlBackend::ControlBackend;
-
- protected:
-  QString Text() const override { return {}; }
-  void SetText(const QString&) override {}
-};
-
 std::vector<QString> ComboItems(const ControlTemplate& control) {
   std::vector<QString> items;
   for (const char* item : control.items) items.push_back(FromUtf8(item));
@@ -363,12 +340,11 @@ std::unique_ptr<ControlBackend> MakeWidget(const ControlTemplate& control, QWidg
       return std::make_unique<EditBackend>(edit);
     }
     case ControlKind::ComboBox: {
+      // Every combo box of the templates drops down under an edit field. What the operator
+      // types stays in the field: the program reads only the selection.
       auto* combo = new QComboBox(dialog);
-      if ((control.style & 0x3) == CBS_DROPDOWN) {
-        // What the operator types stays in the field: the program reads only the selection.
-        combo->setEditable(true);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-      }
+      combo->setEditable(true);
+      combo->setInsertPolicy(QComboBox::NoInsert);
       for (const QString& item : ComboItems(control)) combo->addItem(item);
       combo->setCurrentIndex(-1);
       return std::make_unique<ComboBackend>(combo);
@@ -398,15 +374,14 @@ std::unique_ptr<ControlBackend> MakeWidget(const ControlTemplate& control, QWidg
       label->setPixmap(ToQIcon(AfxLoadIcon(static_cast<UINT>(std::stoul(control.text)))).pixmap(32, 32));
       return std::make_unique<StaticBackend>(label);
     }
+    // A frame and a group box keep their text as the template gives it: the program never
+    // changes it.
     case ControlKind::StaticFrame: {
       auto* frame = new QFrame(dialog);
       frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-      return std::make_unique<FrameBackend>(frame);
+      return std::make_unique<ControlBackend>(frame);
     }
-    case ControlKind::GroupBox: {
-      auto* group = new QGroupBox(text, dialog);
-      return std::make_unique<GroupBackend>(group);
-    }
+    case ControlKind::GroupBox: return std::make_unique<ControlBackend>(new QGroupBox(text, dialog));
   }
   return nullptr;
 }

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "platform/qt/qt_icons.h"
+#include "platform/qt/qt_gdi.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"

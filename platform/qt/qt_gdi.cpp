@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QPixmap>
 #include <QPolygon>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QWidget>
 
 #include "platform/gdi/gdi.h"
-#include "platform/qt/qt_icons.h"
 
 namespace platform::qt {
 namespace {
@@ -61,7 +61,7 @@ QRegion ToQRegion(const Region& region) {
       case RegionShape::Kind::Polygon: {
         QPolygon polygon;
         for (const POINT& point : shape.points) polygon << QPoint(point.x, point.y);
-        result += QRegion(polygon, shape.windingFill ? Qt::WindingFill : Qt::OddEvenFill);
+        result += QRegion(polygon, Qt::OddEvenFill);
         break;
       }
     }
@@ -87,11 +87,18 @@ QFont ToQFont(const FontDescription& description, const QFont& fallback) {
   return font;
 }
 
+QIcon ToQIcon(HICON icon) {
+  QIcon result;
+  const IconResource* resource = IconFromHandle(icon);
+  if (!resource) return result;
+  for (const IconImage& image : resource->images) {
+    QPixmap pixmap;
+    if (pixmap.loadFromData(image.png, static_cast<uint>(image.length), "PNG")) result.addPixmap(pixmap);
+  }
+  return result;
+}
+
 QtBitmap::QtBitmap(int width, int height) : m_image(width, height, QImage::Format_RGB32) { m_image.fill(Qt::black); }
-
-SIZE QtBitmap::Size() const { return SIZE{m_image.width(), m_image.height()}; }
-
-COLORREF QtBitmap::Pixel(int x, int y) const { return ToColorRef(m_image.pixelColor(x, y)); }
 
 QtDeviceContext::QtDeviceContext(QWidget* widget, const QRect& clip)
     : m_widget(widget), m_clip(clip), m_font(widget->font()) {}
@@ -146,20 +153,18 @@ void QtDeviceContext::FillRect(const RECT& rect, COLORREF color) {
 void QtDeviceContext::FillRegion(const Region& region, COLORREF color) {
   QPainter* painter = Painter();
   if (!painter) return;
-  for (const QRect& rect : RegionOf(region)) painter->fillRect(rect, ToQColor(color));
+  for (const QRect& rect : ToQRegion(region)) painter->fillRect(rect, ToQColor(color));
 }
 
 void QtDeviceContext::FrameRegion(const Region& region, COLORREF color, int width, int height) {
   QPainter* painter = Painter();
   if (!painter) return;
   // The frame is what lies inside the region but less than the stroke away from its edge.
-  const QRegion inside = RegionOf(region);
+  const QRegion inside = ToQRegion(region);
   const QRegion kept = inside & inside.translated(width, 0) & inside.translated(-width, 0) &
                        inside.translated(0, height) & inside.translated(0, -height);
   for (const QRect& rect : inside - kept) painter->fillRect(rect, ToQColor(color));
 }
-
-QRegion QtDeviceContext::RegionOf(const Region& region) const { return ToQRegion(region); }
 
 QFont QtDeviceContext::FontOf(const FontDescription& description) const { return ToQFont(description, m_font); }
 

@@ -1,8 +1,10 @@
 // Device contexts over QPainter: on a widget being painted, on a bitmap selected into a memory
-// context, or on an image a window keeps of itself. Regions become QRegions, fonts QFonts.
+// context, or on an image a window keeps of itself. Regions become QRegions, fonts QFonts, icon
+// resources QIcons.
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
@@ -10,14 +12,13 @@
 #include <optional>
 
 #include "platform/gdi/device_context.h"
+#include "platform/user/resources.h"
 
 namespace platform::qt {
 
 class QtBitmap final : public BitmapSurface {
  public:
   QtBitmap(int width, int height);
-  SIZE Size() const override;
-  COLORREF Pixel(int x, int y) const override;
   QImage& Image() { return m_image; }
 
  private:
@@ -55,7 +56,6 @@ class QtDeviceContext final : public DeviceContext {
  private:
   QPainter* Painter();
   QFont FontOf(const FontDescription& description) const;
-  QRegion RegionOf(const Region& region) const;
 
   QWidget* m_widget = nullptr;
   QImage* m_image = nullptr;
@@ -71,5 +71,6 @@ QRegion ToQRegion(const Region& region);
 // A GDI font as the installed fonts stand in for it: "Arial" by a Latin sans font, Hangul by
 // the Korean font, the height in logical units (positive: the cell, negative: the character).
 QFont ToQFont(const FontDescription& description, const QFont& fallback);
+QIcon ToQIcon(HICON icon);
 
 }  // namespace platform::qt

@@ -24,23 +24,11 @@ UINT VirtualKey(const QKeyEvent& event) {
   }
 }
 
-// The message of a mouse event; 0 for the buttons no window here listens to.
+// The message of a mouse event: moves and presses, what the windows here listen to; 0 for
+// the buttons none listens to.
 UINT MouseMessage(const QMouseEvent& mouse) {
-  switch (mouse.type()) {
-    case QEvent::MouseMove: return WM_MOUSEMOVE;
-    case QEvent::MouseButtonPress:
-      return mouse.button() == Qt::LeftButton ? WM_LBUTTONDOWN : mouse.button() == Qt::RightButton ? WM_RBUTTONDOWN : 0;
-    case QEvent::MouseButtonRelease:
-      return mouse.button() == Qt::LeftButton ? WM_LBUTTONUP : mouse.button() == Qt::RightButton ? WM_RBUTTONUP : 0;
-    default: return 0;
-  }
-}
-
-WPARAM ButtonsHeld(const QMouseEvent& mouse) {
-  WPARAM held = 0;
-  if (mouse.buttons() & Qt::LeftButton) held |= MK_LBUTTON;
-  if (mouse.buttons() & Qt::RightButton) held |= MK_RBUTTON;
-  return held;
+  if (mouse.type() == QEvent::MouseMove) return WM_MOUSEMOVE;
+  return mouse.button() == Qt::LeftButton ? WM_LBUTTONDOWN : mouse.button() == Qt::RightButton ? WM_RBUTTONDOWN : 0;
 }
 
 POINT ScreenPoint(const QPointF& global) {
@@ -78,10 +66,7 @@ bool InputHook::IsRepeat(const QEvent* event) {
 
 bool InputHook::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type != QEvent::KeyPress && type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
-      type != QEvent::MouseButtonRelease) {
-    return false;
-  }
+  if (type != QEvent::KeyPress && type != QEvent::MouseMove && type != QEvent::MouseButtonPress) return false;
   if (!watched->isWidgetType()) return false;
   auto* widget = static_cast<QWidget*>(watched);
   const HWND target = HandleOfWidget(widget);
@@ -104,9 +89,9 @@ bool InputHook::eventFilter(QObject* watched, QEvent* event) {
   // is a part of.
   const QWidget* window = WidgetOfHandle(target);
   const QPoint at = window ? window->mapFromGlobal(mouse->globalPosition()).toPoint() : mouse->position().toPoint();
-  return PreTranslate(MSG{target, message, ButtonsHeld(*mouse),
-                          MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())), GetTickCount(),
-                          ScreenPoint(mouse->globalPosition())});
+  const WPARAM held = (mouse->buttons() & Qt::LeftButton) ? MK_LBUTTON : 0;
+  return PreTranslate(MSG{target, message, held, MAKELPARAM(static_cast<WORD>(at.x()), static_cast<WORD>(at.y())),
+                          GetTickCount(), ScreenPoint(mouse->globalPosition())});
 }
 
 }  // namespace platform::qt

@@ -1,39 +1,40 @@
 #include <QApplication>
+#include <QFileDialog>
 #include <QFont>
 #include <QFontMetrics>
+#include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <map>
 #include <memory>
 
 #include "platform/qt/qt_app.h"
 #include "platform/qt/qt_dialog.h"
-#include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_input.h"
-#include "platform/qt/qt_menu.h"
-#include "platform/qt/qt_message_box.h"
-#include "platform/qt/qt_popup.h"
 #include "platform/qt/qt_pump.h"
 #include "platform/user/app.h"
 #include "platform/user/device_change.h"
+#include "platform/user/file_dialog.h"
+#include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
 #include "platform/user/paint.h"
 #include "platform/user/ui_system.h"
+#include "platform/user/window_backend.h"
 #include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"
 
 namespace platform::qt {
 namespace {
 
-// The template fonts, by name, as the installed fonts that stand in for them.
+// The templates' font, 굴림, as the installed fonts that stand in for it.
 QFont DialogFont(const DialogTemplate& dialog) {
   QFont font;
   font.setFamilies({QStringLiteral("Gulim"), QStringLiteral("NanumGothic"), QStringLiteral("Noto Sans CJK KR"),
                     QStringLiteral("DejaVu Sans")});
   // Point sizes as Windows sees them on a 96-dpi screen, whatever this screen reports.
   font.setPixelSize((dialog.pointSize * 96 + 36) / 72);
-  if (QString::fromUtf8(dialog.fontName) == QStringLiteral("System")) font.setBold(true);
   return font;
 }
 
@@ -57,6 +58,45 @@ Qt::WindowFlags FlagsFor(const DialogTemplate& dialog) {
   if (HasCaption(dialog) && (dialog.style & WS_SYSMENU)) flags |= Qt::WindowCloseButtonHint;
   if (dialog.style & WS_MINIMIZEBOX) flags |= Qt::WindowMinimizeButtonHint;
   return flags;
+}
+
+// "All Files (*.*)" lists every file, as "*.*" does on Windows.
+QString NameFilter(const FileFilter& filter) {
+  QStringList patterns;
+  for (const std::string& pattern : filter.patterns) {
+    patterns << (pattern == "*.*" ? QStringLiteral("*") : QString::fromStdString(pattern));
+  }
+  return QString::fromStdString(filter.description) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+         QLatin1Char(')');
+}
+
+// The real message box: a QMessageBox on the window it belongs to.
+int ShowMessageBox(const MessageBoxRequest& request) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (request.type & MB_ICONMASK) {
+    case MB_ICONERROR: icon = QMessageBox::Critical; break;
+    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
+    case MB_ICONEXCLAMATION: icon = QMessageBox::Warning; break;
+    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    default: break;
+  }
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  switch (request.type & MB_TYPEMASK) {
+    case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    default: break;
+  }
+  // The owner is a modal window, never a modeless notice that may be destroyed under the box.
+  QWidget* owner = QApplication::activeModalWidget();
+  if (!owner) owner = WidgetOfHandle(request.owner);
+  QMessageBox box(icon, QString::fromUtf8(request.caption.GetString()), QString::fromUtf8(request.text.GetString()),
+                  buttons, owner);
+  switch (box.exec()) {
+    case QMessageBox::Cancel: return IDCANCEL;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    default: return IDOK;
+  }
 }
 
 class QtUiSystem final : public UiSystem {
@@ -120,20 +160,54 @@ class QtUiSystem final : public UiSystem {
     widget->deleteLater();
   }
 
-  bool RunFileDialog(HWND owner, const FileDialogRequest& request, std::string* chosen) override {
+  // Qt's own file dialog, the same on every desktop and under any display, so that a typed name
+  // gets the default extension as the Windows dialog gives it.
+  bool RunFileDialog(HWND ownerWindow, const FileDialogRequest& request, std::string* chosen) override {
     // Above whatever modal window is open, else on its owner.
-    QWidget* parent = QApplication::activeModalWidget();
-    if (!parent) parent = DialogOfHandle(owner);
-    return qt::RunFileDialog(parent, request, chosen);
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner) owner = DialogOfHandle(ownerWindow);
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    // A name typed for a file that does not exist yet is taken, as GetOpenFileName takes it.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!(request.flags & OFN_OVERWRITEPROMPT)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList filters;
+    for (const FileFilter& filter : request.filters) filters << NameFilter(filter);
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
+    if (!request.folder.empty()) dialog.setDirectory(QString::fromStdString(request.folder));
+    // A pattern such as "*.bin" only says what to list; a plain name is offered as the choice.
+    if (request.name.find_first_of("*?") == std::string::npos) dialog.selectFile(QString::fromStdString(request.name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    *chosen = dialog.selectedFiles().first().toStdString();
+    return true;
   }
 
   UINT TrackPopupMenu(const MenuData& menu, POINT screen, HWND owner) override {
-    return RunPopupMenu(menu, QPoint(screen.x, screen.y), WidgetOfHandle(owner));
+    QMenu popup(WidgetOfHandle(owner));
+    for (const MenuItem& item : menu.items) {
+      if (item.flags & MF_SEPARATOR) {
+        popup.addSeparator();
+        continue;
+      }
+      QAction* action = popup.addAction(QString::fromUtf8(item.text.c_str()));
+      action->setData(QVariant::fromValue<qulonglong>(item.id));
+      action->setEnabled(!(item.flags & MF_GRAYED));
+    }
+    const QAction* chosen = popup.exec(QPoint(screen.x, screen.y));
+    return chosen ? static_cast<UINT>(chosen->data().toULongLong()) : 0;
   }
 
+  // Borderless, over the other windows, and never taking the focus, so the window under the
+  // pointer keeps it.
   HWND CreatePopupWindow(const RECT& rect, HWND owner, CWnd* object) override {
-    auto* widget = new PopupWidget(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
-                                   WidgetOfHandle(owner));
+    auto* widget =
+        new QWidget(WidgetOfHandle(owner), Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    widget->setFocusPolicy(Qt::NoFocus);
+    widget->setMouseTracking(true);
+    widget->setGeometry(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
     auto backend = std::make_unique<WidgetBackend>(widget);
     const HWND window = CreateWindowHandle(backend.get(), nullptr, 0);
     SetHandleOfWidget(widget, window);

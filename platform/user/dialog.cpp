@@ -1,5 +1,7 @@
 #include "platform/user/dialog.h"
 
+#include <atomic>
+
 #include "platform/user/app.h"
 #include "platform/user/handler_slot.h"
 #include "platform/user/message_box.h"
@@ -12,25 +14,19 @@
 namespace platform {
 namespace {
 
-HandlerSlot<UiSystem*>& UiSystems() {
-  static HandlerSlot<UiSystem*>* const slot = new HandlerSlot<UiSystem*>;
-  return *slot;
-}
+std::atomic<UiSystem*> g_uiSystem{nullptr};
 
-HandlerSlot<ModalHandler>& ModalHandlers() {
-  static HandlerSlot<ModalHandler>* const slot = new HandlerSlot<ModalHandler>;
-  return *slot;
-}
+HandlerSlot<ModalHandler> g_modalHandlers;
 
 }  // namespace
 
-void InstallUiSystem(UiSystem* system) { UiSystems().Set(system); }
+void InstallUiSystem(UiSystem* system) { g_uiSystem = system; }
 
-UiSystem* TheUiSystem() { return UiSystems().Get(); }
+UiSystem* TheUiSystem() { return g_uiSystem; }
 
-ModalHandler SetModalHandler(ModalHandler handler) { return ModalHandlers().Set(std::move(handler)); }
+ModalHandler SetModalHandler(ModalHandler handler) { return g_modalHandlers.Set(std::move(handler)); }
 
-ModalHandler CurrentModalHandler() { return ModalHandlers().Get(); }
+ModalHandler CurrentModalHandler() { return g_modalHandlers.Get(); }
 
 }  // namespace platform
 

@@ -8,14 +8,11 @@
 namespace platform {
 namespace {
 
-HandlerSlot<PopupMenuHandler>& PopupMenuHandlers() {
-  static HandlerSlot<PopupMenuHandler>* const slot = new HandlerSlot<PopupMenuHandler>;
-  return *slot;
-}
+HandlerSlot<PopupMenuHandler> g_popupMenuHandlers;
 
 }  // namespace
 
-PopupMenuHandler SetPopupMenuHandler(PopupMenuHandler handler) { return PopupMenuHandlers().Set(std::move(handler)); }
+PopupMenuHandler SetPopupMenuHandler(PopupMenuHandler handler) { return g_popupMenuHandlers.Set(std::move(handler)); }
 
 }  // namespace platform
 
@@ -37,7 +34,7 @@ BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCSTR text) {
 
 BOOL CMenu::TrackPopupMenu(UINT /*flags*/, int x, int y, CWnd* owner) {
   if (!m_data) return FALSE;
-  if (const platform::PopupMenuHandler handler = platform::PopupMenuHandlers().Get()) {
+  if (const platform::PopupMenuHandler handler = platform::g_popupMenuHandlers.Get()) {
     return static_cast<BOOL>(handler(*m_data));
   }
   platform::UiSystem* system = platform::TheUiSystem();

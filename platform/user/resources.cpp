@@ -1,50 +1,28 @@
 #include "platform/user/resources.h"
 
 #include <map>
-#include <mutex>
 #include <string>
 
 namespace platform {
 namespace {
 
-struct Tables {
-  std::mutex mutex;
-  std::map<UINT, const DialogTemplate*> dialogs;
-  std::map<UINT, const IconResource*> icons;
-  std::map<UINT, std::string> strings;
-};
-
-Tables& TheTables() {
-  static Tables* const tables = new Tables;
-  return *tables;
-}
+// Filled at start-up, before the first window, and read by the user-interface thread.
+std::map<UINT, const DialogTemplate*> g_dialogs;
+std::map<UINT, const IconResource*> g_icons;
+std::map<UINT, std::string> g_strings;
 
 }  // namespace
 
-void RegisterDialogTemplate(const DialogTemplate* dialog) {
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  tables.dialogs[dialog->id] = dialog;
-}
+void RegisterDialogTemplate(const DialogTemplate* dialog) { g_dialogs[dialog->id] = dialog; }
 
 const DialogTemplate* FindDialogTemplate(UINT id) {
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  const auto found = tables.dialogs.find(id);
-  return found == tables.dialogs.end() ? nullptr : found->second;
+  const auto found = g_dialogs.find(id);
+  return found == g_dialogs.end() ? nullptr : found->second;
 }
 
-void RegisterIcon(const IconResource* icon) {
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  tables.icons[icon->id] = icon;
-}
+void RegisterIcon(const IconResource* icon) { g_icons[icon->id] = icon; }
 
-void RegisterString(UINT id, const char* text) {
-  Tables& tables = TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  tables.strings[id] = text;
-}
+void RegisterString(UINT id, const char* text) { g_strings[id] = text; }
 
 // An icon handle is the address of its resource.
 const IconResource* IconFromHandle(HICON icon) { return reinterpret_cast<const IconResource*>(icon); }
@@ -52,17 +30,13 @@ const IconResource* IconFromHandle(HICON icon) { return reinterpret_cast<const I
 }  // namespace platform
 
 HICON AfxLoadIcon(UINT id) {
-  platform::Tables& tables = platform::TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  const auto found = tables.icons.find(id);
-  return found == tables.icons.end() ? nullptr
-                                     : reinterpret_cast<HICON>(const_cast<platform::IconResource*>(found->second));
+  const auto found = platform::g_icons.find(id);
+  return found == platform::g_icons.end() ? nullptr
+                                          : reinterpret_cast<HICON>(const_cast<platform::IconResource*>(found->second));
 }
 
 BOOL LoadResourceString(CString& text, UINT id) {
-  platform::Tables& tables = platform::TheTables();
-  std::lock_guard<std::mutex> lock(tables.mutex);
-  const auto found = tables.strings.find(id);
-  text = found == tables.strings.end() ? CString() : CString(found->second);
-  return found == tables.strings.end() ? FALSE : TRUE;
+  const auto found = platform::g_strings.find(id);
+  text = found == platform::g_strings.end() ? CString() : CString(found->second);
+  return found == platform::g_strings.end() ? FALSE : TRUE;
 }

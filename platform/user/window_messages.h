@@ -23,9 +23,7 @@ constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
-constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
-constexpr UINT WM_RBUTTONUP = 0x0205;
 constexpr UINT WM_DEVICECHANGE = 0x0219;
 constexpr UINT WM_COPY = 0x0301;
 constexpr UINT WM_CLEAR = 0x0303;
@@ -41,14 +39,12 @@ constexpr WORD BN_CLICKED = 0;
 constexpr WORD CBN_SELCHANGE = 1;
 constexpr WORD EN_CHANGE = 0x0300;
 
-// Button messages and states.
 constexpr UINT BM_GETCHECK = 0x00F0;
 constexpr UINT BM_SETCHECK = 0x00F1;
 constexpr UINT BM_CLICK = 0x00F5;
 constexpr int BST_UNCHECKED = 0;
 constexpr int BST_CHECKED = 1;
 
-// Edit messages.
 constexpr UINT EM_SETSEL = 0x00B1;
 constexpr UINT EM_SCROLLCARET = 0x00B7;
 constexpr UINT EM_REPLACESEL = 0x00C2;
@@ -56,36 +52,30 @@ constexpr UINT EM_EXGETSEL = WM_USER + 52;
 constexpr UINT EM_EXSETSEL = WM_USER + 55;
 constexpr UINT EM_SETCHARFORMAT = WM_USER + 68;
 
-// Combo box messages.
 constexpr UINT CB_ADDSTRING = 0x0143;
 constexpr UINT CB_GETCOUNT = 0x0146;
 constexpr UINT CB_GETCURSEL = 0x0147;
 constexpr UINT CB_SETCURSEL = 0x014E;
 constexpr LRESULT CB_ERR = -1;
 
-// Progress bar messages.
 constexpr UINT PBM_SETRANGE = WM_USER + 1;
 constexpr UINT PBM_SETPOS = WM_USER + 2;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_RESTORE = 9;
 
 constexpr WPARAM ICON_SMALL = 0;
 constexpr WPARAM ICON_BIG = 1;
 
 constexpr WPARAM HTCAPTION = 2;
 constexpr WPARAM MK_LBUTTON = 0x0001;
-constexpr WPARAM MK_RBUTTON = 0x0002;
 
 constexpr UINT VK_RETURN = 0x0D;
 constexpr UINT VK_ESCAPE = 0x1B;
 
 constexpr UINT SC_CLOSE = 0xF060;
 
-constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
 constexpr UINT SWP_NOACTIVATE = 0x0010;
@@ -137,11 +127,7 @@ struct CHARFORMAT {
   DWORD dwMask;
   DWORD dwEffects;
   LONG yHeight;  // twips
-  LONG yOffset;
   COLORREF crTextColor;
-  BYTE bCharSet;
-  BYTE bPitchAndFamily;
-  char szFaceName[32];
 };
 
 struct CHARRANGE {
@@ -149,17 +135,13 @@ struct CHARRANGE {
   LONG cpMax;
 };
 
+// The window being made: its owner, place and styles.
 struct CREATESTRUCT {
-  void* lpCreateParams;
-  void* hInstance;
-  void* hMenu;
   HWND hwndParent;
   int cy;
   int cx;
   int y;
   int x;
   LONG style;
-  LPCSTR lpszName;
-  LPCSTR lpszClass;
   DWORD dwExStyle;
 };

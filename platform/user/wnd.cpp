@@ -228,13 +228,12 @@ BOOL CWnd::DestroyWindow() {
   return TRUE;
 }
 
-BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
-                    HWND parent, void* menu) {
+BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR /*className*/, LPCSTR /*title*/, DWORD style, int x, int y, int width,
+                    int height, HWND parent, void* /*menu*/) {
   platform::UiSystem* system = platform::TheUiSystem();
   if (m_hWnd || !system || !(style & WS_POPUP)) return FALSE;
   if (!system->CreatePopupWindow(CRect(x, y, x + width, y + height), parent, this)) return FALSE;
-  CREATESTRUCT create{nullptr, nullptr,   menu,   parent, height, width, y, x, static_cast<LONG>(style),
-                      title,   className, exStyle};
+  CREATESTRUCT create{parent, height, width, y, x, static_cast<LONG>(style), exStyle};
   if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
     DestroyWindow();
     return FALSE;
