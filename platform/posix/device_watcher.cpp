@@ -82,6 +82,7 @@ struct DeviceWatcher::MapView {
   std::map<unsigned, std::string> links;    // port -> what its link names
   std::map<std::string, unsigned> numbers;  // stable name -> the number it had
   std::map<unsigned, std::string> own;      // port -> what the link a watcher made names
+  std::set<unsigned> live;                  // ports whose links lead to a device
   bool changed = false;                     // numbers or own differ from the files
 };
 
@@ -194,12 +195,15 @@ void DeviceWatcher::Rescan(bool report) {
       // Recorded before the links are made: a link is never there without its record, so
       // none of a watcher's own is ever mistaken for one made by hand.
       if (map.changed) WriteMap(map);
-      for (const unsigned port : placed) PlaceLink(map.links[port], LinkPath(port));
+      for (const unsigned port : placed) {
+        PlaceLink(map.links[port], LinkPath(port));
+        map.live.insert(port);
+      }
       m_numbers = map.numbers;
     }
     // The ports are reported whoever holds the map; what is still to be numbered waits for it.
     m_mapBusy = lock.Busy();
-    live = LivePorts(map);
+    live = map.live;
   }
   if (report) {
     for (const unsigned port : m_live) {
@@ -215,6 +219,7 @@ void DeviceWatcher::Rescan(bool report) {
 DeviceWatcher::MapView DeviceWatcher::ReadMap() const {
   MapView map;
   map.links = PortLinks(m_mapDir);
+  map.live = LivePorts(map);
   for (const PortRecord& record : ReadPortRecords(m_mapDir + "/.numbers")) {
     if (record.port >= kFirstFreeNumber) map.numbers[record.text] = record.port;
   }
@@ -237,13 +242,13 @@ DeviceWatcher::MapView DeviceWatcher::ReadMap() const {
 
 void DeviceWatcher::RemoveLinksOfGoneDevices(MapView& map) const {
   for (auto own = map.own.begin(); own != map.own.end();) {
-    const std::string link = LinkPath(own->first);
-    if (Leads(link)) {
+    if (map.live.count(own->first)) {
       ++own;
       continue;
     }
-    // In the same look that finds the port gone: its link goes with it, before its record.
-    unlink(link.c_str());
+    // The look that reports the port gone is the one that takes its link, before its record:
+    // a device leaving during a rescan is left, link and report, to the rescan its leaving wakes.
+    unlink(LinkPath(own->first).c_str());
     map.links.erase(own->first);
     own = map.own.erase(own);
     map.changed = true;
@@ -269,6 +274,9 @@ std::vector<unsigned> DeviceWatcher::AssignNumbers(MapView& map) {
     }
     if (!Ready(device.node, !device.byId.empty() && device.hasByPath)) continue;
     const std::string stable = device.byId.empty() ? device.node : device.byId;
+    // Gone, or without the name it would be known by, since the devices were read: a link that
+    // named it may have stopped leading to it just as well. The rescan its going wakes decides.
+    if (RealPath(stable) != device.real) continue;
     const unsigned port = NumberFor(map, stable);
     if (port == 0) continue;
     map.links[port] = map.own[port] = stable;
