@@ -203,7 +203,7 @@ int Throughput(std::size_t mib) {
   Workspace workspace;
   const std::vector<BYTE> image = Image(mib << 20);
   const std::string path = WriteImage(workspace, image);
-  WriteRegInt("VOD_PORT", static_cast<int>(kPort));
+  WriteRegInt(kPortValue, static_cast<int>(kPort));
 
   Clock::duration run{};
   bool landed = false;
@@ -232,7 +232,7 @@ int Wire(std::size_t kib) {
   Workspace workspace;
   const std::vector<BYTE> image = Image(kib << 10);
   const std::string path = WriteImage(workspace, image);
-  WriteRegInt("VOD_PORT", static_cast<int>(kPort));
+  WriteRegInt(kPortValue, static_cast<int>(kPort));
 
   Handset handset(workspace, {"--baud", std::to_string(kBaud)});
   Clock::duration run{};

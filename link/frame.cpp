@@ -8,8 +8,6 @@
 namespace wire {
 namespace {
 
-constexpr std::size_t kMaxReceivedFrame = 512;
-
 inline void PutEscaped(BYTE b, BYTE* frame, std::size_t& out) {
   if (NeedsEscape(b)) {
     frame[out++] = kEscape;

@@ -22,6 +22,9 @@ constexpr std::size_t kWriteRequestHeaderLength = 1 + sizeof(DWORD) + sizeof(WOR
 constexpr std::size_t kMaxRequestLength = kWriteRequestHeaderLength + kImageBlockDataSize;
 static_assert(sizeof(ImageBlock) == kMaxRequestLength, "an ImageBlock is sent as the write request it lays out");
 
+// The longest frame a receiver takes in, closing flag included: far more than any response.
+constexpr std::size_t kMaxReceivedFrame = 512;
+
 constexpr bool NeedsEscape(BYTE b) { return b >= 0x7D && b <= 0x7F; }
 
 // Room for the worst case: every packet and FCS byte escaped, the flag and the pad.

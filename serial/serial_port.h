@@ -20,7 +20,8 @@ extern std::atomic<BOOL> g_bPortOpen;
 class CSerialPort : public CObject {
  public:
   static constexpr int kResponseBufferSize = 500;
-  static constexpr int kReceiveBufferSize = 512;
+  // Where a frame is taken in until its closing flag.
+  static constexpr int kReceiveBufferSize = static_cast<int>(wire::kMaxReceivedFrame);
 
   CSerialPort();
   ~CSerialPort() override;

@@ -16,11 +16,12 @@
 #include "resources/resource.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/scoped_hive.h"
+#include "tests/support/widgets.h"
 #include "ui/downloader_dlg.h"
 
 namespace {
 
-QWidget* Widget(const CWnd& window) { return platform::qt::WidgetOfHandle(window.GetSafeHwnd()); }
+using testing_support::WidgetOf;
 
 COLORREF PixelOf(const QImage& image, int x, int y) {
   const QColor color = image.pixelColor(x, y);
@@ -73,7 +74,7 @@ TEST_P(PercentBar, PaintsTheBandsUpToThePosition) {
   control.m_crEndColor = bar.end;
   control.m_crBkColor = RGB(192, 192, 192);
   control.SetPos(bar.position);
-  const QImage image = Widget(control)->grab().toImage();
+  const QImage image = WidgetOf(control)->grab().toImage();
   ASSERT_EQ(image.width(), 300);
   for (const Span& span : bar.spans) {
     for (int x = span.from; x < span.to; ++x) EXPECT_EQ(PixelOf(image, x, 8), span.color) << "x " << x;
@@ -109,12 +110,12 @@ TEST_F(ControlsTest, AnEmptyOrFullBarShowsTheButtonFaceAndTheTextOnlyInBetween) 
   control.m_bShowPercent = TRUE;
   for (const int position : {0, 100}) {
     control.SetPos(position);
-    const QImage image = Widget(control)->grab().toImage();
+    const QImage image = WidgetOf(control)->grab().toImage();
     for (int x = 0; x < 300; x += 7) EXPECT_EQ(PixelOf(image, x, 8), GetSysColor(COLOR_BTNFACE)) << position;
   }
   // "50%" in white over the middle of the whole bar, not of the filled part.
   control.SetPos(50);
-  const QImage image = Widget(control)->grab().toImage();
+  const QImage image = WidgetOf(control)->grab().toImage();
   int left = 300;
   int right = 0;
   for (int y = 0; y < 16; ++y) {
@@ -137,7 +138,7 @@ namespace {
 
 // The button painted for one request onto `picture`, as the window system asks it.
 void Draw(CIconButton& button, QImage& picture, UINT action, UINT state) {
-  platform::qt::QtDeviceContext context(&picture, Widget(button)->font());
+  platform::qt::QtDeviceContext context(&picture, WidgetOf(button)->font());
   DRAWITEMSTRUCT request{ODT_BUTTON, IDC_DOWNLOAD,         0,        action,
                          state,      button.GetSafeHwnd(), &context, RECT{0, 0, picture.width(), picture.height()},
                          0};
@@ -146,7 +147,7 @@ void Draw(CIconButton& button, QImage& picture, UINT action, UINT state) {
 }
 
 QImage Painted(CIconButton& button, UINT action, UINT state) {
-  QImage picture(Widget(button)->size(), QImage::Format_RGB32);
+  QImage picture(WidgetOf(button)->size(), QImage::Format_RGB32);
   picture.fill(Qt::white);
   Draw(button, picture, action, state);
   return picture;
@@ -183,7 +184,7 @@ TEST_F(ControlsTest, TheIconButtonShiftsWhenPushedAndEmbossesWhenDisabled) {
   EXPECT_TRUE(DarkBox(Painted(button, ODA_DRAWENTIRE, ODS_DISABLED)).isEmpty()) << "embossed, not drawn in colour";
   // Margin 20, icon 30, gap -10: the text is centred in what starts 40 pixels in.
   const QImage picture = Painted(button, ODA_DRAWENTIRE, 0);
-  const int textWidth = QFontMetrics(Widget(button)->font()).horizontalAdvance(QStringLiteral("Download"));
+  const int textWidth = QFontMetrics(WidgetOf(button)->font()).horizontalAdvance(QStringLiteral("Download"));
   const int textLeft = DarkBox(picture.copy(52, 0, picture.width() - 52, picture.height())).left() + 52;
   EXPECT_NEAR(textLeft, 40 + std::max(0, picture.width() - 40 - textWidth) / 2, 2);
 }
@@ -213,7 +214,7 @@ TEST_F(ControlsTest, TheFocusRectangleTogglesWithTheFocusBitOnly) {
 
 TEST_F(ControlsTest, TextAloneAndIconAloneAreCentred) {
   CIconButton& button = dialog.m_btnDownload;
-  const QSize size = Widget(button)->size();
+  const QSize size = WidgetOf(button)->size();
   button.SetWindowText("");
   const QRect icon = DarkBox(Painted(button, ODA_DRAWENTIRE, 0));
   EXPECT_NEAR(icon.center().x(), size.width() / 2, 2);
@@ -278,7 +279,7 @@ TEST(Balloon, ItsTextRectangleIsInscribedInTheEllipse) {
               (std::vector<LONG>{size.text.left, size.text.top, size.text.right, size.text.bottom}))
         << size.width;
     // The tail's corners are inside the shape, the window's top-left corner is not.
-    const QRegion shape = Widget(balloon)->mask();
+    const QRegion shape = WidgetOf(balloon)->mask();
     for (const QPoint inside : {QPoint(2, 21), QPoint(14, 26), QPoint(14, 34), QPoint(size.width / 2, 30)}) {
       EXPECT_TRUE(shape.contains(inside)) << inside.x() << "," << inside.y();
     }
@@ -294,10 +295,10 @@ TEST_F(ControlsTest, TheHintIsBrokenIntoCentredLinesAndAShortTextStaysOnOne) {
   CWnd* combo = dialog.GetDlgItem(IDC_PORT);
   MSG move{combo->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {400, 300}};
   dialog.SetFocus();
-  QApplication::setActiveWindow(Widget(dialog));
+  QApplication::setActiveWindow(WidgetOf(dialog));
   balloon.RelayEvent(&move);
   ASSERT_TRUE(balloon.IsWindowVisible());
-  const QImage hint = Widget(balloon)->grab().toImage();
+  const QImage hint = WidgetOf(balloon)->grab().toImage();
   EXPECT_EQ(PixelOf(hint, 22, 30), RGB(213, 253, 224)) << "the fill, beside the text";
   const std::vector<std::pair<int, int>> lines = TextLines(hint, inside);
   ASSERT_GE(lines.size(), 2u) << "wider than the text rectangle: broken between words";
@@ -308,7 +309,7 @@ TEST_F(ControlsTest, TheHintIsBrokenIntoCentredLinesAndAShortTextStaysOnOne) {
   ASSERT_TRUE(single.Create(nullptr));
   single.AddTool(combo, "COM7");
   single.RelayEvent(&move);
-  const QImage shortText = Widget(single)->grab().toImage();
+  const QImage shortText = WidgetOf(single)->grab().toImage();
   const std::vector<std::pair<int, int>> line = TextLines(shortText, inside);
   ASSERT_EQ(line.size(), 1u);
   EXPECT_NEAR((line[0].first + line[0].second) / 2.0, inside.center().y(), 3);
@@ -329,7 +330,7 @@ TEST(Balloon, AUnionThatFailsIsReportedAndMakesNoWindow) {
   CBalloonTip painted;
   ASSERT_TRUE(painted.Create(nullptr));
   platform::SetRegionUnionFailure([] { return true; });
-  Widget(painted)->grab();
+  WidgetOf(painted)->grab();
   platform::SetRegionUnionFailure(nullptr);
   EXPECT_EQ(boxes.boxes.size(), 2u);
 }
@@ -340,14 +341,14 @@ namespace {
 
 // The pointer over the combo's own part (its arrow), not over the edit field inside it.
 QPoint ComboArrow(CDownloaderDlg& dialog) {
-  QWidget* combo = Widget(*dialog.GetDlgItem(IDC_PORT));
+  QWidget* combo = WidgetOf(*dialog.GetDlgItem(IDC_PORT));
   return QPoint(combo->width() - 6, combo->height() / 2);
 }
 
-void MoveTo(CWnd* window, QPoint at) { QTest::mouseMove(Widget(*window), at); }
+void MoveTo(CWnd* window, QPoint at) { QTest::mouseMove(WidgetOf(*window), at); }
 
 TEST_F(ControlsTest, TheBalloonFollowsThePointerOnAndOffThePortCombo) {
-  QWidget* main = Widget(dialog);
+  QWidget* main = WidgetOf(dialog);
   main->activateWindow();
   QApplication::setActiveWindow(main);
   dialog.GetDlgItem(IDC_CODE)->SetFocus();
@@ -360,13 +361,13 @@ TEST_F(ControlsTest, TheBalloonFollowsThePointerOnAndOffThePortCombo) {
 
   MoveTo(combo, ComboArrow(dialog));
   ASSERT_TRUE(balloon.IsWindowVisible());
-  const QPoint shownAt = Widget(*combo)->mapToGlobal(ComboArrow(dialog));
-  EXPECT_EQ(Widget(balloon)->geometry(), QRect(shownAt, QSize(150, 60))) << "its corner at the pointer";
+  const QPoint shownAt = WidgetOf(*combo)->mapToGlobal(ComboArrow(dialog));
+  EXPECT_EQ(WidgetOf(balloon)->geometry(), QRect(shownAt, QSize(150, 60))) << "its corner at the pointer";
   EXPECT_EQ(QApplication::focusWidget(), focused) << "it never takes the focus";
 
   MoveTo(combo, ComboArrow(dialog) + QPoint(2, 1));
   EXPECT_TRUE(balloon.IsWindowVisible()) << "the pointer is still over the combo, not over the balloon";
-  EXPECT_EQ(Widget(balloon)->pos(), shownAt) << "it stays where it was shown";
+  EXPECT_EQ(WidgetOf(balloon)->pos(), shownAt) << "it stays where it was shown";
   MoveTo(field, QPoint(3, 3));
   EXPECT_FALSE(balloon.IsWindowVisible()) << "the edit field inside the combo is another window";
 
@@ -379,9 +380,9 @@ TEST_F(ControlsTest, TheBalloonFollowsThePointerOnAndOffThePortCombo) {
   MoveTo(elsewhere, QPoint(2, 2));
   MoveTo(combo, ComboArrow(dialog));
   EXPECT_TRUE(balloon.IsWindowVisible()) << "back once the pointer has left and returned";
-  QTest::mousePress(Widget(*combo), Qt::RightButton, Qt::NoModifier, ComboArrow(dialog));
+  QTest::mousePress(WidgetOf(*combo), Qt::RightButton, Qt::NoModifier, ComboArrow(dialog));
   EXPECT_FALSE(balloon.IsWindowVisible()) << "a right click hides it too";
-  QTest::mouseRelease(Widget(*combo), Qt::RightButton, Qt::NoModifier, ComboArrow(dialog));
+  QTest::mouseRelease(WidgetOf(*combo), Qt::RightButton, Qt::NoModifier, ComboArrow(dialog));
   MoveTo(elsewhere, QPoint(2, 2));
 
   // Another application has the keyboard: nothing happens.

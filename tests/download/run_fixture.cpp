@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "link/commands.h"
-#include "platform/qt/qt_backend.h"
 #include "platform/user/file_dialog.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "serial/thread_rx.h"
+#include "tests/support/widgets.h"
 #include "ui/settings.h"
 
 namespace testing_support {
@@ -22,13 +22,7 @@ namespace {
 constexpr int kStillOpen = 4242;
 constexpr char kTick[] = "  \xE2\x88\x9A";
 
-void PutLe32(Bytes& bytes, std::size_t at, DWORD value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<BYTE>(value >> (8 * i));
-}
-
-const QTextDocument& LogDocument(const CRichEditCtrl& log) {
-  return *static_cast<const QTextEdit*>(platform::qt::WidgetOfHandle(log.GetSafeHwnd()))->document();
-}
+const QTextDocument& LogDocument(const CRichEditCtrl& log) { return *WidgetOf<QTextEdit>(log)->document(); }
 
 COLORREF ColorOf(const QTextCharFormat& format) {
   const QColor color = format.foreground().color();
@@ -40,14 +34,6 @@ bool EndsWith(const std::string& text, const std::string& end) {
 }
 
 }  // namespace
-
-Bytes MakeImage(const ImageLayout& layout) {
-  Bytes bytes = Pattern(layout.size);
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(layout.tag[i]);
-  PutLe32(bytes, 4, layout.firstAreaLength ? layout.firstAreaLength : layout.size);
-  PutLe32(bytes, 8, layout.loadAddress);
-  return bytes;
-}
 
 std::ostream& operator<<(std::ostream& out, const LogLine& line) {
   return out << '"' << line.text << "\" colour " << std::hex << line.color << std::dec
@@ -78,8 +64,7 @@ DownloadRun::~DownloadRun() {
 
 std::string DownloadRun::WriteImage(const std::string& name, const Bytes& bytes) const {
   const std::string path = files.File(name);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  WriteBytes(path, bytes);
   return path;
 }
 
@@ -151,16 +136,6 @@ void DownloadRun::RunDialog(const std::function<void()>& operate) {
   });
   dialog.DoModal();
   EXPECT_FALSE(g_bThreadActive) << "the receive thread outlived the dialog";
-}
-
-bool DownloadRun::PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    platform::PumpPostedMessages();
-    if (done()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    platform::WaitForPostedMessage(10);
-  }
 }
 
 bool DownloadRun::PumpUntilBox(const std::string& prefix, int timeoutMs) {

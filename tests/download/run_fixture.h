@@ -14,9 +14,11 @@
 #include "platform/kernel/clock.h"
 #include "platform/user/app.h"
 #include "tests/support/bytes.h"
+#include "tests/support/images.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/pty_port.h"
+#include "tests/support/pump.h"
 #include "tests/support/scoped_hive.h"
 #include "tests/support/temp_dir.h"
 #include "tools/handset-sim/simulator.h"
@@ -26,17 +28,6 @@
 inline void PrintTo(RunEnd end, std::ostream* out) { *out << RunEndText(end); }
 
 namespace testing_support {
-
-constexpr DWORD kBootMarker = 0xFFFF0000u;
-
-// A .bin image: the 64-byte tagged header, then bytes that show where each one came from.
-struct ImageLayout {
-  const char* tag = "CODE";
-  DWORD size = 0;
-  DWORD firstAreaLength = 0;  // 0: the whole file
-  DWORD loadAddress = 0;
-};
-Bytes MakeImage(const ImageLayout& layout);
 
 // One line of the log control as the operator sees it.
 struct LogLine {
@@ -94,9 +85,7 @@ class DownloadRun : public ::testing::Test {
   // Runs the main dialog with `operate` as the operator, and closes it afterwards.
   void RunDialog(const std::function<void()>& operate);
 
-  // Dispatches what arrives until `done`, waiting at most timeoutMs of real time for the
-  // handset in all.
-  bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 10000);
+  // Dispatch what arrives until the handset has done so much (see tests/support/pump.h).
   bool PumpUntilBox(const std::string& prefix, int timeoutMs = 10000);
   bool PumpUntilRequests(std::uint64_t count);
   // Moves the clock on and dispatches what became due.

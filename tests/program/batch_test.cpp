@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +15,8 @@
 
 #include "tests/support/bytes.h"
 #include "tests/support/child_process.h"
+#include "tests/support/images.h"
+#include "tests/support/pty_port.h"
 #include "tests/support/read_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -28,15 +29,7 @@ using std::chrono::seconds;
 constexpr seconds kRunLimit{90};
 
 // A code image loaded at 0: the handset's flash ends up holding the whole file.
-Bytes CodeImage(std::size_t size, BYTE salt) {
-  Bytes bytes = Pattern(size);
-  for (BYTE& byte : bytes) byte ^= salt;
-  const char tag[] = "CODE";
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(tag[i]);
-  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<BYTE>(size >> (8 * i));
-  for (int i = 0; i < 4; ++i) bytes[8 + i] = 0;
-  return bytes;
-}
+Bytes CodeImage(std::size_t size, BYTE salt) { return MakeImage({"CODE", static_cast<DWORD>(size), 0, 0, salt}); }
 
 // Waits, at most five seconds, for what a handset stand-in makes as it comes on the bus.
 bool Appears(const std::string& path) {
@@ -71,7 +64,7 @@ class Station : public ::testing::Test {
 
   std::string WriteImage(const std::string& name, const Bytes& bytes) const {
     const std::string path = dir.File(name);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    WriteBytes(path, bytes);
     return path;
   }
 
@@ -319,10 +312,8 @@ TEST_F(Station, APortTheUserMayNotOpenNamesTheGroupThatMay) {
   const group* dialout = getgrnam("dialout");
   if (getuid() != 0 || !dialout || access("/usr/bin/setpriv", X_OK) != 0)
     GTEST_SKIP() << "needs root, setpriv and a group dialout, to run the station as nobody";
-  int master = -1;
-  int slave = -1;
-  char device[128] = {};
-  ASSERT_EQ(openpty(&master, &slave, device, nullptr, nullptr), 0);
+  const PtyPair port;
+  const char* device = port.SlavePath().c_str();
   ASSERT_EQ(chown(device, 0, dialout->gr_gid), 0);
   ASSERT_EQ(chmod(device, 0660), 0);
   ASSERT_EQ(symlink(device, dir.File("ports/com3").c_str()), 0);
@@ -334,8 +325,6 @@ TEST_F(Station, APortTheUserMayNotOpenNamesTheGroupThatMay) {
                         "--batch", "--port", "3", "--code", image},
                        Environment(), dir.File("station.out"), dir.File("station.err"));
   const Outcome outcome = Finish(station, "station");
-  close(master);
-  close(slave);
   EXPECT_EQ(outcome.code, 5) << outcome.err;
   EXPECT_TRUE(Has(outcome.out, "USB 연결 상태를 확인하세요.\nCOM3 (" + std::string(device) +
                                    "): permission denied. The user must be in the group \"dialout\" (then log in "

@@ -21,7 +21,7 @@ void ScopedPortMap::Unpublish(unsigned portNumber) const {
   unlink((Directory() + "/com" + std::to_string(portNumber)).c_str());
 }
 
-PtyPort::PtyPort(const ScopedPortMap& map, unsigned portNumber) {
+PtyPair::PtyPair() {
   char name[128] = {};
   termios raw{};
   cfmakeraw(&raw);
@@ -30,21 +30,27 @@ PtyPort::PtyPort(const ScopedPortMap& map, unsigned portNumber) {
   fcntl(m_master, F_SETFD, FD_CLOEXEC);
   fcntl(m_slave, F_SETFD, FD_CLOEXEC);
   m_slavePath = name;
-  map.Publish(portNumber, m_slavePath);
 }
 
-PtyPort::~PtyPort() {
+PtyPair::~PtyPair() {
   CloseMaster();
   if (m_slave >= 0) close(m_slave);
 }
+
+void PtyPair::CloseMaster() {
+  if (m_master >= 0) close(m_master);
+  m_master = -1;
+}
+
+PtyPort::PtyPort(const ScopedPortMap& map, unsigned portNumber) { map.Publish(portNumber, m_pty.SlavePath()); }
 
 std::vector<BYTE> PtyPort::Read(std::size_t count, int timeoutMs) {
   std::vector<BYTE> bytes;
   BYTE buffer[4096];
   while (bytes.size() < count) {
-    pollfd fd{m_master, POLLIN, 0};
+    pollfd fd{MasterFd(), POLLIN, 0};
     if (poll(&fd, 1, timeoutMs) <= 0) break;
-    const ssize_t n = read(m_master, buffer, std::min(sizeof buffer, count - bytes.size()));
+    const ssize_t n = read(MasterFd(), buffer, std::min(sizeof buffer, count - bytes.size()));
     if (n <= 0) {
       if (n < 0 && errno == EAGAIN) continue;
       break;
@@ -58,9 +64,9 @@ std::vector<BYTE> PtyPort::Drain(int quietMs) {
   std::vector<BYTE> bytes;
   BYTE buffer[4096];
   for (;;) {
-    pollfd fd{m_master, POLLIN, 0};
+    pollfd fd{MasterFd(), POLLIN, 0};
     if (poll(&fd, 1, quietMs) <= 0) break;
-    const ssize_t n = read(m_master, buffer, sizeof buffer);
+    const ssize_t n = read(MasterFd(), buffer, sizeof buffer);
     if (n <= 0) break;
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
@@ -70,21 +76,16 @@ std::vector<BYTE> PtyPort::Drain(int quietMs) {
 void PtyPort::Write(const std::vector<BYTE>& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = write(m_master, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = write(MasterFd(), bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EAGAIN) {
-      pollfd fd{m_master, POLLOUT, 0};
+      pollfd fd{MasterFd(), POLLOUT, 0};
       if (poll(&fd, 1, 2000) <= 0) throw std::runtime_error("pty master would not take the bytes");
     } else if (n < 0 && errno != EINTR) {
       throw std::runtime_error("write to pty master failed");
     }
   }
-}
-
-void PtyPort::CloseMaster() {
-  if (m_master >= 0) close(m_master);
-  m_master = -1;
 }
 
 }  // namespace testing_support

@@ -24,16 +24,35 @@ class ScopedPortMap {
   ScopedEnv m_env{"FLASHGATE_PORTS_DIR", m_dir.Path()};
 };
 
-class PtyPort {
+// A pseudo-terminal in raw mode, both sides held open: the slave's path stands for a device,
+// and the line is not hung up before whoever opens the device has done so.
+class PtyPair {
  public:
-  // Opens a pseudo-terminal in raw mode and links it as comN in `map`.
-  PtyPort(const ScopedPortMap& map, unsigned portNumber);
-  ~PtyPort();
-  PtyPort(const PtyPort&) = delete;
-  PtyPort& operator=(const PtyPort&) = delete;
+  PtyPair();
+  ~PtyPair();
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
 
   const std::string& SlavePath() const { return m_slavePath; }
   int MasterFd() const { return m_master; }
+  // Hangs the line up, as an unplugged cable does.
+  void CloseMaster();
+
+ private:
+  int m_master = -1;
+  int m_slave = -1;
+  std::string m_slavePath;
+};
+
+class PtyPort {
+ public:
+  // Opens a pseudo-terminal and links it as comN in `map`.
+  PtyPort(const ScopedPortMap& map, unsigned portNumber);
+  PtyPort(const PtyPort&) = delete;
+  PtyPort& operator=(const PtyPort&) = delete;
+
+  const std::string& SlavePath() const { return m_pty.SlavePath(); }
+  int MasterFd() const { return m_pty.MasterFd(); }
 
   // What the host wrote: waits at most timeoutMs for `count` bytes and answers what came.
   std::vector<BYTE> Read(std::size_t count, int timeoutMs = 2000);
@@ -41,12 +60,10 @@ class PtyPort {
   std::vector<BYTE> Drain(int quietMs = 50);
   void Write(const std::vector<BYTE>& bytes);
   // Hangs the line up, as an unplugged cable does.
-  void CloseMaster();
+  void CloseMaster() { m_pty.CloseMaster(); }
 
  private:
-  int m_master = -1;
-  int m_slave = -1;  // kept open so the line is not hung up before the host opens it
-  std::string m_slavePath;
+  PtyPair m_pty;
 };
 
 }  // namespace testing_support

@@ -9,39 +9,39 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/message_box.h"
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"
+#include "tests/support/widgets.h"
 #include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 
 namespace {
 
+using testing_support::WidgetOf;
+
 using testing_support::ModalScript;
 
 constexpr int kStillOpen = 4242;
 
-QWidget* Widget(CWnd* window) { return platform::qt::WidgetOfHandle(window->GetSafeHwnd()); }
-
 bool YesEnabled(CDialog& dialog) { return dialog.GetDlgItem(IDOK)->IsWindowEnabled() != FALSE; }
 
-void Type(CDialog& dialog, const char* keys) { QTest::keyClicks(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), keys); }
+void Type(CDialog& dialog, const char* keys) { QTest::keyClicks(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), keys); }
 
 TEST(BootAreaConfirm, YesIsEnabledOnlyWhileTheTextIsYesInAnyCase) {
   ModalScript script;
   script.Then([](CDialog& dialog) {
-    Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
+    WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
     EXPECT_FALSE(YesEnabled(dialog));
     Type(dialog, "y");
     EXPECT_FALSE(YesEnabled(dialog));
     Type(dialog, "ES");
     EXPECT_TRUE(YesEnabled(dialog)) << "yES";
-    QTest::keyClick(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Backspace);
+    QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Backspace);
     EXPECT_FALSE(YesEnabled(dialog)) << "one letter deleted";
     Type(dialog, "S ");
     EXPECT_FALSE(YesEnabled(dialog)) << "a trailing blank";
-    QTest::keyClick(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Backspace);
+    QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Backspace);
     EXPECT_TRUE(YesEnabled(dialog));
     return kStillOpen;
   });
@@ -53,9 +53,9 @@ TEST(BootAreaConfirm, YesIsEnabledOnlyWhileTheTextIsYesInAnyCase) {
 TEST(BootAreaConfirm, EnterDoesNothingWhileYesIsDisabled) {
   ModalScript script;
   script.Then([](CDialog& dialog) {
-    Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
+    WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
     Type(dialog, "no");
-    QTest::keyClick(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Return);
+    QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Return);
     return kStillOpen;
   });
   CBootAreaConfirmDlg dialog;
@@ -65,9 +65,9 @@ TEST(BootAreaConfirm, EnterDoesNothingWhileYesIsDisabled) {
 TEST(BootAreaConfirm, EnterPressesYesOnceItIsEnabled) {
   ModalScript script;
   script.Then([](CDialog& dialog) {
-    Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
+    WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT))->setFocus();
     Type(dialog, "Yes");
-    QTest::keyClick(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Return);
+    QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Return);
     return kStillOpen;
   });
   CBootAreaConfirmDlg dialog;
@@ -79,7 +79,7 @@ TEST(BootAreaConfirm, EscapeAndNoBothCancel) {
   script
       .Then([](CDialog& dialog) {
         Type(dialog, "yes");
-        QTest::keyClick(Widget(dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Escape);
+        QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDC_CONFIRM_TEXT)), Qt::Key_Escape);
         return kStillOpen;
       })
       .Then([](CDialog& dialog) {
@@ -96,7 +96,7 @@ TEST(BootAreaConfirm, EscapeAndNoBothCancel) {
 TEST(BootAreaConfirm, HasNoCloseBox) {
   ModalScript script;
   script.Then([](CDialog& dialog) {
-    EXPECT_FALSE(Widget(&dialog)->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(WidgetOf(dialog)->windowFlags() & Qt::WindowCloseButtonHint);
     CString caption;
     dialog.GetWindowText(caption);
     EXPECT_EQ(caption, "Change Boot Area");
@@ -114,7 +114,7 @@ TEST(Retry, OkAndEnterRetryWhileCancelEscapeAndTheCloseBoxDoNot) {
         return kStillOpen;
       })
       .Then([](CDialog& dialog) {
-        QTest::keyClick(Widget(&dialog), Qt::Key_Return);
+        QTest::keyClick(WidgetOf(dialog), Qt::Key_Return);
         return kStillOpen;
       })
       .Then([](CDialog& dialog) {
@@ -122,11 +122,11 @@ TEST(Retry, OkAndEnterRetryWhileCancelEscapeAndTheCloseBoxDoNot) {
         return kStillOpen;
       })
       .Then([](CDialog& dialog) {
-        QTest::keyClick(Widget(&dialog), Qt::Key_Escape);
+        QTest::keyClick(WidgetOf(dialog), Qt::Key_Escape);
         return kStillOpen;
       })
       .Then([](CDialog& dialog) {
-        Widget(&dialog)->close();
+        WidgetOf(dialog)->close();
         return kStillOpen;
       });
   for (int expected : {IDOK, IDOK, IDCANCEL, IDCANCEL, IDCANCEL}) {
@@ -143,7 +143,7 @@ TEST(ModeChange, ShowsCentredWithoutCaptionAndGoesWhenDestroyed) {
     CModeChangeDlg& notice = owner.m_modeChangeDlg;
     EXPECT_TRUE(notice.Create(IDD_MODE_CHANGE, &owner));
     notice.ShowWindow(SW_SHOW);
-    QWidget* widget = Widget(&notice);
+    QWidget* widget = WidgetOf(*&notice);
     EXPECT_TRUE(widget->isVisible());
     EXPECT_TRUE(widget->windowFlags() & Qt::FramelessWindowHint);
     const QRect screen = widget->screen()->availableGeometry();
@@ -176,8 +176,8 @@ TEST(ModeChange, GoesWithItsOwnerWhenTheOwnerCloses) {
 TEST(Retry, EnterPressesTheButtonThatHasTheFocus) {
   ModalScript script;
   script.Then([](CDialog& dialog) {
-    Widget(dialog.GetDlgItem(IDCANCEL))->setFocus();
-    QTest::keyClick(Widget(dialog.GetDlgItem(IDCANCEL)), Qt::Key_Return);
+    WidgetOf(*dialog.GetDlgItem(IDCANCEL))->setFocus();
+    QTest::keyClick(WidgetOf(*dialog.GetDlgItem(IDCANCEL)), Qt::Key_Return);
     return kStillOpen;
   });
   CRetryDlg dialog;

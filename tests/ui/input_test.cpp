@@ -6,16 +6,16 @@
 #include <QTest>
 #include <QWidget>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/scoped_hive.h"
+#include "tests/support/widgets.h"
 #include "ui/downloader_dlg.h"
 
 namespace {
 
-QWidget* Widget(HWND window) { return platform::qt::WidgetOfHandle(window); }
+using testing_support::WidgetOf;
 
 // The main dialog, with what it is offered recorded.
 class WatchedDialog : public CDownloaderDlg {
@@ -40,17 +40,17 @@ TEST(Input, ReachesPreTranslateMessageOnceWithItsTargetAndScreenPoint) {
     if (!field) return IDCANCEL;
     const HWND label = platform::ChildById(dialog.GetSafeHwnd(), IDC_PORT_LABEL);
 
-    QTest::mouseMove(Widget(field), QPoint(5, 4));
-    QTest::mousePress(Widget(label), Qt::RightButton, Qt::NoModifier, QPoint(3, 2));
-    QTest::mousePress(Widget(label), Qt::LeftButton, Qt::NoModifier, QPoint(3, 2));
-    QTest::mouseRelease(Widget(label), Qt::LeftButton, Qt::NoModifier, QPoint(3, 2));
+    QTest::mouseMove(WidgetOf(field), QPoint(5, 4));
+    QTest::mousePress(WidgetOf(label), Qt::RightButton, Qt::NoModifier, QPoint(3, 2));
+    QTest::mousePress(WidgetOf(label), Qt::LeftButton, Qt::NoModifier, QPoint(3, 2));
+    QTest::mouseRelease(WidgetOf(label), Qt::LeftButton, Qt::NoModifier, QPoint(3, 2));
 
     EXPECT_EQ(dialog.seen.size(), 3u) << "a label leaves a press to the dialog: still one message each";
     if (dialog.seen.size() != 3) return IDCANCEL;
     EXPECT_EQ(dialog.seen[0].message, WM_MOUSEMOVE);
     EXPECT_EQ(dialog.seen[0].hwnd, field);
     EXPECT_EQ(dialog.seen[0].wParam, 0u) << "no button held";
-    const QPoint screen = Widget(field)->mapToGlobal(QPoint(5, 4));
+    const QPoint screen = WidgetOf(field)->mapToGlobal(QPoint(5, 4));
     EXPECT_EQ(dialog.seen[0].pt.x, screen.x());
     EXPECT_EQ(dialog.seen[0].pt.y, screen.y());
     EXPECT_EQ(dialog.seen[1].message, WM_RBUTTONDOWN);

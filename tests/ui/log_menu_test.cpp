@@ -5,11 +5,11 @@
 #include <QContextMenuEvent>
 #include <QTextEdit>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/menu.h"
 #include "platform/user/window_backend.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
+#include "tests/support/widgets.h"
 
 namespace testing_support {
 namespace {
@@ -32,7 +32,7 @@ class LogMenu : public DownloadRun {
   // A right click in the middle of the log, choosing `item`.
   void RightClick(const std::string& item) {
     choice = item;
-    auto* edit = static_cast<QTextEdit*>(platform::qt::WidgetOfHandle(dialog.m_log.GetSafeHwnd()));
+    auto* edit = WidgetOf<QTextEdit>(dialog.m_log);
     QWidget* viewport = edit->viewport();
     const QPoint at = viewport->rect().center();
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));

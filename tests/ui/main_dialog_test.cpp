@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
@@ -19,19 +18,20 @@
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"
 #include "tests/support/scoped_hive.h"
+#include "tests/support/widgets.h"
 #include "ui/downloader_dlg.h"
 #include "ui/settings.h"
 
 namespace {
+
+using testing_support::WidgetOf;
 
 using testing_support::ModalScript;
 using testing_support::ScopedHive;
 
 constexpr int kStillOpen = 4242;
 
-QWidget* Widget(CDialog& dialog, int id) {
-  return platform::qt::WidgetOfHandle(id ? dialog.GetDlgItem(id)->GetSafeHwnd() : dialog.GetSafeHwnd());
-}
+QWidget* Widget(CDialog& dialog, int id) { return id ? WidgetOf(*dialog.GetDlgItem(id)) : WidgetOf(dialog); }
 
 CString Text(CDialog& dialog, int id) {
   CString text;

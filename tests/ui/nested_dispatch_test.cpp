@@ -21,16 +21,17 @@
 #include "platform/user/window_messages.h"
 #include "resources/resource.h"
 #include "tests/support/recording_window.h"
+#include "tests/support/widgets.h"
 #include "ui/aux_dialogs.h"
 
 namespace {
+
+using testing_support::WidgetOf;
 
 using testing_support::RecordingWindow;
 
 constexpr UINT WM_TEST = WM_USER + 9;
 constexpr int kFallbackMs = 3000;
-
-QWidget* Widget(const CWnd& window) { return platform::qt::WidgetOfHandle(window.GetSafeHwnd()); }
 
 // Closes the modal box or dialog on top, if any.
 void CloseActiveModal() {
@@ -155,9 +156,9 @@ TEST_F(NestedDispatch, DialogsAndBoxesWithoutAnOwnerBelongToTheMainWindowAndSitO
   CRetryDlg retry;
   retry.DoModal();
 
-  EXPECT_EQ(retryParent, Widget(main));
+  EXPECT_EQ(retryParent, WidgetOf(main));
   EXPECT_EQ(boxParent, retryWidget);
-  const QPoint mainCentre = Widget(main)->geometry().center();
+  const QPoint mainCentre = WidgetOf(main)->geometry().center();
   EXPECT_LE((retryCentre - mainCentre).manhattanLength(), 4) << "centred on the main window";
 
   // Outside any modal loop, a box belongs to the main window itself.
@@ -166,7 +167,7 @@ TEST_F(NestedDispatch, DialogsAndBoxesWithoutAnOwnerBelongToTheMainWindowAndSitO
     CloseActiveModal();
   });
   AfxMessageBox("outside");
-  EXPECT_EQ(boxParent, Widget(main));
+  EXPECT_EQ(boxParent, WidgetOf(main));
 }
 
 // A modeless dialog whose OK button destroys it: the button's own click is still on the stack.
@@ -180,10 +181,10 @@ TEST_F(NestedDispatch, ADialogDestroyedFromItsOwnButtonGoesOnceTheClickHasReturn
   SelfDestroyingDlg dialog;
   ASSERT_TRUE(dialog.Create(IDD_RETRY));
   dialog.ShowWindow(SW_SHOW);
-  const QPointer<QWidget> widget = Widget(dialog);
+  const QPointer<QWidget> widget = WidgetOf(dialog);
   const HWND window = dialog.GetSafeHwnd();
 
-  QTest::mouseClick(Widget(*dialog.GetDlgItem(IDOK)), Qt::LeftButton);
+  QTest::mouseClick(WidgetOf(*dialog.GetDlgItem(IDOK)), Qt::LeftButton);
   EXPECT_EQ(dialog.GetSafeHwnd(), nullptr);
   EXPECT_FALSE(IsWindow(window));
   EXPECT_FALSE(widget.isNull()) << "still in use by its click";

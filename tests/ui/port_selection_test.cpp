@@ -4,10 +4,10 @@
 #include <QComboBox>
 #include <fstream>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
+#include "tests/support/widgets.h"
 #include "ui/settings.h"
 
 namespace testing_support {
@@ -100,7 +100,7 @@ TEST_F(DownloadRun, PortsThatCannotBeWatchedAreSaidAtStartUp) {
 
 TEST_F(DownloadRun, ChoosingAPortInTheComboStoresIt) {
   RunDialog([&] {
-    auto* combo = static_cast<QComboBox*>(platform::qt::WidgetOfHandle(dialog.GetDlgItem(IDC_PORT)->GetSafeHwnd()));
+    auto* combo = WidgetOf<QComboBox>(*dialog.GetDlgItem(IDC_PORT));
     combo->setCurrentIndex(4);
     emit combo->activated(4);
     EXPECT_EQ(dialog.m_nPortNumber, 5);

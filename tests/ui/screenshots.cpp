@@ -1,22 +1,21 @@
-// Pictures of every dialog, for the documentation and for a person to look at: Korean text
-// renders, nothing overlaps. The main dialog is shown in the middle of a download into the
-// handset stand-in. They go to $FLASHGATE_SCREENSHOT_DIR (scripts/screenshots sets
-// docs/screenshots), else to the test's working directory.
+// Not a test: the pictures of every dialog in docs/screenshots, for the documentation and for a
+// person to look at (Korean text renders, nothing overlaps). scripts/screenshots runs it with
+// $FLASHGATE_SCREENSHOT_DIR naming the folder; without it nothing is written. The main dialog is
+// shown in the middle of a download into the handset stand-in.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
 
-#include "platform/qt/qt_backend.h"
 #include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
+#include "tests/support/widgets.h"
 #include "ui/aux_dialogs.h"
 
 namespace testing_support {
@@ -24,9 +23,14 @@ namespace {
 
 QString ScreenshotDir() {
   const char* dir = std::getenv("FLASHGATE_SCREENSHOT_DIR");
-  const QString path = dir && *dir ? QString::fromUtf8(dir) : QDir::currentPath() + QStringLiteral("/screenshots");
-  QDir().mkpath(path);
-  return path;
+  return dir && *dir ? QString::fromUtf8(dir) : QString();
+}
+
+// Writes `image` as `name`.png into the screenshot folder.
+void SaveImage(const QImage& image, const char* name) {
+  ASSERT_FALSE(ScreenshotDir().isEmpty()) << "FLASHGATE_SCREENSHOT_DIR names no folder";
+  EXPECT_TRUE(image.save(ScreenshotDir() + QStringLiteral("/") + QString::fromUtf8(name) + QStringLiteral(".png")))
+      << name;
 }
 
 // The off-screen display has no window manager: a window with a caption gets its title bar
@@ -45,14 +49,10 @@ QImage WithCaption(const QWidget& widget, const QImage& client) {
   return framed;
 }
 
-// Saves the window as `name`.png and answers its size.
-QSize Save(const CWnd& window, const char* name) {
-  const QWidget* widget = platform::qt::WidgetOfHandle(window.GetSafeHwnd());
-  const QImage image = WithCaption(*widget, const_cast<QWidget*>(widget)->grab().toImage());
-  EXPECT_TRUE(image.save(ScreenshotDir() + QStringLiteral("/") + QString::fromUtf8(name) + QStringLiteral(".png")));
-  EXPECT_GT(image.width(), 100);
-  EXPECT_GT(image.height(), 40);
-  return image.size();
+// The window with its caption.
+void Save(const CWnd& window, const char* name) {
+  QWidget* widget = WidgetOf(window);
+  SaveImage(WithCaption(*widget, widget->grab().toImage()), name);
 }
 
 int Saving(CDialog& dialog, const char* name) {
@@ -95,10 +95,7 @@ TEST_F(Screenshots, OfTheMainDialogWithADetectedPort) {
 }
 
 // The Download button alone, in each state the operator meets it in.
-void SaveButton(CWnd& button, const char* name) {
-  const QImage image = platform::qt::WidgetOfHandle(button.GetSafeHwnd())->grab().toImage();
-  EXPECT_TRUE(image.save(ScreenshotDir() + QStringLiteral("/") + QString::fromUtf8(name) + QStringLiteral(".png")));
-}
+void SaveButton(CWnd& button, const char* name) { SaveImage(WidgetOf(button)->grab().toImage(), name); }
 
 TEST_F(Screenshots, OfTheDownloadButtonAndTheBalloon) {
   RunDialog([&] {
@@ -106,25 +103,25 @@ TEST_F(Screenshots, OfTheDownloadButtonAndTheBalloon) {
     SaveButton(*download, "download-disabled");
     download->EnableWindow(TRUE);
     SaveButton(*download, "download-enabled");
-    auto* button = static_cast<QAbstractButton*>(platform::qt::WidgetOfHandle(download->GetSafeHwnd()));
+    auto* button = WidgetOf<QAbstractButton>(*download);
     button->setDown(true);
     SaveButton(*download, "download-pushed");
     button->setDown(false);
 
     // The balloon is a window of its own over the dialog: the picture puts the two together
     // as the screen shows them.
-    QWidget* main = platform::qt::WidgetOfHandle(dialog.GetSafeHwnd());
+    QWidget* main = WidgetOf(dialog);
     QApplication::setActiveWindow(main);
-    QWidget* combo = platform::qt::WidgetOfHandle(dialog.GetDlgItem(IDC_PORT)->GetSafeHwnd());
+    QWidget* combo = WidgetOf(*dialog.GetDlgItem(IDC_PORT));
     QTest::mouseMove(combo, QPoint(combo->width() - 6, combo->height() / 2));
-    QWidget* balloon = platform::qt::WidgetOfHandle(dialog.m_balloon.GetSafeHwnd());
+    QWidget* balloon = WidgetOf(dialog.m_balloon);
     ASSERT_TRUE(balloon->isVisible());
     QImage picture = main->grab().toImage();
     QPainter painter(&picture);
     painter.setClipRegion(balloon->mask().translated(main->mapFromGlobal(balloon->pos())));
     painter.drawImage(main->mapFromGlobal(balloon->pos()), balloon->grab().toImage());
     painter.end();
-    EXPECT_TRUE(picture.save(ScreenshotDir() + QStringLiteral("/balloon.png")));
+    SaveImage(picture, "balloon");
   });
 }
 
