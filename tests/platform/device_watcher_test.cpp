@@ -4,7 +4,6 @@
 #include "platform/posix/device_watcher.h"
 
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +27,7 @@
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
 #include "tests/support/pty_port.h"
+#include "tests/support/pump.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -37,6 +37,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::OpenDescriptorCount;
+using testing_support::PtyPair;
+using testing_support::PumpUntil;
 using testing_support::ScopedEnv;
 using testing_support::ScopedPortMap;
 using testing_support::TempDir;
@@ -147,8 +149,8 @@ class DeviceWatcherTest : public ::testing::Test {
 
   // A USB serial device's node appears: a link to a pseudo-terminal of its own.
   void MakeNode(const std::string& node) {
-    terminals.push_back(std::make_unique<Terminal>());
-    EXPECT_EQ(symlink(terminals.back()->path.c_str(), dev.File(node).c_str()), 0);
+    terminals.push_back(std::make_unique<PtyPair>());
+    EXPECT_EQ(symlink(terminals.back()->SlavePath().c_str(), dev.File(node).c_str()), 0);
   }
   // udev's name of a node in serial/<kind>, relative as udev makes it.
   void MakeSerialLink(const std::string& kind, const std::string& name, const std::string& node) {
@@ -180,26 +182,11 @@ class DeviceWatcherTest : public ::testing::Test {
     ASSERT_EQ(rename(temporary.c_str(), PortLink(port).c_str()), 0);
   }
 
-  struct Terminal {
-    Terminal() {
-      char name[128] = {};
-      openpty(&master, &slave, name, nullptr, nullptr);
-      path = name;
-    }
-    ~Terminal() {
-      close(master);
-      close(slave);
-    }
-    int master = -1;
-    int slave = -1;
-    std::string path;
-  };
-
   TempDir dev;
   ScopedEnv devDir{"FLASHGATE_DEV_DIR", dev.Path()};
   ScopedPortMap map;
-  Terminal line;  // what links made by hand point at
-  std::vector<std::unique_ptr<Terminal>> terminals;
+  PtyPair line;  // what links made by hand point at
+  std::vector<std::unique_ptr<PtyPair>> terminals;
   std::unique_ptr<Watcher> watcher;
 };
 
@@ -319,7 +306,7 @@ TEST_F(DeviceWatcherTest, ADeviceIsKnownByItsStableNameWhateverItsNode) {
 TEST_F(DeviceWatcherTest, LinksMadeByHandArriveAndLeaveAndKeepTheirDevice) {
   map.Publish(9, dev.File("ttyACM0"));  // made before its device is there
   Start(0ms);
-  map.Publish(7, line.path);
+  map.Publish(7, line.SlavePath());
   ASSERT_EQ(Reports(1), (std::vector<Report>{Arrival(7)}));
   Plug("ttyACM0");
   ASSERT_EQ(Reports(2).back(), Arrival(9)) << "the device the link names needs no number of its own";
@@ -425,7 +412,7 @@ TEST_F(DeviceWatcherTest, AMapHeldByAStoppedStationDelaysOnlyTheNumbering) {
   std::optional<platform::posix::MapLock> stopped(std::in_place, map.Directory());
   ASSERT_TRUE(stopped->Held());
   Start();
-  map.Publish(7, line.path);
+  map.Publish(7, line.SlavePath());
   ASSERT_EQ(Reports(1), (std::vector<Report>{Arrival(7)}));
   Plug(HandsetNo(0));
   stopped.reset();
@@ -481,7 +468,7 @@ TEST_F(DeviceWatcherTest, PortsUpTo255AreNumberedAndRemembered) {
   };
   for (const auto& [name, port] : names) EXPECT_EQ(platform::posix::PortOfLinkName(name), port) << name;
 
-  for (unsigned port = 3; port < 255; ++port) map.Publish(port, line.path);
+  for (unsigned port = 3; port < 255; ++port) map.Publish(port, line.SlavePath());
   Start();
   Plug(HandsetNo(0));
   ASSERT_EQ(Reports(1), (std::vector<Report>{Arrival(255)}));
@@ -509,7 +496,7 @@ TEST_F(DeviceWatcherTest, QueryPortLocationNamesTheSocketOfThePortsDevice) {
   map.Publish(4, dev.File(HandsetNo(1).node));
   map.Publish(5, dev.File(HandsetNo(2).node));  // a device without a socket's name
   map.Publish(6, dev.File("ttyACM9"));          // no device
-  map.Publish(7, line.path);                    // no USB device
+  map.Publish(7, line.SlavePath());             // no USB device
   map.Publish(200, ById(HandsetNo(3)));
   const std::pair<const char*, std::string> cases[] = {
       {"COM3", SerialLink("by-path", HandsetNo(0).byPath)},
@@ -526,18 +513,6 @@ TEST_F(DeviceWatcherTest, QueryPortLocationNamesTheSocketOfThePortsDevice) {
   };
   for (const auto& [port, location] : cases) EXPECT_EQ(std::string(QueryPortLocation(port)), location) << port;
   EXPECT_EQ(std::string(QueryPortLocation(nullptr)), "");
-}
-
-// Dispatches what is posted until `done`, for at most five seconds.
-template <class Done>
-bool PumpUntil(Done done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    platform::WaitForPostedMessage(10);
-    platform::PumpPostedMessages();
-  }
-  return true;
 }
 
 // Reports reach the top-level windows as WM_DEVICECHANGE on the thread that pumps messages.
@@ -559,7 +534,7 @@ TEST_F(DeviceWatcherTest, ABurstOfArrivalsAndRemovalsReachesOnlyLiveWindowsAndLe
   const int descriptors = OpenDescriptorCount();
   ASSERT_TRUE(platform::StartDeviceNotifications(dev.Path(), map.Directory()));
   auto first = std::make_unique<PortWindow>();
-  map.Publish(8, line.path);
+  map.Publish(8, line.SlavePath());
   ASSERT_TRUE(first->WaitFor(WM_DEVICECHANGE, 1));
   EXPECT_EQ(first->names, std::vector<std::string>{"+COM8"});
 
@@ -567,7 +542,7 @@ TEST_F(DeviceWatcherTest, ABurstOfArrivalsAndRemovalsReachesOnlyLiveWindowsAndLe
   PortWindow second;
   for (int i = 0; i < 1000; ++i) {
     map.Unpublish(8);
-    map.Publish(8, line.path);
+    map.Publish(8, line.SlavePath());
     if (i == 500) first.reset();
     if (i % 100 == 0) platform::PumpPostedMessages();
   }
