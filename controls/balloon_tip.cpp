@@ -8,6 +8,8 @@ namespace {
 constexpr double kInscribed = 0.7071085623775818;
 // The body starts this far right of the window's left edge, where the tail points.
 constexpr int kTailLength = 10;
+// The lowest font height a hint is made to fit with; lower still, it could not be read anyway.
+constexpr int kSmallestFontHeight = 8;
 
 }  // namespace
 
@@ -53,8 +55,26 @@ int CBalloonTip::OnCreate(CREATESTRUCT* create) {
   return 0;
 }
 
+// The whole hint is shown: from the height asked for, the font is made a pixel lower at a time
+// until the text, broken between words, fits the rectangle inscribed in the ellipse. The faces
+// that stand in for the one the balloon was laid out with are wider, and a hint the ellipse
+// cuts short says nothing.
+void CBalloonTip::FitFont(CDC& dc) {
+  for (int height = m_nFontHeight;; --height) {
+    m_font.CreateFont(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, m_strFontFace);
+    CFont* previous = dc.SelectObject(&m_font);
+    CRect needed = m_rectText;
+    dc.DrawText(m_strText, &needed, DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+    dc.SelectObject(previous);
+    const bool fits = needed.Width() <= m_rectText.Width() && needed.Height() <= m_rectText.Height();
+    if (fits || height <= kSmallestFontHeight) break;
+  }
+  m_strFittedText = m_strText;
+}
+
 void CBalloonTip::OnPaint() {
   CPaintDC dc(this);
+  if (m_strFittedText != m_strText) FitFont(dc);
   CRect client;
   GetClientRect(&client);
   CRgn shape;

@@ -22,6 +22,8 @@ class CBalloonTip : public CWnd {
   void RelayEvent(const MSG* msg);
   // Where the text goes, in client coordinates: the rectangle inscribed in the ellipse.
   const CRect& GetTextRect() const { return m_rectText; }
+  // The font of the text shown last, made to fit the text rectangle.
+  const CFont& GetTextFont() const { return m_font; }
 
   // Set by the owner before Create; the size and colours are read again at each showing.
   int m_nWidth = 100;
@@ -48,6 +50,7 @@ class CBalloonTip : public CWnd {
   // The body and the tail together, as the window's shape and as what is painted.
   bool MakeShape(CRgn& shape, const CRect& client);
   void Show(const Tool& tool, POINT at);
+  void FitFont(CDC& dc);
 
   LPCSTR m_strClass;
   HWND m_hCurrentTool = nullptr;
@@ -57,6 +60,7 @@ class CBalloonTip : public CWnd {
   CRect m_rectText;
   CFont m_font;
   CString m_strText;
+  CString m_strFittedText;  // the text m_font was made to fit
   bool m_bShown = false;
   std::map<CWnd*, Tool> m_tools;
 };

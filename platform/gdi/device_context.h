@@ -44,6 +44,9 @@ class DeviceContext {
   // The border of the region, `width` pixels thick on its sides and `height` at top and bottom.
   virtual void FrameRegion(const Region& region, COLORREF color, int width, int height) = 0;
   virtual SIZE TextExtent(const std::string& text, const FontDescription& font) = 0;
+  // The size DrawText's text takes in `rect` with `format`: lines broken between words for a
+  // multi-line format, as many as the text needs.
+  virtual SIZE TextExtentIn(const std::string& text, const RECT& rect, UINT format, const FontDescription& font) = 0;
   virtual void DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font,
                         COLORREF color, bool transparent) = 0;
   // Text at a point; `prefix` underlines the character after an ampersand, `embossed` draws

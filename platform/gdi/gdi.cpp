@@ -144,6 +144,14 @@ CSize CDC::GetTextExtent(const CString& text) const {
 int CDC::DrawText(const CString& text, LPRECT rect, UINT format) {
   if (!m_context || !rect) return 0;
   const platform::FontDescription font = m_font ? m_font->Description() : platform::FontDescription{};
+  // Measures instead of drawing, as Windows does: the rectangle keeps its top-left corner and
+  // takes the size of the text.
+  if (format & DT_CALCRECT) {
+    const SIZE size = m_context->TextExtentIn(text.str(), *rect, format, font);
+    rect->right = rect->left + size.cx;
+    rect->bottom = rect->top + size.cy;
+    return size.cy;
+  }
   m_context->DrawText(text.str(), *rect, format, font, m_textColor, m_bkMode == TRANSPARENT);
   return m_context->TextExtent(text.str(), font).cy;
 }

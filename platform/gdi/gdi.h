@@ -23,6 +23,7 @@ constexpr UINT DT_CENTER = 0x0001;
 constexpr UINT DT_VCENTER = 0x0004;
 constexpr UINT DT_WORDBREAK = 0x0010;
 constexpr UINT DT_SINGLELINE = 0x0020;
+constexpr UINT DT_CALCRECT = 0x0400;
 
 // Polygons are filled by the alternate rule, the one the program asks for.
 constexpr int ALTERNATE = 1;

@@ -173,6 +173,12 @@ SIZE QtDeviceContext::TextExtent(const std::string& text, const FontDescription&
   return SIZE{metrics.horizontalAdvance(ToQString(text)), metrics.height()};
 }
 
+SIZE QtDeviceContext::TextExtentIn(const std::string& text, const RECT& rect, UINT format,
+                                   const FontDescription& font) {
+  const QRect bounds = QFontMetrics(FontOf(font)).boundingRect(ToQRect(rect), TextFlags(format), ToQString(text));
+  return SIZE{bounds.width(), bounds.height()};
+}
+
 void QtDeviceContext::DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font,
                                COLORREF color, bool transparent) {
   QPainter* painter = Painter();

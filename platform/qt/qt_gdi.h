@@ -44,6 +44,7 @@ class QtDeviceContext final : public DeviceContext {
   void FillRegion(const Region& region, COLORREF color) override;
   void FrameRegion(const Region& region, COLORREF color, int width, int height) override;
   SIZE TextExtent(const std::string& text, const FontDescription& font) override;
+  SIZE TextExtentIn(const std::string& text, const RECT& rect, UINT format, const FontDescription& font) override;
   void DrawText(const std::string& text, const RECT& rect, UINT format, const FontDescription& font, COLORREF color,
                 bool transparent) override;
   void DrawStateText(const std::string& text, POINT at, const FontDescription& font, COLORREF color, bool prefix,

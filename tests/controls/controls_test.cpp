@@ -303,6 +303,25 @@ TEST_F(ControlsTest, TheHintIsBrokenIntoCentredLinesAndAShortTextStaysOnOne) {
   const std::vector<std::pair<int, int>> lines = TextLines(hint, inside);
   ASSERT_GE(lines.size(), 2u) << "wider than the text rectangle: broken between words";
   for (const auto& [top, bottom] : lines) EXPECT_NEAR(TextMiddle(hint, top, bottom), inside.center().x(), 4);
+  // The whole hint, broken between words in the font it was shown in, fits the text rectangle,
+  // so the ellipse cuts none of it off; and no text is drawn outside it.
+  QImage scratch(1, 1, QImage::Format_RGB32);
+  platform::qt::QtDeviceContext context(&scratch, QFont());
+  CFont font = balloon.GetTextFont();
+  CDC::FromHandle(&context)->SelectObject(&font);
+  CRect needed = text;
+  CDC::FromHandle(&context)->DrawText("AUTO DETECT가 안 되면 직접 입력해주셔야 합니다.", &needed,
+                                      DT_CENTER | DT_WORDBREAK | DT_CALCRECT);
+  platform::ForgetDeviceContext(&context);
+  EXPECT_LE(needed.Width(), text.Width());
+  EXPECT_LE(needed.Height(), text.Height());
+  EXPECT_GE(font.Description().height, 8) << "lowered no further than it can be read";
+  for (int y = 0; y < hint.height(); ++y) {
+    for (int x = 0; x < hint.width(); ++x) {
+      if (!IsText(hint.pixelColor(x, y))) continue;
+      ASSERT_TRUE(inside.adjusted(-1, -1, 1, 1).contains(x, y)) << x << "," << y;
+    }
+  }
 
   CBalloonTip single;
   single.m_nWidth = 150;
