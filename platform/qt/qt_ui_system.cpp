@@ -13,6 +13,7 @@
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_input.h"
 #include "platform/qt/qt_pump.h"
+#include "platform/qt/qt_session.h"
 #include "platform/user/app.h"
 #include "platform/user/device_change.h"
 #include "platform/user/file_dialog.h"
@@ -297,7 +298,9 @@ int RunApplication(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) app->m_arguments.emplace_back(argv[i]);
   if (!app->InitApplication()) return app->ExitInstance();
   if (OffscreenDisplayRequested()) qputenv("QT_QPA_PLATFORM", "offscreen");
+  ChooseDisplayPlatform();
   StartUi(argc, argv);
+  ReportDisplayPlatform();
   // Ports that arrive and leave are announced from the start, as the system announces them.
   StartDeviceNotifications();
   if (app->InitInstance()) QApplication::exec();
