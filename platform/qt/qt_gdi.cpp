@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QWidget>
+#include <QtMath>
 
 #include "platform/gdi/gdi.h"
 
@@ -52,15 +53,19 @@ COLORREF ToColorRef(const QColor& color) {
   return RGB(static_cast<BYTE>(color.red()), static_cast<BYTE>(color.green()), static_cast<BYTE>(color.blue()));
 }
 
-QRegion ToQRegion(const Region& region) {
+QRegion ToQRegion(const Region& region, qreal ratio) {
+  const auto scaled = [ratio](const RECT& box) {
+    return QRect(QPoint(qRound(box.left * ratio), qRound(box.top * ratio)),
+                 QPoint(qRound(box.right * ratio) - 1, qRound(box.bottom * ratio) - 1));
+  };
   QRegion result;
   for (const RegionShape& shape : region.shapes) {
     switch (shape.kind) {
-      case RegionShape::Kind::Rect: result += QRegion(ToQRect(shape.box)); break;
-      case RegionShape::Kind::Ellipse: result += QRegion(ToQRect(shape.box), QRegion::Ellipse); break;
+      case RegionShape::Kind::Rect: result += QRegion(scaled(shape.box)); break;
+      case RegionShape::Kind::Ellipse: result += QRegion(scaled(shape.box), QRegion::Ellipse); break;
       case RegionShape::Kind::Polygon: {
         QPolygon polygon;
-        for (const POINT& point : shape.points) polygon << QPoint(point.x, point.y);
+        for (const POINT& point : shape.points) polygon << QPoint(qRound(point.x * ratio), qRound(point.y * ratio));
         result += QRegion(polygon, Qt::OddEvenFill);
         break;
       }
@@ -98,13 +103,25 @@ QIcon ToQIcon(HICON icon) {
   return result;
 }
 
-QtBitmap::QtBitmap(int width, int height) : m_image(width, height, QImage::Format_RGB32) { m_image.fill(Qt::black); }
+QtBitmap::QtBitmap(int width, int height, qreal ratio)
+    : m_image(qCeil(width * ratio), qCeil(height * ratio), QImage::Format_RGB32) {
+  m_image.setDevicePixelRatio(ratio);
+  m_image.fill(Qt::black);
+}
+
+namespace {
+
+QRect LogicalRect(const QImage* image) {
+  return image ? QRect(QPoint(0, 0), image->deviceIndependentSize().toSize()) : QRect();
+}
+
+}  // namespace
 
 QtDeviceContext::QtDeviceContext(QWidget* widget, const QRect& clip)
-    : m_widget(widget), m_clip(clip), m_font(widget->font()) {}
+    : m_widget(widget), m_ratio(widget->devicePixelRatioF()), m_clip(clip), m_font(widget->font()) {}
 
 QtDeviceContext::QtDeviceContext(QImage* image, const QFont& font)
-    : m_image(image), m_clip(image ? image->rect() : QRect()), m_font(font) {}
+    : m_image(image), m_ratio(image ? image->devicePixelRatio() : 1), m_clip(LogicalRect(image)), m_font(font) {}
 
 QPainter* QtDeviceContext::Painter() {
   if (!m_painter) {
@@ -122,17 +139,19 @@ QPainter* QtDeviceContext::Painter() {
 }
 
 std::unique_ptr<DeviceContext> QtDeviceContext::CreateCompatible() {
-  return std::make_unique<QtDeviceContext>(nullptr, m_font);
+  auto compatible = std::make_unique<QtDeviceContext>(nullptr, m_font);
+  compatible->m_ratio = m_ratio;
+  return compatible;
 }
 
 std::unique_ptr<BitmapSurface> QtDeviceContext::CreateCompatibleBitmap(int width, int height) {
-  return std::make_unique<QtBitmap>(std::max(width, 1), std::max(height, 1));
+  return std::make_unique<QtBitmap>(std::max(width, 1), std::max(height, 1), m_ratio);
 }
 
 void QtDeviceContext::SelectBitmap(BitmapSurface* bitmap) {
   m_painter.reset();
   m_image = bitmap ? &static_cast<QtBitmap*>(bitmap)->Image() : nullptr;
-  m_clip = m_image ? m_image->rect() : QRect();
+  m_clip = LogicalRect(m_image);
 }
 
 void QtDeviceContext::SetWindowOrg(POINT origin) {
@@ -150,20 +169,29 @@ void QtDeviceContext::FillRect(const RECT& rect, COLORREF color) {
   if (QPainter* painter = Painter()) painter->fillRect(ToQRect(rect), ToQColor(color));
 }
 
-void QtDeviceContext::FillRegion(const Region& region, COLORREF color) {
+// Regions are filled in the device's own pixels, so a curve is as smooth on a screen at 2x as
+// at 1x: the painter is scaled down to device pixels for the fill, the origin kept.
+void QtDeviceContext::FillDeviceRegion(const QRegion& region, COLORREF color) {
   QPainter* painter = Painter();
   if (!painter) return;
-  for (const QRect& rect : ToQRegion(region)) painter->fillRect(rect, ToQColor(color));
+  painter->save();
+  painter->scale(1 / m_ratio, 1 / m_ratio);
+  for (const QRect& rect : region) painter->fillRect(rect, ToQColor(color));
+  painter->restore();
+}
+
+void QtDeviceContext::FillRegion(const Region& region, COLORREF color) {
+  FillDeviceRegion(ToQRegion(region, m_ratio), color);
 }
 
 void QtDeviceContext::FrameRegion(const Region& region, COLORREF color, int width, int height) {
-  QPainter* painter = Painter();
-  if (!painter) return;
   // The frame is what lies inside the region but less than the stroke away from its edge.
-  const QRegion inside = ToQRegion(region);
-  const QRegion kept = inside & inside.translated(width, 0) & inside.translated(-width, 0) &
-                       inside.translated(0, height) & inside.translated(0, -height);
-  for (const QRect& rect : inside - kept) painter->fillRect(rect, ToQColor(color));
+  const QRegion inside = ToQRegion(region, m_ratio);
+  const int dx = qRound(width * m_ratio);
+  const int dy = qRound(height * m_ratio);
+  const QRegion kept = inside & inside.translated(dx, 0) & inside.translated(-dx, 0) & inside.translated(0, dy) &
+                       inside.translated(0, -dy);
+  FillDeviceRegion(inside - kept, color);
 }
 
 QFont QtDeviceContext::FontOf(const FontDescription& description) const { return ToQFont(description, m_font); }
@@ -211,12 +239,20 @@ void QtDeviceContext::DrawStateText(const std::string& text, POINT at, const Fon
 void QtDeviceContext::DrawIcon(HICON icon, POINT at, SIZE size, bool embossed) {
   QPainter* painter = Painter();
   if (!painter) return;
-  const QImage image = ToQIcon(icon).pixmap(QSize(size.cx, size.cy)).toImage().scaled(size.cx, size.cy);
+  // From the icon's own sizes (16, 32, 48, 256), the one for the pixels it takes on the device:
+  // at 2x a 30-pixel icon is drawn from 60 device pixels, not blown up from 30.
+  const QSize logical(size.cx, size.cy);
+  const QImage image =
+      ToQIcon(icon)
+          .pixmap(logical, m_ratio)
+          .toImage()
+          .scaled((QSizeF(logical) * m_ratio).toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  const QRectF target(at.x, at.y, size.cx, size.cy);
   if (embossed) {
-    painter->drawImage(QPoint(at.x + 1, at.y + 1), Tinted(image, Highlight()));
-    painter->drawImage(QPoint(at.x, at.y), Tinted(image, Shadow()));
+    painter->drawImage(target.translated(1, 1), Tinted(image, Highlight()));
+    painter->drawImage(target, Tinted(image, Shadow()));
   } else {
-    painter->drawImage(QPoint(at.x, at.y), image);
+    painter->drawImage(target, image);
   }
 }
 
@@ -249,8 +285,10 @@ void QtDeviceContext::BitBlt(POINT to, SIZE size, DeviceContext& source, POINT f
   QPainter* painter = Painter();
   if (!painter || !other.m_image) return;
   other.m_painter.reset();  // what was drawn on the image is there from here on
-  const QRect part(QPoint(from.x, from.y) - other.m_origin, QSize(size.cx, size.cy));
-  painter->drawImage(QRect(QPoint(to.x, to.y), QSize(size.cx, size.cy)), *other.m_image, part);
+  // The source in its image's own pixels.
+  const QRectF part(QPointF(QPoint(from.x, from.y) - other.m_origin) * other.m_ratio,
+                    QSizeF(size.cx, size.cy) * other.m_ratio);
+  painter->drawImage(QRectF(to.x, to.y, size.cx, size.cy), *other.m_image, part);
 }
 
 }  // namespace platform::qt

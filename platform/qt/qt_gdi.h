@@ -16,9 +16,11 @@
 
 namespace platform::qt {
 
+// Pixels of the device: a bitmap of width x height logical pixels holds `ratio` times as many
+// on each side, so that what is drawn on it is as sharp as on the screen it is copied to.
 class QtBitmap final : public BitmapSurface {
  public:
-  QtBitmap(int width, int height);
+  QtBitmap(int width, int height, qreal ratio);
   QImage& Image() { return m_image; }
 
  private:
@@ -56,10 +58,12 @@ class QtDeviceContext final : public DeviceContext {
 
  private:
   QPainter* Painter();
+  void FillDeviceRegion(const QRegion& region, COLORREF color);
   QFont FontOf(const FontDescription& description) const;
 
   QWidget* m_widget = nullptr;
   QImage* m_image = nullptr;
+  qreal m_ratio = 1;  // device pixels per logical pixel
   QRect m_clip;
   QFont m_font;  // the context's own, for a FontDescription without a face
   QPoint m_origin;
@@ -68,7 +72,9 @@ class QtDeviceContext final : public DeviceContext {
 
 QColor ToQColor(COLORREF color);
 COLORREF ToColorRef(const QColor& color);
-QRegion ToQRegion(const Region& region);
+// `ratio`: the region on a device with that many pixels per logical pixel, its curves drawn at
+// the device's own resolution.
+QRegion ToQRegion(const Region& region, qreal ratio = 1);
 // A GDI font as the installed fonts stand in for it: "Arial" by a Latin sans font, Hangul by
 // the Korean font, the height in logical units (positive: the cell, negative: the character).
 QFont ToQFont(const FontDescription& description, const QFont& fallback);
