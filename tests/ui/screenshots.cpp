@@ -94,6 +94,42 @@ TEST_F(Screenshots, OfTheMainDialogWithADetectedPort) {
   platform::StopDeviceNotifications();
 }
 
+// The main dialog with the balloon, a window of its own over it, as the screen shows the two.
+QImage WithBalloon(CDownloaderDlg& dialog) {
+  QWidget* main = WidgetOf(dialog);
+  QWidget* balloon = WidgetOf(dialog.m_balloon);
+  QImage picture = main->grab().toImage();
+  QPainter painter(&picture);
+  painter.setClipRegion(balloon->mask().translated(main->mapFromGlobal(balloon->pos())));
+  painter.drawImage(main->mapFromGlobal(balloon->pos()), balloon->grab().toImage());
+  painter.end();
+  return picture;
+}
+
+// Mid-run with the hint shown, at the screen's scale (QT_SCALE_FACTOR; scripts/screenshots
+// makes it at 1x, 1.5x and 2x).
+TEST_F(Screenshots, OfTheMainDialogDuringADownloadWithTheHint) {
+  using handset_sim::Fault;
+  handset_sim::Config config;
+  config.faults = {handset_sim::FaultRule{Fault::Silence, 0, 13, 0.0}};  // the seventh block waits
+  StartHandset(config);
+  const std::string path = WriteImage("phone-code.bin", MakeImage({"CODE", 12 * 8192}));
+  RunDialog([&] {
+    SelectCode(path);
+    PressDownload();
+    ASSERT_TRUE(PumpUntilRequests(13));
+    QApplication::setActiveWindow(WidgetOf(dialog));
+    dialog.SetFocus();
+    const QWidget* combo = WidgetOf(*dialog.GetDlgItem(IDC_PORT));
+    const QPoint at = combo->mapToGlobal(QPoint(combo->width() - 6, combo->height() / 2));
+    const MSG move{dialog.GetDlgItem(IDC_PORT)->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {at.x(), at.y()}};
+    dialog.m_balloon.RelayEvent(&move);
+    ASSERT_TRUE(dialog.m_balloon.IsWindowVisible());
+    const qreal ratio = WidgetOf(dialog)->devicePixelRatioF();
+    SaveImage(WithBalloon(dialog), ("main-dialog-at-" + QString::number(ratio) + "x").toUtf8().constData());
+  });
+}
+
 // The Download button alone, in each state the operator meets it in.
 void SaveButton(CWnd& button, const char* name) { SaveImage(WidgetOf(button)->grab().toImage(), name); }
 
@@ -108,20 +144,11 @@ TEST_F(Screenshots, OfTheDownloadButtonAndTheBalloon) {
     SaveButton(*download, "download-pushed");
     button->setDown(false);
 
-    // The balloon is a window of its own over the dialog: the picture puts the two together
-    // as the screen shows them.
-    QWidget* main = WidgetOf(dialog);
-    QApplication::setActiveWindow(main);
+    QApplication::setActiveWindow(WidgetOf(dialog));
     QWidget* combo = WidgetOf(*dialog.GetDlgItem(IDC_PORT));
     QTest::mouseMove(combo, QPoint(combo->width() - 6, combo->height() / 2));
-    QWidget* balloon = WidgetOf(dialog.m_balloon);
-    ASSERT_TRUE(balloon->isVisible());
-    QImage picture = main->grab().toImage();
-    QPainter painter(&picture);
-    painter.setClipRegion(balloon->mask().translated(main->mapFromGlobal(balloon->pos())));
-    painter.drawImage(main->mapFromGlobal(balloon->pos()), balloon->grab().toImage());
-    painter.end();
-    SaveImage(picture, "balloon");
+    ASSERT_TRUE(dialog.m_balloon.IsWindowVisible());
+    SaveImage(WithBalloon(dialog), "balloon");
   });
 }
 
