@@ -7,6 +7,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/qt/qt_gdi.h"
+#include "platform/qt/qt_shape.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 
@@ -120,7 +121,9 @@ void WidgetBackend::StartSystemMove() {
 }
 
 void WidgetBackend::SetShape(std::unique_ptr<Region> region) {
-  if (m_widget && region) m_widget->setMask(ToQRegion(*region));
+  if (!m_widget || !region) return;
+  m_widget->setMask(ToQRegion(*region));
+  SetDeviceShape(m_widget, *region);
 }
 
 bool WidgetBackend::PaintThroughWindowProcedure(HWND window, const QRect& clip) {
