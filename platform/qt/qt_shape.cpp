@@ -10,9 +10,10 @@
 namespace platform::qt {
 
 void SetDeviceShape(QWidget* window, const Region& region) {
+  // Qt answers the X interface on every platform; only on X does it lead to a connection.
   auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   const qreal ratio = window->devicePixelRatioF();
-  if (!x11 || ratio == 1) return;
+  if (QGuiApplication::platformName() != QLatin1String("xcb") || !x11 || !x11->connection() || ratio == 1) return;
   std::vector<xcb_rectangle_t> rectangles;
   for (const QRect& rect : ToQRegion(region, ratio)) {
     rectangles.push_back({static_cast<int16_t>(rect.x()), static_cast<int16_t>(rect.y()),

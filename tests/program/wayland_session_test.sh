@@ -28,7 +28,7 @@ XDG_RUNTIME_DIR="$scratch/runtime" weston --backend=headless-backend.so --socket
 weston_pid=$!
 display=
 for _ in $(seq 100); do
-  display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$scratch/weston.log" 2>/dev/null)
+  display=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$scratch/weston.log" 2>/dev/null || true)
   [ -n "$display" ] && [ -S "$scratch/runtime/$socket" ] && break
   sleep 0.1
 done
