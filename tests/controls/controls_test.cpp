@@ -14,6 +14,7 @@
 #include "platform/qt/qt_gdi.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
+#include "tests/controls/balloon_support.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/scoped_hive.h"
 #include "tests/support/widgets.h"
@@ -292,11 +293,7 @@ TEST_F(ControlsTest, TheHintIsBrokenIntoCentredLinesAndAShortTextStaysOnOne) {
   CBalloonTip& balloon = dialog.m_balloon;
   const CRect text = balloon.GetTextRect();
   const QRect inside(text.left, text.top, text.Width(), text.Height());
-  CWnd* combo = dialog.GetDlgItem(IDC_PORT);
-  MSG move{combo->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {400, 300}};
-  dialog.SetFocus();
-  QApplication::setActiveWindow(WidgetOf(dialog));
-  balloon.RelayEvent(&move);
+  testing_support::ShowPortHint(dialog);
   ASSERT_TRUE(balloon.IsWindowVisible());
   const QImage hint = WidgetOf(balloon)->grab().toImage();
   EXPECT_EQ(PixelOf(hint, 22, 30), RGB(213, 253, 224)) << "the fill, beside the text";
@@ -326,6 +323,8 @@ TEST_F(ControlsTest, TheHintIsBrokenIntoCentredLinesAndAShortTextStaysOnOne) {
   CBalloonTip single;
   single.m_nWidth = 150;
   ASSERT_TRUE(single.Create(nullptr));
+  CWnd* combo = dialog.GetDlgItem(IDC_PORT);
+  const MSG move{combo->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {400, 300}};
   single.AddTool(combo, "COM7");
   single.RelayEvent(&move);
   const QImage shortText = WidgetOf(single)->grab().toImage();

@@ -7,10 +7,10 @@
 #include <QImage>
 #include <QWidget>
 #include <algorithm>
-#include <cmath>
 
 #include "platform/user/resources.h"
 #include "resources/resource.h"
+#include "tests/controls/balloon_support.h"
 #include "tests/support/scoped_hive.h"
 #include "tests/support/widgets.h"
 #include "ui/downloader_dlg.h"
@@ -85,34 +85,14 @@ TEST_F(ScaledControlsTest, TheIconOfTheDownloadButtonKeepsItsPlaceAndSize) {
 // from column to column, where a 1x edge blown up moves in steps of the scale; and it stays on
 // the ellipse.
 TEST_F(ScaledControlsTest, TheBalloonsEdgeIsSmoothInDevicePixels) {
-  CBalloonTip& balloon = dialog.m_balloon;
-  CWnd* combo = dialog.GetDlgItem(IDC_PORT);
-  MSG move{combo->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {400, 300}};
-  dialog.SetFocus();
-  QApplication::setActiveWindow(WidgetOf(dialog));
-  balloon.RelayEvent(&move);
-  ASSERT_TRUE(balloon.IsWindowVisible());
-  const QImage picture = WidgetOf(balloon)->grab().toImage();
-
-  // The body: the ellipse from 10 pixels in (where the tail ends) to the right edge, 150 x 60.
-  const double a = (150 - 10) * ratio / 2;
-  const double b = 60 * ratio / 2;
-  const double cx = 10 * ratio + a;
+  testing_support::ShowPortHint(dialog);
+  ASSERT_TRUE(dialog.m_balloon.IsWindowVisible());
+  const QImage picture = WidgetOf(dialog.m_balloon)->grab().toImage();
   const QColor frame(131, 0, 250);
-  double offEllipse = 0;
-  int step = 0;
-  int previous = -1;
-  for (int x = qRound(cx - a / 2); x < qRound(cx + a / 2); ++x) {
-    int top = 0;
-    while (top < picture.height() && picture.pixelColor(x, top) != frame) ++top;
-    ASSERT_LT(top, picture.height()) << "no frame in column " << x;
-    const double u = (x + 0.5 - cx) / a;
-    offEllipse = std::max(offEllipse, std::abs(top + 0.5 - (b - b * std::sqrt(1 - u * u))));
-    if (previous >= 0) step = std::max(step, std::abs(top - previous));
-    previous = top;
-  }
-  EXPECT_LE(step, 1) << "at " << ratio << "x";
-  EXPECT_LE(offEllipse, 2.0) << "at " << ratio << "x";
+  const testing_support::BalloonEdge edge =
+      testing_support::TopEdgeOfTheBody(ratio, [&](int x, int y) { return picture.pixelColor(x, y) == frame; });
+  EXPECT_LE(edge.step, 1) << "at " << ratio << "x";
+  EXPECT_LE(edge.offEllipse, 2.0) << "at " << ratio << "x";
 }
 
 }  // namespace

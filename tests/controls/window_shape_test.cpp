@@ -7,12 +7,11 @@
 #include <QGuiApplication>
 #include <QRegion>
 #include <QWidget>
-#include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 
 #include "controls/balloon_tip.h"
+#include "tests/controls/balloon_support.h"
 #include "tests/support/widgets.h"
 
 namespace {
@@ -47,24 +46,10 @@ TEST(WindowShape, TheBalloonsShapeOnTheServerIsSmoothInDevicePixels) {
   const QRegion shape = ShapeOnTheServer(window);
   ASSERT_FALSE(shape.isEmpty());
 
-  // Along the top of the body (the ellipse from 10 pixels in to the right edge, 150 x 60),
-  // where it falls less than a pixel per column.
-  const double a = (150 - 10) * ratio / 2;
-  const double b = 60 * ratio / 2;
-  const double cx = 10 * ratio + a;
-  double offEllipse = 0;
-  int step = 0;
-  int previous = -1;
-  for (int x = qRound(cx - a / 2); x < qRound(cx + a / 2); ++x) {
-    int top = 0;
-    while (top < 2 * b && !shape.contains(QPoint(x, top))) ++top;
-    const double u = (x + 0.5 - cx) / a;
-    offEllipse = std::max(offEllipse, std::abs(top + 0.5 - (b - b * std::sqrt(1 - u * u))));
-    if (previous >= 0) step = std::max(step, std::abs(top - previous));
-    previous = top;
-  }
-  EXPECT_LE(step, 1) << "at " << ratio << "x";
-  EXPECT_LE(offEllipse, 2.0) << "at " << ratio << "x";
+  const testing_support::BalloonEdge edge =
+      testing_support::TopEdgeOfTheBody(ratio, [&](int x, int y) { return shape.contains(QPoint(x, y)); });
+  EXPECT_LE(edge.step, 1) << "at " << ratio << "x";
+  EXPECT_LE(edge.offEllipse, 2.0) << "at " << ratio << "x";
   EXPECT_TRUE(shape.contains(QPoint(qRound(2 * ratio), qRound(21 * ratio)))) << "the tail's tip";
   EXPECT_FALSE(shape.contains(QPoint(0, 0)));
 }

@@ -11,9 +11,11 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/user/device_change.h"
 #include "resources/resource.h"
+#include "tests/controls/balloon_support.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/widgets.h"
 #include "ui/aux_dialogs.h"
@@ -60,23 +62,29 @@ int Saving(CDialog& dialog, const char* name) {
   return IDCANCEL;
 }
 
-class Screenshots : public DownloadRun {};
+class Screenshots : public DownloadRun {
+ protected:
+  // A code image of twelve blocks downloading, 23 seconds in, the seventh block waiting for
+  // its answer; then `shoot`.
+  void AtTheSeventhBlock(const std::function<void()>& shoot) {
+    handset_sim::Config config;
+    config.faults = {handset_sim::FaultRule{handset_sim::Fault::Silence, 0, 13, 0.0}};
+    StartHandset(config);
+    const std::string path = WriteImage("phone-code.bin", MakeImage({"CODE", 12 * 8192}));
+    RunDialog([&] {
+      SelectCode(path);
+      PressDownload();
+      ASSERT_TRUE(PumpUntilRequests(8));
+      clock.Advance(23000);
+      ASSERT_TRUE(PumpUntilRequests(13));
+      EXPECT_EQ(Title(), "58% Completed. - Flashgate");
+      shoot();
+    });
+  }
+};
 
 TEST_F(Screenshots, OfTheMainDialogDuringADownload) {
-  using handset_sim::Fault;
-  handset_sim::Config config;
-  config.faults = {handset_sim::FaultRule{Fault::Silence, 0, 13, 0.0}};  // the seventh block waits
-  StartHandset(config);
-  const std::string path = WriteImage("phone-code.bin", MakeImage({"CODE", 12 * 8192}));
-  RunDialog([&] {
-    SelectCode(path);
-    PressDownload();
-    ASSERT_TRUE(PumpUntilRequests(8));
-    clock.Advance(23000);
-    ASSERT_TRUE(PumpUntilRequests(13));
-    EXPECT_EQ(Title(), "58% Completed. - Flashgate");
-    Save(dialog, "main-dialog");
-  });
+  AtTheSeventhBlock([&] { Save(dialog, "main-dialog"); });
 }
 
 TEST_F(Screenshots, OfTheMainDialogWithADetectedPort) {
@@ -109,21 +117,10 @@ QImage WithBalloon(CDownloaderDlg& dialog) {
 // Mid-run with the hint shown, at the screen's scale (QT_SCALE_FACTOR; scripts/screenshots
 // makes it at 1x, 1.5x and 2x).
 TEST_F(Screenshots, OfTheMainDialogDuringADownloadWithTheHint) {
-  using handset_sim::Fault;
-  handset_sim::Config config;
-  config.faults = {handset_sim::FaultRule{Fault::Silence, 0, 13, 0.0}};  // the seventh block waits
-  StartHandset(config);
-  const std::string path = WriteImage("phone-code.bin", MakeImage({"CODE", 12 * 8192}));
-  RunDialog([&] {
-    SelectCode(path);
-    PressDownload();
-    ASSERT_TRUE(PumpUntilRequests(13));
-    QApplication::setActiveWindow(WidgetOf(dialog));
-    dialog.SetFocus();
+  AtTheSeventhBlock([&] {
     const QWidget* combo = WidgetOf(*dialog.GetDlgItem(IDC_PORT));
     const QPoint at = combo->mapToGlobal(QPoint(combo->width() - 6, combo->height() / 2));
-    const MSG move{dialog.GetDlgItem(IDC_PORT)->GetSafeHwnd(), WM_MOUSEMOVE, 0, 0, 0, {at.x(), at.y()}};
-    dialog.m_balloon.RelayEvent(&move);
+    ShowPortHint(dialog, {at.x(), at.y()});
     ASSERT_TRUE(dialog.m_balloon.IsWindowVisible());
     const qreal ratio = WidgetOf(dialog)->devicePixelRatioF();
     SaveImage(WithBalloon(dialog), ("main-dialog-at-" + QString::number(ratio) + "x").toUtf8().constData());
