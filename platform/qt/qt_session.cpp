@@ -14,7 +14,8 @@ bool InWaylandSession() {
 
 void ChooseDisplayPlatform() {
   if (!InWaylandSession() || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return;
-  if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb");
+  // Wayland stays the way out when the X display cannot be reached after all.
+  if (!qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 }
 
 void ReportDisplayPlatform() {

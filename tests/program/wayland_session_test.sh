@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The program in a Wayland session, under a headless Weston with XWayland: where the user chose
 # no Qt platform it runs on X, and says so; a platform the user chose is kept; without an X
-# display it runs on Wayland and says what does not work there.
+# display, or with one that cannot be reached, it runs on Wayland and says what does not work
+# there.
 #   wayland_session_test.sh <flashgate>
 set -euo pipefail
 flashgate=$1
@@ -57,4 +58,6 @@ said=$(said_in_session DISPLAY="$display" QT_QPA_PLATFORM=wayland)
 [[ $said == *"running on Wayland"* ]] || fail "the user's own choice of Wayland: $said"
 said=$(said_in_session)
 [[ $said == *"running on Wayland"*"With XWayland"* ]] || fail "without an X display: $said"
+said=$(said_in_session DISPLAY=:$((RANDOM % 1000 + 3000)))
+[[ $said == *"running on Wayland"* ]] || fail "with an X display that is not there: $said"
 echo "PASS"
