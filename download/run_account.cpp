@@ -1,10 +1,26 @@
 #include "download/run_account.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "image/image_block.h"
+#include "link/line_clock.h"
+
+static_assert(sizeof(RunAccount::Block) <= 12, "a few bytes a block, whatever the image's size");
+
+namespace {
+
+std::uint32_t Clamped(std::uint64_t value) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::uint32_t>::max()));
+}
+
+}  // namespace
 
 void RunAccount::Clear() {
   m_areas.clear();
+  m_mishaps.clear();
   m_outstanding = kNone;
+  m_startUs = LineClockUs();
 }
 
 void RunAccount::BeginArea(DWORD shownBase, DWORD length, int blockCount) {
@@ -12,49 +28,104 @@ void RunAccount::BeginArea(DWORD shownBase, DWORD length, int blockCount) {
   Area area;
   area.shownBase = shownBase;
   area.length = length;
-  area.blocks.assign(static_cast<std::size_t>(blockCount > 0 ? blockCount : 0), Fate::NotSent);
+  area.blocks.assign(static_cast<std::size_t>(blockCount > 0 ? blockCount : 0), Block{});
   m_areas.push_back(std::move(area));
 }
 
+void RunAccount::SentHello() { Send(kHello); }
+
+void RunAccount::SentOtherRequest() { Send(kOtherRequest); }
+
 void RunAccount::SentErase() {
   if (m_areas.empty()) return;
-  MovedOn();
+  Send(kErase);
   m_areas.back().erase = Fate::Awaiting;
-  m_outstanding = -1;
 }
 
-void RunAccount::SentBlock(int index) {
+void RunAccount::SentBlock(int index, bool raw) {
   if (m_areas.empty() || index < 0) return;
-  MovedOn();
+  Send(index);
   // An area shorter than a block still sends block 0.
-  std::vector<Fate>& blocks = m_areas.back().blocks;
-  if (static_cast<std::size_t>(index) >= blocks.size())
-    blocks.resize(static_cast<std::size_t>(index) + 1, Fate::NotSent);
-  blocks[static_cast<std::size_t>(index)] = Fate::Awaiting;
-  m_outstanding = index;
+  std::vector<Block>& blocks = m_areas.back().blocks;
+  if (static_cast<std::size_t>(index) >= blocks.size()) blocks.resize(static_cast<std::size_t>(index) + 1);
+  Block& block = blocks[static_cast<std::size_t>(index)];
+  block.fate = Fate::Awaiting;
+  block.tries = 1;
+  block.raw = raw;
+  block.sentMs = Clamped(SinceStartUs() / 1000);
+}
+
+void RunAccount::Send(int request) {
+  MovedOn();
+  m_outstanding = request;
+  m_sentUs = LineClockUs();
+}
+
+void RunAccount::Resent() {
+  if (m_outstanding == kNone) return;
+  m_sentUs = LineClockUs();
+  if (m_outstanding >= 0 && !m_areas.empty()) {
+    Block& block = m_areas.back().blocks[static_cast<std::size_t>(m_outstanding)];
+    if (block.tries < std::numeric_limits<std::uint8_t>::max()) ++block.tries;
+    block.sentMs = Clamped(SinceStartUs() / 1000);
+  }
 }
 
 void RunAccount::Acknowledged() {
-  if (Fate* fate = Outstanding()) *fate = Fate::Confirmed;
+  if (m_outstanding != kNone && !m_areas.empty()) {
+    const std::uint32_t roundTrip = Clamped(LineClockUs() - m_sentUs);
+    Area& area = m_areas.back();
+    if (m_outstanding == kHello) {
+      area.helloRoundTripsUs.push_back(roundTrip);
+    } else if (m_outstanding == kErase) {
+      area.eraseRoundTripUs = roundTrip;
+    } else if (m_outstanding >= 0) {
+      area.blocks[static_cast<std::size_t>(m_outstanding)].roundTripUs = roundTrip;
+    }
+  }
+  if (Fate* fate = OutstandingFate()) *fate = Fate::Confirmed;
   m_outstanding = kNone;
+}
+
+void RunAccount::Refused(BYTE nakCode) { Note(Mishap::Kind::Nak, nakCode); }
+
+void RunAccount::NoAnswer() { Note(Mishap::Kind::Silence, 0); }
+
+void RunAccount::Reconnected() { Note(Mishap::Kind::Reconnection, 0); }
+
+void RunAccount::Note(Mishap::Kind kind, BYTE code) {
+  Mishap mishap;
+  mishap.atUs = SinceStartUs();
+  mishap.kind = kind;
+  mishap.code = code;
+  mishap.area = static_cast<int>(m_areas.size()) - 1;
+  mishap.request = m_outstanding == kNone ? kOtherRequest : m_outstanding;
+  m_mishaps.push_back(mishap);
 }
 
 void RunAccount::MovedOn() {
-  if (Fate* fate = Outstanding()) *fate = Fate::Unconfirmed;
+  if (Fate* fate = OutstandingFate()) *fate = Fate::Unconfirmed;
   m_outstanding = kNone;
 }
 
-RunAccount::Fate* RunAccount::Outstanding() {
-  if (m_outstanding == kNone || m_areas.empty()) return nullptr;
+RunAccount::Fate* RunAccount::OutstandingFate() {
+  if (m_areas.empty()) return nullptr;
   Area& area = m_areas.back();
-  return m_outstanding < 0 ? &area.erase : &area.blocks[static_cast<std::size_t>(m_outstanding)];
+  if (m_outstanding == kErase) return &area.erase;
+  if (m_outstanding >= 0) return &area.blocks[static_cast<std::size_t>(m_outstanding)].fate;
+  return nullptr;
+}
+
+std::uint64_t RunAccount::SinceStartUs() const {
+  const std::uint64_t now = LineClockUs();
+  return now > m_startUs ? now - m_startUs : 0;
 }
 
 bool RunAccount::AllConfirmed() const {
   for (const Area& area : m_areas) {
     if (area.erase != Fate::Confirmed) return false;
-    for (const Fate fate : area.blocks) {
-      if (fate != Fate::Confirmed) return false;
+    for (const Block& block : area.blocks) {
+      if (block.fate != Fate::Confirmed) return false;
     }
   }
   return true;
@@ -69,7 +140,7 @@ int RunAccount::BlockCount() const {
 int RunAccount::UnconfirmedBlocks() const {
   int count = 0;
   for (const Area& area : m_areas) {
-    for (const Fate fate : area.blocks) count += NotConfirmed(fate) ? 1 : 0;
+    for (const Block& block : area.blocks) count += NotConfirmed(block.fate) ? 1 : 0;
   }
   return count;
 }
@@ -86,7 +157,7 @@ std::vector<RunAccount::Gap> RunAccount::Gaps() const {
     if (NotConfirmed(area.erase)) gaps.push_back(Gap{area.shownBase, 0, area.length});
     bool open = false;
     for (std::size_t i = 0; i < area.blocks.size(); ++i) {
-      if (!NotConfirmed(area.blocks[i])) {
+      if (!NotConfirmed(area.blocks[i].fate)) {
         open = false;
         continue;
       }

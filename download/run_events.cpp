@@ -42,8 +42,8 @@ void CDownloaderDlg::NotifyRunStarted() {
   for (RunObserver* observer : m_runObservers) observer->OnRunStarted(start);
 }
 
-void CDownloaderDlg::NotifyLogText(const CString& text, bool newLine) {
-  for (RunObserver* observer : m_runObservers) observer->OnLogText(text, newLine);
+void CDownloaderDlg::NotifyLogText(const CString& text, COLORREF color, bool newLine) {
+  for (RunObserver* observer : m_runObservers) observer->OnLogText(text, color, newLine);
 }
 
 void CDownloaderDlg::NotifyRunEnded(RunEnd end) {

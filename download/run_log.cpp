@@ -27,7 +27,7 @@ void CDownloaderDlg::AppendLogLine(COLORREF color, const CString& text) {
   m_log.ReplaceSel("\n");
   m_log.SetSel(-1, -1);
   m_log.ReplaceSel(text);
-  NotifyLogText(text, true);
+  NotifyLogText(text, color, true);
 }
 
 void CDownloaderDlg::AppendTick() {
@@ -35,7 +35,7 @@ void CDownloaderDlg::AppendTick() {
   m_logFormat.crTextColor = COLOR_TICK;
   m_log.SetSelectionCharFormat(m_logFormat);
   m_log.ReplaceSel(kTick);
-  NotifyLogText(kTick, false);
+  NotifyLogText(kTick, COLOR_TICK, false);
 }
 
 void CDownloaderDlg::LogLine(int kind, const CString& text) { QueueLogLine(&m_logQueue, this, kind, text); }

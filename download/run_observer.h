@@ -38,8 +38,9 @@ class RunObserver {
  public:
   virtual ~RunObserver() = default;
   virtual void OnRunStarted(const RunStart& start) = 0;
-  // Text as the log receives it: a new line, or text added to the current one (a tick).
-  virtual void OnLogText(const CString& text, bool newLine) = 0;
+  // Text as the log receives it, in its colour: a new line, or text added to the current one
+  // (a tick).
+  virtual void OnLogText(const CString& text, COLORREF color, bool newLine) = 0;
   // `portNumber` is the port the run used last: a NORMAL run may have followed its handset.
   // `account` is what the handset confirmed of the run so far.
   virtual void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) = 0;

@@ -90,5 +90,6 @@ void CDownloaderDlg::OnModeChangeOver() {
   if (!PrepareRun()) return;
   // The step stays at its start: the first answer writes the banner and says hello again.
   m_serialPort.SendHello();
+  m_run.account.SentHello();
   ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
 }

@@ -23,17 +23,19 @@ bool CDownloaderDlg::HandleResponse() {
   m_run.reconnecting = false;
   switch (m_run.response ? m_run.response[0] : 0) {
     case ACK: m_run.account.Acknowledged(); return AdvanceRun();
-    case NAK_BAD_CRC: return ResendAfterNak("NAK_BAD_CRC. Retry");
-    case NAK_TOO_LARGE: return ResendAfterNak("NAK_TOO_LARGE. Retry");
-    case NAK_INVALID_CMD: return ResendAfterNak("NAK_INVALID_CMD, but crc error. Retry");
-    case NAK_FAILED: return ResendAfterNak("NAK_FAILED, but crc error. Retry");
+    case NAK_BAD_CRC: return ResendAfterNak(NAK_BAD_CRC, "NAK_BAD_CRC. Retry");
+    case NAK_TOO_LARGE: return ResendAfterNak(NAK_TOO_LARGE, "NAK_TOO_LARGE. Retry");
+    case NAK_INVALID_CMD: return ResendAfterNak(NAK_INVALID_CMD, "NAK_INVALID_CMD, but crc error. Retry");
+    case NAK_FAILED: return ResendAfterNak(NAK_FAILED, "NAK_FAILED, but crc error. Retry");
     default: return false;
   }
 }
 
-bool CDownloaderDlg::ResendAfterNak(const char* text) {
+bool CDownloaderDlg::ResendAfterNak(BYTE code, const char* text) {
+  m_run.account.Refused(code);
   AppendLogLine(COLOR_RUN, text);
   m_serialPort.ResendLastPacket();
+  m_run.account.Resent();
   ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
   return false;
 }
@@ -46,30 +48,35 @@ bool CDownloaderDlg::AdvanceRun() {
       m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
       m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
       m_serialPort.SendHello();
+      m_run.account.SentHello();
       m_run.step = STEP_COPY;
       break;
     case STEP_COPY:
       m_serialPort.SendCopyModule();
+      m_run.account.SentOtherRequest();
       m_run.step = STEP_BAUD;
       break;
     case STEP_BAUD:
       m_serialPort.SendSetBaud(1);
+      m_run.account.SentOtherRequest();
       m_run.step = STEP_RESET;
       break;
     case STEP_RESET:
       AppendTick();
       m_serialPort.SendReset();
+      m_run.account.SentOtherRequest();
       ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
       m_run.step = STEP_HELLO;
       break;
     case STEP_HELLO:
       m_serialPort.SendHello();
+      m_run.account.SentHello();
       m_run.step = STEP_ERASE;
       break;
     case STEP_ERASE:
       UpdateElapsed();
-      m_run.account.SentErase();
       m_serialPort.SendErase(m_run.plan.areaBase, m_run.plan.areaLength);
+      m_run.account.SentErase();
       m_run.step = STEP_FIRST_BLOCK;
       break;
     case STEP_FIRST_BLOCK:
@@ -113,12 +120,12 @@ void CDownloaderDlg::SendBlock() {
   const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_run.plan.blockIndex)} * kImageBlockDataSize;
   const std::uint64_t left = start < m_run.plan.areaLength ? m_run.plan.areaLength - start : 0;
   if (m_run.block.count > left) m_run.block.count = static_cast<WORD>(left);
-  m_run.account.SentBlock(m_run.plan.blockIndex);
   if (m_run.rawData) {
     m_serialPort.SendRawBlock(&m_run.block);
   } else {
     m_serialPort.SendWriteBlock(&m_run.block);
   }
+  m_run.account.SentBlock(m_run.plan.blockIndex, m_run.rawData);
   ++m_run.plan.blockIndex;
 }
 
@@ -134,6 +141,7 @@ void CDownloaderDlg::EndArea() {
     m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
     m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
     m_serialPort.SendHello();
+    m_run.account.SentHello();
     m_run.step = STEP_COPY;
     return;
   }
@@ -141,6 +149,7 @@ void CDownloaderDlg::EndArea() {
     m_run.step = STEP_DONE;
     m_run.retryCount = 0;
     m_serialPort.SendReset();
+    m_run.account.SentOtherRequest();
     ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
   }
   // Modal: the answer to the reset, or its time-out, may bring the final report meanwhile.

@@ -22,6 +22,7 @@ void CDownloaderDlg::OnTimer(UINT_PTR id) {
   // A handler that armed this timer after a modal box may have had the final report come
   // under the box: then the run is over and nothing is awaited any more.
   if (m_run.reported) return;
+  m_run.account.NoAnswer();
   ++m_run.retryCount;
   if (m_run.retryCount < kGiveUpCount) {
     RetryAfterSilence();
@@ -51,6 +52,7 @@ void CDownloaderDlg::RetryAfterSilence() {
       break;
     default:
       m_serialPort.ResendLastPacket();
+      m_run.account.Resent();
       ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
   }
@@ -79,6 +81,7 @@ void CDownloaderDlg::Reconnect() {
   if (retry.DoModal() == IDOK) {
     if (ConnectHandset()) {
       AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
+      m_run.account.Reconnected();
       m_run.rawData = true;
       AdvanceRun();
       ArmTimer(TIMER_RETRY, kRetryTimeoutMs);

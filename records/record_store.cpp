@@ -66,5 +66,9 @@ void RecordStore::RemoveOldest(const std::string& kept) {
   std::sort(names.begin(), names.end());
   const size_t excess = std::min(total - m_kept, names.size());
   std::error_code ignored;
-  for (size_t i = 0; i < excess; ++i) fs::remove(m_folder + "/" + names[i], ignored);
+  for (size_t i = 0; i < excess; ++i) {
+    fs::remove(m_folder + "/" + names[i], ignored);
+    // The record's report goes with it.
+    fs::remove(m_folder + "/" + names[i].substr(0, names[i].size() - 4) + ".html", ignored);
+  }
 }

@@ -8,6 +8,7 @@
 
 #include "image/image_block.h"
 #include "link/frame.h"
+#include "link/frame_trace.h"
 #include "link/log_queue.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/text.h"
@@ -34,6 +35,8 @@ class CSerialPort : public CObject {
   static constexpr int kLastPortNumber = 255;
   void SetPortNumber(BYTE portNumber) { m_nPortNumber = portNumber; }
   bool Attach(CWnd* owner, CLogQueue* logQueue);
+  // Every frame both ways goes into `trace` from now on; null: no trace.
+  void SetTrace(CFrameTrace* trace) { m_pTrace = trace; }
   bool Open();
   bool ApplyLineSettings();
   bool Close();
@@ -80,6 +83,7 @@ class CSerialPort : public CObject {
   BYTE m_response[kResponseBufferSize] = {};
   CWnd* m_pOwner = nullptr;
   CLogQueue* m_pLogQueue = nullptr;
+  std::atomic<CFrameTrace*> m_pTrace{nullptr};
   BYTE m_nPortNumber = 1;
   BYTE m_nByteSize = 8;
   DWORD m_dwBaudRate = 57600;

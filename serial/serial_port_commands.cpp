@@ -1,4 +1,5 @@
 // The requests of the download protocol, built and sent one packet each.
+#include <cstdio>
 #include <cstring>
 
 #include "link/commands.h"
@@ -71,10 +72,21 @@ void CSerialPort::SendWriteBlock(const ImageBlock* block) {
   SendPacket(packet, sizeof m_writePacket, 0);
 }
 
-bool CSerialPort::SendRawBlock(const ImageBlock* block) { return WriteBuffer(block->data, ValidCount(block)); }
+bool CSerialPort::SendRawBlock(const ImageBlock* block) {
+  const WORD count = ValidCount(block);
+  const bool sent = WriteBuffer(block->data, count);
+  if (CFrameTrace* trace = m_pTrace.load()) {
+    char what[48];
+    std::snprintf(what, sizeof what, "DATA offset=0x%lx count=%u", static_cast<unsigned long>(block->offset), count);
+    trace->SentUnframed(what, count);
+  }
+  return sent;
+}
 
 bool CSerialPort::SendDownloadAtCommand() {
   bool lastSent = false;
   for (const char* c = kDownloadAtCommand; *c; ++c) lastSent = SendByte(static_cast<BYTE>(*c), false);
+  if (CFrameTrace* trace = m_pTrace.load())
+    trace->SentUnframed("AT download-mode command", sizeof kDownloadAtCommand - 1);
   return lastSent;
 }

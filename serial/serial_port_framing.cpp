@@ -13,6 +13,7 @@ void CSerialPort::SendPacket(const BYTE* packet, WORD count, int delayMs) {
 
   const std::size_t length = wire::EncodeFrame(m_savedRequest, count, m_sendFrame.data());
   WriteBuffer(m_sendFrame.data(), static_cast<DWORD>(length));
+  if (CFrameTrace* trace = m_pTrace.load()) trace->Sent(m_savedRequest, count, length);
   if (delayMs > 0) Sleep(static_cast<DWORD>(delayMs));
 }
 
@@ -49,9 +50,13 @@ bool CSerialPort::FeedReceived(const BYTE* data, int count) {
   for (int i = 0; i < m_nReceiveCount; ++i) {
     if (m_receiveBuffer[i] != wire::kFlag) m_frameBuffer[frameLength++] = m_receiveBuffer[i];
   }
+  const std::size_t lineBytes = static_cast<std::size_t>(m_nReceiveCount);
   m_nReceiveCount = 0;
 
   const WORD payloadLength = wire::DecodeFrame(m_frameBuffer, frameLength);
+  if (CFrameTrace* trace = m_pTrace.load()) {
+    trace->Received(payloadLength != 0 ? m_frameBuffer : nullptr, payloadLength, lineBytes);
+  }
   if (payloadLength != 0) {
     DeliverResponse(m_frameBuffer, payloadLength);
   } else {

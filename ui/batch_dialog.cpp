@@ -116,7 +116,7 @@ void CBatchDownloaderDlg::OnRunStarted(const RunStart& start) {
   ArmStallTimer();
 }
 
-void CBatchDownloaderDlg::OnLogText(const CString& text, bool newLine) {
+void CBatchDownloaderDlg::OnLogText(const CString& text, COLORREF, bool newLine) {
   if (newLine) EndLine();
   std::fputs(text, m_out);
   std::fflush(m_out);

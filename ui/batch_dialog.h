@@ -31,7 +31,7 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
 
  private:
   void OnRunStarted(const RunStart& start) override;
-  void OnLogText(const CString& text, bool newLine) override;
+  void OnLogText(const CString& text, COLORREF color, bool newLine) override;
   void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) override;
 
   int AnswerMessageBox(const platform::MessageBoxRequest& request);

@@ -75,7 +75,7 @@ class Parser {
     if (name == "--demo") return flag(&pick.demo);
 
     const bool takesValue = name == "--port" || name == "--code" || name == "--font" || name == "--font-address" ||
-                            name == "--type" || name == "--stall-timeout";
+                            name == "--type" || name == "--stall-timeout" || name == "--report" || name == "--trace";
     if (!takesValue) return Fail("unknown option " + name);
     if (!inlineValue) {
       if (m_next >= m_arguments.size()) return Fail(name + " needs a value");
@@ -87,6 +87,8 @@ class Parser {
     }
     if (name == "--code") return Path(value, &pick.codePath, name);
     if (name == "--font") return Path(value, &pick.fontPath, name);
+    if (name == "--report") return Path(value, &m_line.reportPath, name);
+    if (name == "--trace") return Path(value, &m_line.tracePath, name);
     if (name == "--font-address") {
       return ParseHexAddress(value, &pick.fontAddress) || Fail("--font-address takes up to 8 hexadecimal digits");
     }
@@ -115,6 +117,7 @@ class Parser {
     }
     if (pick.bootArea && pick.codePath.empty()) return Fail("--boot-area needs --code");
     if (!pick.fontAddress.empty() && pick.fontPath.empty()) return Fail("--font-address needs --font");
+    if (!m_line.reportPath.empty() && !m_line.batch) return Fail("--report needs --batch");
     return true;
   }
 
@@ -160,6 +163,10 @@ std::string UsageText() {
          "  --stall-timeout SEC    with --batch: end the run when the handset has confirmed\n"
          "                         nothing for SEC seconds (default 60), also where the run\n"
          "                         itself would wait on; its own time-outs end it sooner\n"
+         "  --report FILE.html     with --batch: also write the run's report (its block map, the\n"
+         "                         line's timing and its log) as FILE.html\n"
+         "  --trace FILE           write every frame to and from the handset to FILE, one line\n"
+         "                         each: microseconds, TX or RX, bytes, what it says, its FCS\n"
          "  --demo                 say in the log that the handset is the bundled simulator\n"
          "  --help, --version\n"
          "\n"
@@ -171,5 +178,6 @@ std::string UsageText() {
          "\n"
          "Settings: $FLASHGATE_REGISTRY (default ~/.config/flashgate/registry.reg).\n"
          "Port map: $FLASHGATE_PORTS_DIR (default ~/.config/flashgate/ports).\n"
-         "Service records: $XDG_STATE_HOME/flashgate (default ~/.local/state/flashgate).\n";
+         "Service records and their run reports: $XDG_STATE_HOME/flashgate\n"
+         "(default ~/.local/state/flashgate).\n";
 }

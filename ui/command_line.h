@@ -25,6 +25,8 @@ struct CommandLine {
   Preselection preselection;
   bool batch = false;
   int stallSeconds = 60;  // batch: silence from the handset that ends the run
+  std::string reportPath;  // batch: where the run's report is written too; empty: only beside its record
+  std::string tracePath;   // where every frame both ways is written; empty: no trace
   bool help = false;
   bool version = false;
 };

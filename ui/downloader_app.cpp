@@ -45,6 +45,11 @@ BOOL CDownloaderApp::InitApplication() {
     std::fputs(m_commandLine.help ? UsageText().c_str() : "flashgate " FLASHGATE_VERSION "\n", stdout);
     return FALSE;
   }
+  if (!m_commandLine.tracePath.empty() && !m_trace.Open(m_commandLine.tracePath.c_str())) {
+    std::fprintf(stderr, "flashgate: the trace cannot be written to %s\n", m_commandLine.tracePath.c_str());
+    m_nExitCode = EXIT_USAGE;
+    return FALSE;
+  }
   if (m_commandLine.batch) platform::UseOffscreenDisplay();
   return TRUE;
 }
@@ -72,8 +77,14 @@ void CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
   BoxesToRecord boxes(recorder);
   dialog.AddRunObserver(&recorder);
   dialog.SetPreselection(m_commandLine.preselection);
+  dialog.ShowReportsOf(&recorder);
+  if (!m_commandLine.tracePath.empty()) dialog.TraceFrames(&m_trace);
   m_pMainWnd = &dialog;
   dialog.DoModal();
   m_pMainWnd = nullptr;
   dialog.RemoveRunObserver(&recorder);
+  std::string error;
+  if (!m_commandLine.reportPath.empty() && !recorder.SaveReportAs(m_commandLine.reportPath, &error)) {
+    std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_commandLine.reportPath.c_str(), error.c_str());
+  }
 }

@@ -2,6 +2,7 @@
 // for a batch run) and ends the program with it.
 #pragma once
 
+#include "link/frame_trace.h"
 #include "platform/user/app.h"
 #include "ui/command_line.h"
 
@@ -18,5 +19,6 @@ class CDownloaderApp : public CWinApp {
   void RunMainDialog(CDownloaderDlg& dialog);
 
   CommandLine m_commandLine;
+  CFrameTrace m_trace;
   int m_nExitCode = EXIT_COMPLETED;
 };

@@ -23,6 +23,8 @@
 // The title the dialog shows when no download is under way.
 extern const char* const kWindowTitle;
 
+class CRunRecorder;
+
 class CDownloaderDlg : public CDialog {
  public:
   explicit CDownloaderDlg(CWnd* parent = nullptr);
@@ -34,6 +36,9 @@ class CDownloaderDlg : public CDialog {
   void AddRunObserver(RunObserver* observer);
   void RemoveRunObserver(RunObserver* observer);
   void SetPreselection(const Preselection& preselection) { m_preselection = preselection; }
+  // Where the log's menu finds the last run's report; and the trace every frame goes into.
+  void ShowReportsOf(const CRunRecorder* recorder) { m_pRecorder = recorder; }
+  void TraceFrames(CFrameTrace* trace) { m_serialPort.SetTrace(trace); }
 
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
@@ -144,6 +149,7 @@ class CDownloaderDlg : public CDialog {
 
   void ClearLog();
   void SaveLogAs();
+  void OpenRunReport();
   CString ElapsedText() const;
   // Where the operator is shown the area being sent begins.
   DWORD ShownBase() const;
@@ -152,7 +158,7 @@ class CDownloaderDlg : public CDialog {
   void EndArea();
   void PlanCodeArea();
   void ReportCompletion();
-  bool ResendAfterNak(const char* text);
+  bool ResendAfterNak(BYTE code, const char* text);
   void RetryAfterSilence();
   void GiveUp(UINT id);
   void Reconnect();
@@ -164,7 +170,7 @@ class CDownloaderDlg : public CDialog {
   void OnModeChangeOver();
 
   void NotifyRunStarted();
-  void NotifyLogText(const CString& text, bool newLine);
+  void NotifyLogText(const CString& text, COLORREF color, bool newLine);
   std::vector<RunObserver*> m_runObservers;
 
   // The command line's choices (ui/preselection.cpp).
@@ -172,4 +178,5 @@ class CDownloaderDlg : public CDialog {
   void SelectCodeImage(const CString& path);
   void SelectFontImage(const CString& path);
   Preselection m_preselection;
+  const CRunRecorder* m_pRecorder = nullptr;
 };

@@ -1,17 +1,20 @@
-// The log's context menu: copy what is selected, select everything, or keep the whole log in
-// a text file (UTF-8) for a report or a colleague.
+// The log's context menu: copy what is selected, select everything, keep the whole log in a
+// text file (UTF-8) for a report or a colleague, or open the last run's report in the browser.
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/system_time.h"
 #include "platform/user/file_dialog.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
+#include "platform/user/shell.h"
 #include "ui/downloader_dlg.h"
+#include "ui/run_recorder.h"
 
 namespace {
 
 constexpr UINT kCopy = 1;
 constexpr UINT kSelectAll = 2;
 constexpr UINT kSaveAs = 3;
+constexpr UINT kRunReport = 4;
 
 constexpr char kTextFilter[] = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 
@@ -28,10 +31,13 @@ void CDownloaderDlg::OnContextMenu(CWnd* window, CPoint point) {
   menu.AppendMenu(MF_STRING, kSelectAll, "Select All");
   menu.AppendMenu(MF_SEPARATOR);
   menu.AppendMenu(MF_STRING, kSaveAs, "Save log as…");
+  const bool reported = m_pRecorder && !m_pRecorder->LastReportPath().empty();
+  menu.AppendMenu(reported ? MF_STRING : MF_GRAYED, kRunReport, "Run report…");
   switch (menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, point.x, point.y, this)) {
     case kCopy: m_log.Copy(); break;
     case kSelectAll: m_log.SetSel(0, -1); break;
     case kSaveAs: SaveLogAs(); break;
+    case kRunReport: OpenRunReport(); break;
     default: break;
   }
 }
@@ -58,4 +64,18 @@ void CDownloaderDlg::SaveLogAs() {
     failure.Format("The log could not be saved as %s.", dialog.GetPathName().GetString());
     MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);
   }
+}
+
+void CDownloaderDlg::OpenRunReport() {
+  const std::string path = m_pRecorder->LastReportPath();
+  const INT_PTR opened = ShellExecuteA(GetSafeHwnd(), "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+  if (opened > 32) return;
+  CString failure;
+  if (opened == SE_ERR_FNF) {
+    failure.Format("The run report %s is not there any more.", path.c_str());
+  } else {
+    failure.Format("No program opens the run report: install xdg-utils and a web browser.\nThe report is %s.",
+                   path.c_str());
+  }
+  MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);
 }

@@ -5,6 +5,7 @@
 #include "image/image_block.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/comm.h"
+#include "platform/kernel/file_system.h"
 #include "platform/kernel/thread.h"
 
 namespace {
@@ -38,6 +39,8 @@ CRunRecorder::CRunRecorder(RecordStore store) : m_store(std::move(store)) {}
 
 void CRunRecorder::OnRunStarted(const RunStart& start) {
   m_record = ServiceRecord{};
+  m_log.clear();
+  m_account = RunAccount{};
   GetSystemTime(&m_record.startedUtc);
   GetLocalTime(&m_record.startedLocal);
   m_dwStartTick = GetTickCount();
@@ -54,11 +57,12 @@ void CRunRecorder::OnRunStarted(const RunStart& start) {
   Save();
 }
 
-void CRunRecorder::OnLogText(const CString& text, bool newLine) {
+void CRunRecorder::OnLogText(const CString& text, COLORREF color, bool newLine) {
   if (!m_bStarted) return;
   // Lines end as the next one begins, so that a tick joins the line it closes.
   if (newLine && !m_record.log.empty()) m_record.log += '\n';
   m_record.log += text.GetString();
+  m_log.push_back(LogPiece{text.str(), color, newLine});
 }
 
 void CRunRecorder::NoteMessageBox(const CString& text) {
@@ -71,6 +75,7 @@ void CRunRecorder::NoteMessageBox(const CString& text) {
 void CRunRecorder::OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) {
   if (!m_bStarted) return;
   m_record.ends.emplace_back(RunEndText(end));
+  m_account = account;
   m_record.unconfirmed.clear();
   for (const RunAccount::Gap& gap : account.Gaps()) m_record.unconfirmed.push_back(GapText(gap));
   if (portNumber != m_record.portNumber && portNumber != m_record.finalPortNumber) {
@@ -85,9 +90,26 @@ void CRunRecorder::Save() {
   std::string error;
   if (!m_store.Save(m_fileName, FormatRecord(m_record), &error)) {
     std::fprintf(stderr, "flashgate: no service record in %s: %s\n", m_store.Folder().c_str(), error.c_str());
+  } else if (!m_store.Save(ReportFileName(m_fileName), FormatRunReport(m_record, m_account, m_log), &error)) {
+    std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_store.Folder().c_str(), error.c_str());
   }
 }
 
 std::string CRunRecorder::LastRecordPath() const {
   return m_fileName.empty() ? std::string() : m_store.Folder() + "/" + m_fileName;
+}
+
+std::string CRunRecorder::LastReportPath() const {
+  return m_fileName.empty() ? std::string() : m_store.Folder() + "/" + ReportFileName(m_fileName);
+}
+
+bool CRunRecorder::SaveReportAs(const std::string& path, std::string* error) const {
+  if (!m_bStarted) {
+    *error = "no run was started";
+    return false;
+  }
+  const std::string page = FormatRunReport(m_record, m_account, m_log);
+  if (SaveFileWhole(path.c_str(), page.data(), static_cast<DWORD>(page.size()))) return true;
+  *error = "it cannot be written there";
+  return false;
 }

@@ -11,9 +11,9 @@ std::atomic<Clock*> g_activeClock{&g_realClock};
 
 }  // namespace
 
-std::uint64_t RealClock::NowMs() {
+std::uint64_t RealClock::NowUs() {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
 }
 
 void RealClock::SleepMs(DWORD ms) {
@@ -39,3 +39,14 @@ void UseClock(Clock* clock) { g_activeClock.store(clock ? clock : &g_realClock);
 void Sleep(DWORD ms) { platform::ActiveClock().SleepMs(ms); }
 
 DWORD GetTickCount() { return static_cast<DWORD>(platform::ActiveClock().NowMs()); }
+
+// Microseconds of the active clock: a manual clock moves the counter as it moves the ticks.
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
+  count->QuadPart = static_cast<std::int64_t>(platform::ActiveClock().NowUs());
+  return TRUE;
+}
+
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+  frequency->QuadPart = 1000000;
+  return TRUE;
+}

@@ -15,14 +15,15 @@ namespace platform {
 class Clock {
  public:
   virtual ~Clock() = default;
-  virtual std::uint64_t NowMs() = 0;
+  virtual std::uint64_t NowUs() = 0;
+  std::uint64_t NowMs() { return NowUs() / 1000; }
   virtual void SleepMs(DWORD ms) = 0;
 };
 
 // Monotonic time; Sleep really sleeps.
 class RealClock final : public Clock {
  public:
-  std::uint64_t NowMs() override;
+  std::uint64_t NowUs() override;
   void SleepMs(DWORD ms) override;
 };
 
@@ -30,7 +31,7 @@ class RealClock final : public Clock {
 // yields the processor, so other threads keep running while the sleeper returns at once.
 class ManualClock final : public Clock {
  public:
-  std::uint64_t NowMs() override { return m_now.load(); }
+  std::uint64_t NowUs() override { return m_now.load() * 1000; }
   void SleepMs(DWORD ms) override;
   void Advance(std::uint64_t ms) { m_now.fetch_add(ms); }
   // Runs in every Sleep, on the sleeper's thread: what the far end of a line does while the
@@ -50,3 +51,10 @@ void UseClock(Clock* clock);
 
 void Sleep(DWORD ms);
 DWORD GetTickCount();
+
+// The high-resolution counter, in counts of QueryPerformanceFrequency per second.
+struct LARGE_INTEGER {
+  std::int64_t QuadPart;
+};
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency);

@@ -17,7 +17,7 @@ BOOL CFile::Open(const char* path, UINT openFlags) {
   const std::string native = platform::posix::NativePath(path ? path : "");
   // Not blocking on a FIFO without a writer: only a regular file is taken, as CFile on Windows
   // opens no folder, pipe or device as a file either.
-  const int fd = open(native.c_str(), flags | O_NONBLOCK, 0644);
+  const int fd = open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) {
     platform::SetLastErrorFromErrno();
     return FALSE;

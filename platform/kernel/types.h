@@ -39,5 +39,8 @@ constexpr DWORD INFINITE = 0xFFFFFFFFu;
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
 }
+constexpr BYTE GetRValue(COLORREF color) { return static_cast<BYTE>(color); }
+constexpr BYTE GetGValue(COLORREF color) { return static_cast<BYTE>(color >> 8); }
+constexpr BYTE GetBValue(COLORREF color) { return static_cast<BYTE>(color >> 16); }
 
 constexpr UINT WM_USER = 0x0400;

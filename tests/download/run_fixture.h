@@ -46,7 +46,7 @@ struct ObservedRuns : RunObserver {
     starts.push_back(start);
     text.clear();
   }
-  void OnLogText(const CString& added, bool newLine) override { text += (newLine ? "\n" : "") + added.str(); }
+  void OnLogText(const CString& added, COLORREF, bool newLine) override { text += (newLine ? "\n" : "") + added.str(); }
   void OnRunEnded(RunEnd end, int portNumber, const RunAccount&) override {
     ends.push_back(end);
     endPorts.push_back(portNumber);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include "tests/support/bytes.h"
@@ -255,7 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A new user's first start: a home folder with nothing in it, none of the program's variables
 // set, and a handset that appears as udev makes it (the node, then its names). The port map and
-// the records are made on the way, and the handset is flashed on COM3.
+// the records are made on the way, and the handset is flashed on COM3. The station asked for the
+// run's report and a frame trace too.
 TEST_F(Station, AFreshAccountFlashesItsFirstHandset) {
   const std::string home = dir.File("home");
   ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
@@ -272,14 +274,25 @@ TEST_F(Station, AFreshAccountFlashesItsFirstHandset) {
       account, dir.File("handset.out"), dir.File("handset.err"));
   ASSERT_TRUE(Appears(dir.File("dev/serial/by-path/pci-0000:00:14.0-usb-0:1:1.0"))) << "the handset never appeared";
   const Bytes image = CodeImage(2 * 8192 + 5, 0x3C);
-  ChildProcess station({FLASHGATE_PROGRAM, "--batch", "--port", "3", "--code", WriteImage("PHONE.bin", image)}, account,
-                       dir.File("station.out"), dir.File("station.err"));
+  ChildProcess station({FLASHGATE_PROGRAM, "--batch", "--port", "3", "--code", WriteImage("PHONE.bin", image),
+                        "--report", dir.File("run.html"), "--trace", dir.File("run.trace")},
+                       account, dir.File("station.out"), dir.File("station.err"));
   const Outcome outcome = Finish(station, "station");
   EXPECT_EQ(outcome.code, 0) << outcome.err << outcome.out;
   EXPECT_EQ(ReadLink(home + "/.config/flashgate/ports/com3"), dir.File("dev/serial/by-id/usb-Korvant_Handset_1-if00"));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home + "/.local/state/flashgate"),
-                          std::filesystem::directory_iterator()),
-            1);
+  std::set<std::string> records;
+  for (const auto& entry : std::filesystem::directory_iterator(home + "/.local/state/flashgate")) {
+    records.insert(entry.path().extension());
+  }
+  EXPECT_EQ(records, (std::set<std::string>{".txt", ".html"}));
+  const std::string report = ReadWholeFile(dir.File("run.html"));
+  EXPECT_NE(report.find("<p class=\"verdict good\">Download completed.</p>"), std::string::npos) << report;
+  EXPECT_NE(report.find("confirmed at once: <b class=\"count-once\">3</b>"), std::string::npos) << report;
+  const std::string trace = ReadWholeFile(dir.File("run.trace"));
+  for (const char* frame : {" TX  8298 WRITE offset=0x0 count=8192 fcs=ok\n", "WRITE offset=0x4000 count=5 fcs=ok\n",
+                            " RX     4 ACK fcs=ok\n"}) {
+    EXPECT_NE(trace.find(frame), std::string::npos) << frame << " in\n" << trace;
+  }
   handset.Signal(SIGTERM);
   EXPECT_EQ(handset.Wait(seconds(10)), 0);
   const std::string flash = ReadWholeFile(dir.File("handset.flash"));

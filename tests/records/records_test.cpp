@@ -93,13 +93,16 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
   std::ofstream(dir.File("records/20261207T090000.000Z-COM9-7.txt.tmp")) << "a save cut short";
   std::ofstream(dir.File("records/.20261101T000000.000Z-COM1-1.txt")) << "hidden";
   std::filesystem::create_directory(dir.File("records/20261101T000000.000Z-COM1-2.txt"));
-  for (const char* name :
-       {"20261207T120000.000Z-COM3-1.txt", "20261206T235959.999Z-COM4-2.txt", "20261207T110000.000Z-COM5-3.txt"}) {
-    ASSERT_TRUE(kept.Save(name, "record", &error)) << error;
+  // Each with its report beside it, which goes when its record goes.
+  for (const std::string name :
+       {"20261207T120000.000Z-COM3-1", "20261206T235959.999Z-COM4-2", "20261207T110000.000Z-COM5-3"}) {
+    ASSERT_TRUE(kept.Save(name + ".txt", "record", &error)) << error;
+    ASSERT_TRUE(kept.Save(name + ".html", "report", &error)) << error;
   }
   const std::set<std::string> others = {"20261207T090000.000Z-COM9-7.txt.tmp", ".20261101T000000.000Z-COM1-1.txt",
                                         "20261101T000000.000Z-COM1-2.txt"};
-  std::set<std::string> expected = {"20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt",
+  std::set<std::string> expected = {"20261207T110000.000Z-COM5-3.txt",  "20261207T110000.000Z-COM5-3.html",
+                                    "20261207T120000.000Z-COM3-1.txt",  "20261207T120000.000Z-COM3-1.html",
                                     "20261207T100000.000Z-COM3-1.txt"};
   expected.insert(others.begin(), others.end());
   EXPECT_EQ(FilesIn(dir.File("records")), expected);
@@ -107,7 +110,8 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
 
   // The clock was set back: the record just written has the oldest name, and stays.
   ASSERT_TRUE(kept.Save("20261201T080000.000Z-COM6-4.txt", "record", &error)) << error;
-  expected = {"20261201T080000.000Z-COM6-4.txt", "20261207T110000.000Z-COM5-3.txt", "20261207T120000.000Z-COM3-1.txt"};
+  expected = {"20261201T080000.000Z-COM6-4.txt", "20261207T110000.000Z-COM5-3.txt", "20261207T110000.000Z-COM5-3.html",
+              "20261207T120000.000Z-COM3-1.txt", "20261207T120000.000Z-COM3-1.html"};
   expected.insert(others.begin(), others.end());
   EXPECT_EQ(FilesIn(dir.File("records")), expected);
 }

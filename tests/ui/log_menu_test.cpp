@@ -1,15 +1,19 @@
 // The log's context menu as the operator uses it: a right click on the log, then Select All,
-// Copy, or Save log as… into a text file.
+// Copy, Save log as… into a text file, or Run report… in the desktop's browser.
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QTextEdit>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/user/menu.h"
 #include "platform/user/window_backend.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/widgets.h"
+#include "ui/run_recorder.h"
 
 namespace testing_support {
 namespace {
@@ -53,9 +57,10 @@ TEST_F(LogMenu, CopiesSelectsAndSavesTheLogAsText) {
     dialog.AppendTick();
 
     RightClick("Select All");
-    EXPECT_EQ(shown, (std::vector<std::string>{"Copy (grayed)", "Select All", "Save log as…"}));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"Copy (grayed)", "Select All", "Save log as…", "Run report… (grayed)"}));
     RightClick("Copy");
-    EXPECT_EQ(shown, (std::vector<std::string>{"Copy", "Select All", "Save log as…"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Copy", "Select All", "Save log as…", "Run report… (grayed)"}));
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "\nCode Only Binary.\nFlash Programming 중  √");
 
     const std::string saved = files.File("log.txt");
@@ -66,12 +71,44 @@ TEST_F(LogMenu, CopiesSelectsAndSavesTheLogAsText) {
     QApplication::clipboard()->setText("before");
     dialog.m_log.SetSel(0, 0);
     RightClick("");
-    EXPECT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown.size(), 4u);
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "before") << "dismissed: nothing is copied";
     long start = -1, end = -1;
     dialog.m_log.GetSel(start, end);
     EXPECT_EQ(end - start, 0) << "dismissed: nothing is selected";
   });
+}
+
+// The last run's report goes to the desktop's opener, found on PATH; without one the operator
+// is told where the report is.
+TEST_F(LogMenu, OpensTheLastRunsReportWithTheDesktopsOpener) {
+  StartHandset();
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  dialog.AddRunObserver(&recorder);
+  dialog.ShowReportsOf(&recorder);
+  const std::string opened = files.File("opened");
+  const std::string opener = files.File("bin/xdg-open");
+  std::filesystem::create_directories(files.File("bin"));
+  std::ofstream(opener) << "#!/bin/sh\nprintf '%s' \"$1\" > '" << opened << ".tmp' && /bin/mv '" << opened << ".tmp' '"
+                        << opened << "'\n";
+  std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  RunDialog([&] {
+    SelectCode(WriteImage("PHONE.bin", MakeImage({"CODE", 8192})));
+    PressDownload();
+    ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
+    {
+      ScopedEnv path("PATH", files.File("bin"));
+      RightClick("Run report…");
+      EXPECT_EQ(shown.back(), "Run report…");
+      ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(opened); }, 5000));
+      EXPECT_EQ(ReadWholeFile(opened), recorder.LastReportPath());
+    }
+    ScopedEnv noOpener("PATH", files.File("no-bin"));
+    RightClick("Run report…");
+    EXPECT_EQ(BoxTexts().back(), "No program opens the run report: install xdg-utils and a web browser.\nThe report is " +
+                                     recorder.LastReportPath() + ".");
+  });
+  dialog.RemoveRunObserver(&recorder);
 }
 
 }  // namespace
