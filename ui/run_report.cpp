@@ -76,7 +76,10 @@ std::string Escaped(const std::string& text) {
       case '<': escaped += "&lt;"; break;
       case '>': escaped += "&gt;"; break;
       case '"': escaped += "&quot;"; break;
-      default: escaped += c;
+      case '\n':
+      case '\t': escaped += c; break;
+      // No other control character may stand in a page: a path could hold one.
+      default: escaped += static_cast<unsigned char>(c) < 0x20 ? "\xEF\xBF\xBD" : std::string(1, c);
     }
   }
   return escaped;

@@ -111,8 +111,9 @@ class Station : public ::testing::Test {
     std::vector<std::string> records;
     const std::string folder = dir.File("state/flashgate");
     if (!std::filesystem::exists(folder)) return records;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-      records.push_back(ReadWholeFile(entry.path()));
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (entry.path().extension() == ".txt") records.push_back(ReadWholeFile(entry.path()));
+    }
     return records;
   }
 
