@@ -44,7 +44,7 @@ RunAccount FlakyRun(platform::ManualClock& clock) {
   return account;
 }
 
-ServiceRecord RecordOf(const RunAccount&) {
+ServiceRecord FlakyRecord() {
   ServiceRecord record;
   record.portNumber = 3;
   record.device = "/dev/serial/by-id/usb-Korvant_Handset_1-if00";
@@ -66,7 +66,7 @@ void FormatPage(benchmark::State& state) {
   platform::UseClock(&clock);
   const RunAccount account = FlakyRun(clock);
   platform::UseClock(nullptr);
-  const ServiceRecord record = RecordOf(account);
+  const ServiceRecord record = FlakyRecord();
   const std::vector<LogPiece> log = LogOf();
   std::size_t bytes = 0;
   for (auto _ : state) {
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     platform::UseClock(&clock);
     const RunAccount account = FlakyRun(clock);
     platform::UseClock(nullptr);
-    std::ofstream(argv[2]) << FormatRunReport(RecordOf(account), account, LogOf());
+    std::ofstream(argv[2]) << FormatRunReport(FlakyRecord(), account, LogOf());
     return 0;
   }
   benchmark::Initialize(&argc, argv);

@@ -19,7 +19,7 @@ std::uint32_t Clamped(std::uint64_t value) {
 void RunAccount::Clear() {
   m_areas.clear();
   m_mishaps.clear();
-  m_outstanding = kNone;
+  m_outstanding = kNoRequest;
   m_startUs = LineClockUs();
 }
 
@@ -62,17 +62,22 @@ void RunAccount::Send(int request) {
 }
 
 void RunAccount::Resent() {
-  if (m_outstanding == kNone) return;
-  m_sentUs = LineClockUs();
+  if (m_outstanding == kNoRequest) return;
   if (m_outstanding >= 0 && !m_areas.empty()) {
     Block& block = m_areas.back().blocks[static_cast<std::size_t>(m_outstanding)];
+    // A resend repeats the last framed request: never a bare block, which then stays unanswered.
+    if (block.raw) {
+      MovedOn();
+      return;
+    }
     if (block.tries < std::numeric_limits<std::uint8_t>::max()) ++block.tries;
     block.sentMs = Clamped(SinceStartUs() / 1000);
   }
+  m_sentUs = LineClockUs();
 }
 
 void RunAccount::Acknowledged() {
-  if (m_outstanding != kNone && !m_areas.empty()) {
+  if (m_outstanding != kNoRequest && !m_areas.empty()) {
     const std::uint32_t roundTrip = Clamped(LineClockUs() - m_sentUs);
     Area& area = m_areas.back();
     if (m_outstanding == kHello) {
@@ -84,7 +89,7 @@ void RunAccount::Acknowledged() {
     }
   }
   if (Fate* fate = OutstandingFate()) *fate = Fate::Confirmed;
-  m_outstanding = kNone;
+  m_outstanding = kNoRequest;
 }
 
 void RunAccount::Refused(BYTE nakCode) { Note(Mishap::Kind::Nak, nakCode); }
@@ -99,13 +104,13 @@ void RunAccount::Note(Mishap::Kind kind, BYTE code) {
   mishap.kind = kind;
   mishap.code = code;
   mishap.area = static_cast<int>(m_areas.size()) - 1;
-  mishap.request = m_outstanding == kNone ? kOtherRequest : m_outstanding;
+  mishap.request = m_outstanding;
   m_mishaps.push_back(mishap);
 }
 
 void RunAccount::MovedOn() {
   if (Fate* fate = OutstandingFate()) *fate = Fate::Unconfirmed;
-  m_outstanding = kNone;
+  m_outstanding = kNoRequest;
 }
 
 RunAccount::Fate* RunAccount::OutstandingFate() {

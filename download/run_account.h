@@ -43,6 +43,7 @@ class RunAccount {
   static constexpr int kErase = -1;
   static constexpr int kHello = -2;
   static constexpr int kOtherRequest = -3;  // the copy, baud and reset requests
+  static constexpr int kNoRequest = -4;     // none awaited its answer
 
   // What went wrong on the line, when, and for which request.
   struct Mishap {
@@ -51,7 +52,7 @@ class RunAccount {
     Kind kind = Kind::Nak;
     BYTE code = 0;  // the NAK's response code
     int area = -1;  // -1: before the first area
-    int request = kOtherRequest;
+    int request = kNoRequest;
   };
 
   // Unconfirmed blocks next to each other, by the address the operator is shown.
@@ -103,7 +104,6 @@ class RunAccount {
   std::vector<Mishap> m_mishaps;
   std::uint64_t m_startUs = 0;
   // The request of the last area that awaits its answer, and when it was last written.
-  static constexpr int kNone = -4;
-  int m_outstanding = kNone;
+  int m_outstanding = kNoRequest;
   std::uint64_t m_sentUs = 0;
 };

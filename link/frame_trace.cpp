@@ -17,14 +17,6 @@ DWORD Le32(const BYTE* at) {
 
 WORD Le16(const BYTE* at) { return static_cast<WORD>(at[0] | at[1] << 8); }
 
-// printf's words, as a string.
-template <typename... Values>
-std::string Printed(const char* format, Values... values) {
-  CString text;
-  text.Format(format, values...);
-  return text.str();
-}
-
 }  // namespace
 
 std::string DescribeRequest(const BYTE* packet, std::size_t length) {
@@ -72,7 +64,9 @@ void CFrameTrace::Sent(const BYTE* packet, std::size_t length, std::size_t lineB
   Write("TX", lineBytes, DescribeRequest(packet, length), "ok");
 }
 
-void CFrameTrace::SentUnframed(const char* what, std::size_t lineBytes) { Write("TX", lineBytes, what, "none"); }
+void CFrameTrace::SentUnframed(const std::string& what, std::size_t lineBytes) { Write("TX", lineBytes, what, "none"); }
+
+void CFrameTrace::NotWritten() { Write("TX", 0, "(the write above failed: not all of it went out)", nullptr); }
 
 void CFrameTrace::Received(const BYTE* payload, std::size_t length, std::size_t lineBytes) {
   Write("RX", lineBytes, payload ? DescribeResponse(payload, length) : "?", payload ? "ok" : "bad");
@@ -83,8 +77,9 @@ void CFrameTrace::Write(const char* direction, std::size_t lineBytes, const std:
   if (m_file.m_hFile == CFile::hFileNull) return;
   const std::uint64_t now = LineClockUs();
   char line[160];
-  const int length = std::snprintf(line, sizeof line, "%12" PRIu64 " %s %5zu %s fcs=%s\n",
-                                   now > m_startUs ? now - m_startUs : 0, direction, lineBytes, what.c_str(), fcs);
+  const int length =
+      std::snprintf(line, sizeof line, "%12" PRIu64 " %s %5zu %s%s%s\n", now > m_startUs ? now - m_startUs : 0,
+                    direction, lineBytes, what.c_str(), fcs ? " fcs=" : "", fcs ? fcs : "");
   // A trace that cannot be written is no reason to stop a download.
   if (length > 0) m_file.Write(line, static_cast<UINT>(std::min<std::size_t>(length, sizeof line - 1)));
 }

@@ -24,11 +24,14 @@ class CFrameTrace {
   // A framed request, `lineBytes` long on the line.
   void Sent(const BYTE* packet, std::size_t length, std::size_t lineBytes);
   // Bytes sent without a frame: a block's bare data or the download-mode command.
-  void SentUnframed(const char* what, std::size_t lineBytes);
+  void SentUnframed(const std::string& what, std::size_t lineBytes);
+  // What was last traced as sent did not all go out.
+  void NotWritten();
   // A frame taken in: its payload when its FCS held, null when it did not.
   void Received(const BYTE* payload, std::size_t length, std::size_t lineBytes);
 
  private:
+  // `fcs` null: a line that tells of no frame of its own.
   void Write(const char* direction, std::size_t lineBytes, const std::string& what, const char* fcs);
 
   CCriticalSection m_lock;

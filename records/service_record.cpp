@@ -1,23 +1,10 @@
 #include "records/service_record.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "platform/kernel/file.h"
+#include "platform/kernel/text.h"
 #include "records/sha256.h"
 
 namespace {
-
-std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Printed(const char* format, ...) {
-  char text[256];
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(text, sizeof text, format, arguments);
-  va_end(arguments);
-  return text;
-}
 
 std::string DateTime(const SYSTEMTIME& time) {
   return Printed("%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute,

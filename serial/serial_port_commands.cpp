@@ -1,5 +1,4 @@
 // The requests of the download protocol, built and sent one packet each.
-#include <cstdio>
 #include <cstring>
 
 #include "link/commands.h"
@@ -74,19 +73,20 @@ void CSerialPort::SendWriteBlock(const ImageBlock* block) {
 
 bool CSerialPort::SendRawBlock(const ImageBlock* block) {
   const WORD count = ValidCount(block);
-  const bool sent = WriteBuffer(block->data, count);
-  if (CFrameTrace* trace = m_pTrace.load()) {
-    char what[48];
-    std::snprintf(what, sizeof what, "DATA offset=0x%lx count=%u", static_cast<unsigned long>(block->offset), count);
-    trace->SentUnframed(what, count);
+  CFrameTrace* trace = m_pTrace.load();
+  if (trace) {
+    trace->SentUnframed(Printed("DATA offset=0x%lx count=%u", static_cast<unsigned long>(block->offset), count), count);
   }
+  const bool sent = WriteBuffer(block->data, count);
+  if (!sent && trace) trace->NotWritten();
   return sent;
 }
 
 bool CSerialPort::SendDownloadAtCommand() {
+  if (CFrameTrace* trace = m_pTrace.load()) {
+    trace->SentUnframed("AT download-mode command", sizeof kDownloadAtCommand - 1);
+  }
   bool lastSent = false;
   for (const char* c = kDownloadAtCommand; *c; ++c) lastSent = SendByte(static_cast<BYTE>(*c), false);
-  if (CFrameTrace* trace = m_pTrace.load())
-    trace->SentUnframed("AT download-mode command", sizeof kDownloadAtCommand - 1);
   return lastSent;
 }

@@ -12,8 +12,10 @@ void CSerialPort::SendPacket(const BYTE* packet, WORD count, int delayMs) {
   std::memmove(m_savedRequest, packet, count);
 
   const std::size_t length = wire::EncodeFrame(m_savedRequest, count, m_sendFrame.data());
-  WriteBuffer(m_sendFrame.data(), static_cast<DWORD>(length));
-  if (CFrameTrace* trace = m_pTrace.load()) trace->Sent(m_savedRequest, count, length);
+  // Traced before it goes: the handset's answer may be taken in before the write returns.
+  CFrameTrace* trace = m_pTrace.load();
+  if (trace) trace->Sent(m_savedRequest, count, length);
+  if (!WriteBuffer(m_sendFrame.data(), static_cast<DWORD>(length)) && trace) trace->NotWritten();
   if (delayMs > 0) Sleep(static_cast<DWORD>(delayMs));
 }
 

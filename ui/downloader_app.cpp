@@ -60,8 +60,7 @@ BOOL CDownloaderApp::InitInstance() {
   resources::RegisterResources();
   if (m_commandLine.batch) {
     CBatchDownloaderDlg dialog(m_commandLine.stallSeconds, stdout, stderr);
-    RunMainDialog(dialog);
-    m_nExitCode = dialog.ExitCode();
+    if (RunMainDialog(dialog)) m_nExitCode = dialog.ExitCode();
   } else {
     CDownloaderDlg dialog;
     RunMainDialog(dialog);
@@ -71,8 +70,16 @@ BOOL CDownloaderApp::InitInstance() {
 
 int CDownloaderApp::ExitInstance() { return m_nExitCode; }
 
-void CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
+bool CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
   CRunRecorder recorder{RecordStore(RecordStore::DefaultFolder())};
+  // A station that asked for the report where it wants it learns at once that it cannot have it.
+  std::string error;
+  if (!m_commandLine.reportPath.empty() && !recorder.ReportAlsoTo(m_commandLine.reportPath, &error)) {
+    std::fprintf(stderr, "flashgate: the run report cannot be written to %s: %s\n", m_commandLine.reportPath.c_str(),
+                 error.c_str());
+    m_nExitCode = EXIT_USAGE;
+    return false;
+  }
   // After the dialog's own handler, if it has one: the record sees the boxes it answers.
   BoxesToRecord boxes(recorder);
   dialog.AddRunObserver(&recorder);
@@ -83,8 +90,5 @@ void CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
   dialog.DoModal();
   m_pMainWnd = nullptr;
   dialog.RemoveRunObserver(&recorder);
-  std::string error;
-  if (!m_commandLine.reportPath.empty() && !recorder.SaveReportAs(m_commandLine.reportPath, &error)) {
-    std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_commandLine.reportPath.c_str(), error.c_str());
-  }
+  return true;
 }

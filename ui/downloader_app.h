@@ -16,7 +16,8 @@ class CDownloaderApp : public CWinApp {
   int ExitInstance() override;
 
  private:
-  void RunMainDialog(CDownloaderDlg& dialog);
+  // False when it could not run: the report asked for cannot be written.
+  bool RunMainDialog(CDownloaderDlg& dialog);
 
   CommandLine m_commandLine;
   CFrameTrace m_trace;

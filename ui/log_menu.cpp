@@ -74,8 +74,7 @@ void CDownloaderDlg::OpenRunReport() {
   if (opened == SE_ERR_FNF) {
     failure.Format("The run report %s is not there any more.", path.c_str());
   } else {
-    failure.Format("No program opens the run report: install xdg-utils and a web browser.\nThe report is %s.",
-                   path.c_str());
+    failure.Format("No browser could be started to show the run report.\nThe report is %s.", path.c_str());
   }
   MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);
 }

@@ -6,6 +6,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/file_system.h"
+#include "platform/kernel/last_error.h"
 #include "platform/kernel/thread.h"
 
 namespace {
@@ -90,8 +91,14 @@ void CRunRecorder::Save() {
   std::string error;
   if (!m_store.Save(m_fileName, FormatRecord(m_record), &error)) {
     std::fprintf(stderr, "flashgate: no service record in %s: %s\n", m_store.Folder().c_str(), error.c_str());
-  } else if (!m_store.Save(ReportFileName(m_fileName), FormatRunReport(m_record, m_account, m_log), &error)) {
+    return;
+  }
+  const std::string page = FormatRunReport(m_record, m_account, m_log);
+  if (!m_store.Save(ReportFileName(m_fileName), page, &error)) {
     std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_store.Folder().c_str(), error.c_str());
+  }
+  if (!m_reportPath.empty() && !SaveReportAt(m_reportPath, page, &error)) {
+    std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_reportPath.c_str(), error.c_str());
   }
 }
 
@@ -103,13 +110,17 @@ std::string CRunRecorder::LastReportPath() const {
   return m_fileName.empty() ? std::string() : m_store.Folder() + "/" + ReportFileName(m_fileName);
 }
 
-bool CRunRecorder::SaveReportAs(const std::string& path, std::string* error) const {
-  if (!m_bStarted) {
-    *error = "no run was started";
-    return false;
-  }
-  const std::string page = FormatRunReport(m_record, m_account, m_log);
+bool CRunRecorder::ReportAlsoTo(const std::string& path, std::string* error) {
+  m_reportPath = path;
+  return SaveReportAt(path, FormatRunReport(m_record, m_account, m_log), error);
+}
+
+bool CRunRecorder::SaveReportAt(const std::string& path, const std::string& page, std::string* error) const {
   if (SaveFileWhole(path.c_str(), page.data(), static_cast<DWORD>(page.size()))) return true;
-  *error = "it cannot be written there";
+  switch (const DWORD failure = GetLastError()) {
+    case ERROR_FILE_NOT_FOUND: *error = "its folder is not there"; break;
+    case ERROR_ACCESS_DENIED: *error = "it may not be written there"; break;
+    default: *error = Printed("error %lu", static_cast<unsigned long>(failure)); break;
+  }
   return false;
 }

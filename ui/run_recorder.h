@@ -23,11 +23,13 @@ class CRunRecorder : public RunObserver {
   // The files of the current or last run; empty before the first.
   std::string LastRecordPath() const;
   std::string LastReportPath() const;
-  // The last run's report, written whole at `path`; false with the reason in `error`.
-  bool SaveReportAs(const std::string& path, std::string* error) const;
+  // Every version of the report goes to `path` as well, a station's own place for it; it is
+  // written at once, and false with the reason in `error` when it cannot be.
+  bool ReportAlsoTo(const std::string& path, std::string* error);
 
  private:
   void Save();
+  bool SaveReportAt(const std::string& path, const std::string& page, std::string* error) const;
 
   RecordStore m_store;
   bool m_bStarted = false;
@@ -35,5 +37,6 @@ class CRunRecorder : public RunObserver {
   std::vector<LogPiece> m_log;
   RunAccount m_account;  // what the handset confirmed, as of the run's last end
   std::string m_fileName;
+  std::string m_reportPath;  // where the report is written besides the records folder
   DWORD m_dwStartTick = 0;
 };

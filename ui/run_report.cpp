@@ -59,14 +59,6 @@ pre.log { background: #fafafa; border: 1px solid #ddd; padding: 8px 10px; white-
           font: 13px/1.35 "Liberation Mono", monospace; }
 )";
 
-// printf's words, as a string.
-template <typename... Values>
-std::string Printed(const char* format, Values... values) {
-  CString text;
-  text.Format(format, values...);
-  return text.str();
-}
-
 std::string Escaped(const std::string& text) {
   std::string escaped;
   escaped.reserve(text.size());
@@ -91,6 +83,18 @@ std::string Address(DWORD address) { return Printed("0x%lx", static_cast<unsigne
 
 DWORD BlockAddress(const RunAccount::Area& area, std::size_t index) {
   return area.shownBase + static_cast<DWORD>(index) * kImageBlockDataSize;
+}
+
+// What became of a block, as the map colours it.
+enum class BlockOutcome { ConfirmedAtOnce, ConfirmedAfterResend, SentUnconfirmed, NotSent };
+
+BlockOutcome OutcomeOf(const RunAccount::Block& block) {
+  switch (block.fate) {
+    case RunAccount::Fate::Confirmed:
+      return block.tries > 1 ? BlockOutcome::ConfirmedAfterResend : BlockOutcome::ConfirmedAtOnce;
+    case RunAccount::Fate::NotSent: return BlockOutcome::NotSent;
+    default: return BlockOutcome::SentUnconfirmed;
+  }
 }
 
 const char* OutcomeClass(BlockOutcome outcome) {
@@ -140,7 +144,8 @@ std::string TargetText(const RunAccount& account, const RunAccount::Mishap& mish
   switch (mishap.request) {
     case RunAccount::kErase: return "the erase";
     case RunAccount::kHello: return "a hello";
-    default: return "a start-up request";
+    case RunAccount::kOtherRequest: return "a copy, baud-rate or reset request";
+    default: return "no request awaiting its answer";
   }
 }
 
@@ -383,15 +388,6 @@ std::string Log(const std::vector<LogPiece>& pieces) {
 }
 
 }  // namespace
-
-BlockOutcome OutcomeOf(const RunAccount::Block& block) {
-  switch (block.fate) {
-    case RunAccount::Fate::Confirmed:
-      return block.tries > 1 ? BlockOutcome::ConfirmedAfterResend : BlockOutcome::ConfirmedAtOnce;
-    case RunAccount::Fate::NotSent: return BlockOutcome::NotSent;
-    default: return BlockOutcome::SentUnconfirmed;
-  }
-}
 
 std::string FormatRunReport(const ServiceRecord& record, const RunAccount& account, const std::vector<LogPiece>& log) {
   const ImageFacts& image = record.code.path.empty() ? record.font : record.code;

@@ -18,10 +18,6 @@ struct LogPiece {
   bool newLine = true;
 };
 
-// What became of a block, as the map colours it.
-enum class BlockOutcome { ConfirmedAtOnce, ConfirmedAfterResend, SentUnconfirmed, NotSent };
-BlockOutcome OutcomeOf(const RunAccount::Block& block);
-
 std::string FormatRunReport(const ServiceRecord& record, const RunAccount& account, const std::vector<LogPiece>& log);
 
 // "X.txt" is reported in "X.html".

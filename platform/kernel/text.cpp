@@ -4,22 +4,35 @@
 #include <cstdarg>
 #include <cstdio>
 
-void CString::Format(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+namespace {
+
+std::string FormattedV(const char* format, va_list args) {
   va_list measure;
   va_copy(measure, args);
   const int length = std::vsnprintf(nullptr, 0, format, measure);
   va_end(measure);
-  if (length < 0) {
-    m_text.clear();
-  } else {
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(length));
-    m_text.swap(text);
-  }
+  if (length < 0) return std::string();
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, args);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+}  // namespace
+
+void CString::Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  m_text = FormattedV(format, args);
   va_end(args);
+}
+
+std::string Printed(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormattedV(format, args);
+  va_end(args);
+  return text;
 }
 
 int CString::CompareNoCase(const char* other) const { return strcasecmp(m_text.c_str(), other ? other : ""); }

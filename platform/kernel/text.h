@@ -44,3 +44,6 @@ class CString {
  private:
   std::string m_text;
 };
+
+// printf's words as a std::string, for text that is no CString: a file's lines, a page.
+std::string Printed(const char* format, ...) __attribute__((format(printf, 1, 2)));

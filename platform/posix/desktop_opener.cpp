@@ -11,17 +11,23 @@ extern char** environ;
 namespace platform::posix {
 namespace {
 
-// The shell checks that there is an opener, starts it in the background and exits at once:
-// the opener may run for as long as the browser it starts, and nobody waits for it.
+// The shell starts the opener in the background and waits a second at most: an opener that
+// fails does so at once, while one that started a browser may run as long as the browser does.
+// The shell then leaves it to run on its own.
 constexpr char kLauncher[] =
     "command -v xdg-open >/dev/null 2>&1 || exit 127\n"
-    "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &\n";
+    "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &\n"
+    "opener=$!\n"
+    "for _ in 1 2 3 4 5 6 7 8 9 10; do\n"
+    "  kill -0 $opener 2>/dev/null || { wait $opener; exit $?; }\n"
+    "  sleep 0.1\n"
+    "done\n";
 
 }  // namespace
 
 int OpenWithDesktop(const std::string& path) {
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0) return ENOENT;
+  if (::stat(path.c_str(), &status) != 0) return errno;
   char shell[] = "/bin/sh";
   char command[] = "-c";
   char name[] = "flashgate-open";

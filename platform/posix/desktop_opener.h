@@ -5,8 +5,9 @@
 
 namespace platform::posix {
 
-// Hands `path` to xdg-open, found on PATH, and returns without waiting for what it opens.
-// Answers 0, ENOENT when there is no such file, or ENOEXEC when there is no opener to use.
+// Hands `path` to xdg-open, found on PATH, and returns within a second, leaving what it opens
+// running. Answers 0, the errno of a file that cannot be found, or ENOEXEC when there is no
+// opener or it failed.
 int OpenWithDesktop(const std::string& path);
 
 }  // namespace platform::posix

@@ -5,7 +5,6 @@
 
 // What ShellExecute answers: more than 32 when the document was handed over.
 constexpr INT_PTR SE_ERR_FNF = 2;
-constexpr INT_PTR SE_HANDED_OVER = 33;
 constexpr INT_PTR SE_ERR_NOASSOC = 31;
 
 // Only the "open" verb, with no parameters: the document is handed to the desktop's opener.

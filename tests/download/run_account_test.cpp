@@ -56,4 +56,18 @@ TEST_F(RoundTrips, RunFromTheLastSendingToTheAnswer) {
   EXPECT_EQ(account.Mishaps()[1].request, 1);
 }
 
+// A NAK to a bare block is answered by resending the last framed request, not the block: the
+// ACK that follows confirms that request, and the bare block stays unconfirmed.
+TEST_F(RoundTrips, AResendIsNeverOfABareBlock) {
+  account.Clear();
+  account.BeginArea(0, 2 * 8192, 2);
+  account.SentBlock(0, true);
+  account.Refused(0xA1);
+  account.Resent();
+  account.Acknowledged();
+  EXPECT_EQ(account.Areas().front().blocks[0].fate, RunAccount::Fate::Unconfirmed);
+  EXPECT_EQ(account.Areas().front().blocks[0].tries, 1);
+  EXPECT_EQ(account.Mishaps().front().request, 0) << "the NAK was the bare block's";
+}
+
 }  // namespace

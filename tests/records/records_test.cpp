@@ -101,8 +101,8 @@ TEST(RecordStore, ReplacesARecordWholeAndKeepsOnlyTheNewestRecords) {
   }
   const std::set<std::string> others = {"20261207T090000.000Z-COM9-7.txt.tmp", ".20261101T000000.000Z-COM1-1.txt",
                                         "20261101T000000.000Z-COM1-2.txt"};
-  std::set<std::string> expected = {"20261207T110000.000Z-COM5-3.txt",  "20261207T110000.000Z-COM5-3.html",
-                                    "20261207T120000.000Z-COM3-1.txt",  "20261207T120000.000Z-COM3-1.html",
+  std::set<std::string> expected = {"20261207T110000.000Z-COM5-3.txt", "20261207T110000.000Z-COM5-3.html",
+                                    "20261207T120000.000Z-COM3-1.txt", "20261207T120000.000Z-COM3-1.html",
                                     "20261207T100000.000Z-COM3-1.txt"};
   expected.insert(others.begin(), others.end());
   EXPECT_EQ(FilesIn(dir.File("records")), expected);

@@ -20,10 +20,10 @@ RenderedPage RenderInChromium(const std::string& page, const std::string& script
   }
   const std::string out = workDir + "/dom.html";
   const std::string err = workDir + "/browser.log";
-  ChildProcess browser({"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                        "--user-data-dir=" + workDir + "/profile", "--enable-logging=stderr", "--v=0", "--dump-dom",
-                        "file://" + shown},
-                       {}, out, err);
+  ChildProcess browser(
+      {"/usr/bin/chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+       "--user-data-dir=" + workDir + "/profile", "--enable-logging=stderr", "--v=0", "--dump-dom", "file://" + shown},
+      {}, out, err);
   RenderedPage rendered;
   const std::optional<int> status = browser.Wait(std::chrono::seconds(60));
   rendered.rendered = status && *status == 0;

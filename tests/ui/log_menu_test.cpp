@@ -57,8 +57,7 @@ TEST_F(LogMenu, CopiesSelectsAndSavesTheLogAsText) {
     dialog.AppendTick();
 
     RightClick("Select All");
-    EXPECT_EQ(shown,
-              (std::vector<std::string>{"Copy (grayed)", "Select All", "Save log as…", "Run report… (grayed)"}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"Copy (grayed)", "Select All", "Save log as…", "Run report… (grayed)"}));
     RightClick("Copy");
     EXPECT_EQ(shown, (std::vector<std::string>{"Copy", "Select All", "Save log as…", "Run report… (grayed)"}));
     EXPECT_EQ(QApplication::clipboard()->text().toStdString(), "\nCode Only Binary.\nFlash Programming 중  √");
@@ -103,10 +102,19 @@ TEST_F(LogMenu, OpensTheLastRunsReportWithTheDesktopsOpener) {
       ASSERT_TRUE(PumpUntil([&] { return std::filesystem::exists(opened); }, 5000));
       EXPECT_EQ(ReadWholeFile(opened), recorder.LastReportPath());
     }
-    ScopedEnv noOpener("PATH", files.File("no-bin"));
-    RightClick("Run report…");
-    EXPECT_EQ(BoxTexts().back(), "No program opens the run report: install xdg-utils and a web browser.\nThe report is " +
-                                     recorder.LastReportPath() + ".");
+    // An opener that cannot start a browser, and none at all.
+    std::filesystem::create_directories(files.File("failing"));
+    std::ofstream(files.File("failing/xdg-open")) << "#!/bin/sh\nexit 4\n";
+    std::filesystem::permissions(files.File("failing/xdg-open"), std::filesystem::perms::owner_all);
+    for (const char* folder : {"failing", "none"}) {
+      ScopedEnv path("PATH", files.File(folder));
+      boxes.boxes.clear();
+      RightClick("Run report…");
+      EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No browser could be started to show the run report.\n"
+                                                     "The report is " +
+                                                     recorder.LastReportPath() + "."})
+          << folder;
+    }
   });
   dialog.RemoveRunObserver(&recorder);
 }
