@@ -286,17 +286,7 @@ TEST_F(DownloadRun, AReconnectionLeavesOneTimerRunning) {
   RunDialog([&] {
     SelectCode(WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock})));
     PressDownload();
-    for (std::uint64_t request = kBaud + 1; request <= kBaud + 3; ++request) {
-      ASSERT_TRUE(PumpUntilRequests(request));
-      if (request == kBaud + 3) {
-        script.Then([](CDialog&) {
-          // The old receive thread's end arrives while the question is open.
-          platform::PumpPostedMessages();
-          return IDOK;
-        });
-      }
-      Elapse(kRetryTimeoutMs);
-    }
+    ASSERT_TRUE(SilenceUntilReconnection(kBaud + 1, kBaud + 3));
     ASSERT_TRUE(PumpUntilRequests(kBaud + 4)) << "the reset after the reconnection";
     EXPECT_EQ(dialog.m_run.step, STEP_HELLO);
     Elapse(kAnswerTimeoutMs);

@@ -162,6 +162,21 @@ void DownloadRun::Elapse(DWORD ms) {
   platform::PumpPostedMessages();
 }
 
+bool DownloadRun::SilenceUntilReconnection(std::uint64_t first, std::uint64_t last) {
+  for (std::uint64_t request = first; request <= last; ++request) {
+    if (!PumpUntilRequests(request)) return false;
+    if (request == last) {
+      script.Then([](CDialog&) {
+        // The old receive thread's end arrives while the question is open.
+        platform::PumpPostedMessages();
+        return IDOK;
+      });
+    }
+    Elapse(kRetryTimeoutMs);
+  }
+  return true;
+}
+
 std::vector<LogLine> DownloadRun::Log() const {
   std::vector<LogLine> lines;
   for (QTextBlock block = LogDocument(dialog.m_log).begin(); block.isValid(); block = block.next()) {

@@ -90,6 +90,9 @@ class DownloadRun : public ::testing::Test {
   bool PumpUntilRequests(std::uint64_t count);
   // Moves the clock on and dispatches what became due.
   void Elapse(DWORD ms);
+  // Requests `first` to `last` go unanswered, each waited out on the retry timer; the operator
+  // answers the reconnection question that follows the last with OK. False if a request never came.
+  bool SilenceUntilReconnection(std::uint64_t first, std::uint64_t last);
 
   std::vector<LogLine> Log() const;
   bool LogHas(const LogLine& line) const;

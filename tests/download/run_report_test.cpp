@@ -7,7 +7,6 @@
 
 #include "link/commands.h"
 #include "link/frame_trace.h"
-#include "platform/user/ui_system.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/browser.h"
 #include "tests/support/read_file.h"
@@ -70,17 +69,7 @@ TEST_F(DownloadRun, TheReportAndTheTraceShowWhatTheHandsetConfirmed) {
   RunDialog([&] {
     SelectCode(WriteImage("PHONE.bin", MakeImage({"CODE", 8 * kBlock})));
     PressDownload();
-    for (std::uint64_t request = kBlock0 + 4; request <= kBlock0 + 6; ++request) {
-      ASSERT_TRUE(PumpUntilRequests(request));
-      if (request == kBlock0 + 6) {
-        script.Then([](CDialog&) {
-          // The old receive thread's end arrives while the question is open.
-          platform::PumpPostedMessages();
-          return IDOK;
-        });
-      }
-      Elapse(kRetryTimeoutMs);
-    }
+    ASSERT_TRUE(SilenceUntilReconnection(kBlock0 + 4, kBlock0 + 6));
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
   });
   dialog.TraceFrames(nullptr);
