@@ -24,6 +24,7 @@ constexpr std::uint64_t kBlock0 = 7;  // hello, copy, baud, reset, hello, erase,
 
 FaultRule Nak(std::uint64_t at) { return FaultRule{Fault::Nak, NAK_BAD_CRC, at, 0.0}; }
 FaultRule Silence(std::uint64_t at) { return FaultRule{Fault::Silence, 0, at, 0.0}; }
+FaultRule BadFcs(std::uint64_t at) { return FaultRule{Fault::BadFcs, 0, at, 0.0}; }
 
 std::vector<std::string> Matches(const std::string& text, const std::string& pattern) {
   std::vector<std::string> found;
@@ -54,11 +55,12 @@ std::string RequestWords(const LogEntry& entry) {
 }
 
 // Block 0 is refused once and then confirmed; block 2 is refused and its resend goes unanswered,
-// as do the bare blocks 3 and 4 after it; the station reconnects, and blocks 5 to 7 go bare and
-// are confirmed.
+// as do the bare blocks 3 and 4 after it; the station reconnects, blocks 5 to 7 go bare and are
+// confirmed, and the answer to the final reset comes with a broken FCS, which is no answer.
 TEST_F(DownloadRun, TheReportAndTheTraceShowWhatTheHandsetConfirmed) {
   handset_sim::Config config;
-  config.faults = {Nak(kBlock0), Nak(kBlock0 + 3), Silence(kBlock0 + 4), Silence(kBlock0 + 5), Silence(kBlock0 + 6)};
+  config.faults = {Nak(kBlock0),         Nak(kBlock0 + 3),     Silence(kBlock0 + 4),
+                   Silence(kBlock0 + 5), Silence(kBlock0 + 6), BadFcs(kBlock0 + 10)};
   StartHandset(config);
   CRunRecorder recorder{RecordStore(files.File("records"))};
   dialog.AddRunObserver(&recorder);
@@ -70,6 +72,8 @@ TEST_F(DownloadRun, TheReportAndTheTraceShowWhatTheHandsetConfirmed) {
     SelectCode(WriteImage("PHONE.bin", MakeImage({"CODE", 8 * kBlock})));
     PressDownload();
     ASSERT_TRUE(SilenceUntilReconnection(kBlock0 + 4, kBlock0 + 6));
+    ASSERT_TRUE(PumpUntilRequests(kBlock0 + 10)) << "the final reset";
+    Elapse(kFinalResetTimeoutMs);
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
   });
   dialog.TraceFrames(nullptr);
@@ -91,7 +95,10 @@ TEST_F(DownloadRun, TheReportAndTheTraceShowWhatTheHandsetConfirmed) {
                 "0xe000: confirmed at once, 1 try, bare data; answers: ACK",
             }));
   EXPECT_EQ(Matches(page, "<line class=\"(nak|silence|reconnection)\""),
-            (std::vector<std::string>{"nak", "nak", "silence", "silence", "silence", "reconnection"}));
+            (std::vector<std::string>{"nak", "nak", "silence", "silence", "silence", "reconnection", "silence"}));
+  EXPECT_EQ(Matches(page, "<line class=\"silence\"[^>]*><title>(silence on [^,]*, [^,]*),").back(),
+            "silence on a copy, baud-rate or reset request")
+      << "the final reset";
   EXPECT_EQ(Matches(page, "<line class=\"silence\"[^>]*><title>([^<]*)</title>").front(),
             "silence on the block at 0x4000, 5.000 s into the run");
   EXPECT_NE(page.find("<span style=\"color:#ff0000\">다시 시작!!!!!</span>"), std::string::npos);
@@ -102,7 +109,11 @@ TEST_F(DownloadRun, TheReportAndTheTraceShowWhatTheHandsetConfirmed) {
   std::vector<std::string> answers;
   for (const LogEntry& entry : handset->Log()) {
     sent.push_back(RequestWords(entry) + (entry.kind == LogEntry::Kind::Raw ? " fcs=none" : " fcs=ok"));
-    if (entry.answer) answers.push_back(*entry.answer == ACK ? "ACK fcs=ok" : "NAK_BAD_CRC fcs=ok");
+    if (entry.badFcs) {
+      answers.push_back("? fcs=bad");
+    } else if (entry.answer) {
+      answers.push_back(*entry.answer == ACK ? "ACK fcs=ok" : "NAK_BAD_CRC fcs=ok");
+    }
   }
   EXPECT_EQ(Matches(frames, "\\n +\\d+ TX +\\d+ ([^\\n]*)"), sent);
   EXPECT_EQ(Matches(frames, "\\n +\\d+ RX +\\d+ ([^\\n]*)"), answers);

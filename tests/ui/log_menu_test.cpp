@@ -115,6 +115,9 @@ TEST_F(LogMenu, OpensTheLastRunsReportWithTheDesktopsOpener) {
                                                      recorder.LastReportPath() + "."})
           << folder;
     }
+    std::filesystem::remove(recorder.LastReportPath());
+    RightClick("Run report…");
+    EXPECT_EQ(BoxTexts().back(), "The run report " + recorder.LastReportPath() + " is not there any more.");
   });
   dialog.RemoveRunObserver(&recorder);
 }
