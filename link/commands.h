@@ -29,3 +29,11 @@ inline void PutLe16(BYTE* at, WORD value) {
 inline void PutLe32(BYTE* at, DWORD value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<BYTE>(value >> (8 * i));
 }
+
+inline WORD GetLe16(const BYTE* at) { return static_cast<WORD>(at[0] | at[1] << 8); }
+
+inline DWORD GetLe32(const BYTE* at) {
+  DWORD value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | at[i];
+  return value;
+}

@@ -8,16 +8,7 @@
 #include "link/line_clock.h"
 #include "platform/kernel/text.h"
 
-namespace {
-
-DWORD Le32(const BYTE* at) {
-  return static_cast<DWORD>(at[0]) | static_cast<DWORD>(at[1]) << 8 | static_cast<DWORD>(at[2]) << 16 |
-         static_cast<DWORD>(at[3]) << 24;
-}
-
-WORD Le16(const BYTE* at) { return static_cast<WORD>(at[0] | at[1] << 8); }
-
-}  // namespace
+namespace {}  // namespace
 
 std::string DescribeRequest(const BYTE* packet, std::size_t length) {
   if (length == 0) return "(empty)";
@@ -28,10 +19,10 @@ std::string DescribeRequest(const BYTE* packet, std::size_t length) {
     case CMD_SET_BAUD: return length >= 2 ? Printed("SET_BAUD code=%u", packet[1]) : "SET_BAUD (short)";
     case CMD_ERASE:
       if (length < 9) return "ERASE (short)";
-      return Printed("ERASE offset=0x%" PRIx32 " length=%" PRIu32, Le32(packet + 1), Le32(packet + 5));
+      return Printed("ERASE offset=0x%" PRIx32 " length=%" PRIu32, GetLe32(packet + 1), GetLe32(packet + 5));
     case CMD_WRITE:
       if (length < 7) return "WRITE (short)";
-      return Printed("WRITE offset=0x%" PRIx32 " count=%u", Le32(packet + 1), Le16(packet + 5));
+      return Printed("WRITE offset=0x%" PRIx32 " count=%u", GetLe32(packet + 1), GetLe16(packet + 5));
     default: return Printed("command=0x%02x", packet[0]);
   }
 }

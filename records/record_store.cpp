@@ -40,6 +40,10 @@ std::string RecordStore::DefaultFolder() {
   return folder;
 }
 
+std::string RecordStore::ReportNameOf(const std::string& recordName) {
+  return recordName.substr(0, recordName.rfind('.')) + ".html";
+}
+
 bool RecordStore::Save(const std::string& name, const std::string& text, std::string* error) {
   std::error_code made;
   if (fs::create_directory(m_folder, made)) fs::permissions(m_folder, fs::perms::owner_all, made);
@@ -68,7 +72,6 @@ void RecordStore::RemoveOldest(const std::string& kept) {
   std::error_code ignored;
   for (size_t i = 0; i < excess; ++i) {
     fs::remove(m_folder + "/" + names[i], ignored);
-    // The record's report goes with it.
-    fs::remove(m_folder + "/" + names[i].substr(0, names[i].size() - 4) + ".html", ignored);
+    fs::remove(m_folder + "/" + ReportNameOf(names[i]), ignored);
   }
 }

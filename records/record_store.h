@@ -15,6 +15,9 @@ class RecordStore {
   // the folders above it, private to the user. Empty when that cannot be made.
   static std::string DefaultFolder();
 
+  // The name of a record's run report, which lives and goes with it: "X.txt" is reported in "X.html".
+  static std::string ReportNameOf(const std::string& recordName);
+
   // Writes `text` as `name`, replacing an earlier version whole, then removes the oldest records
   // beyond the number kept. False, with the reason in `error`, when it could not be saved.
   bool Save(const std::string& name, const std::string& text, std::string* error);

@@ -94,7 +94,7 @@ void CRunRecorder::Save() {
     return;
   }
   const std::string page = FormatRunReport(m_record, m_account, m_log);
-  if (!m_store.Save(ReportFileName(m_fileName), page, &error)) {
+  if (!m_store.Save(RecordStore::ReportNameOf(m_fileName), page, &error)) {
     std::fprintf(stderr, "flashgate: no run report in %s: %s\n", m_store.Folder().c_str(), error.c_str());
   }
   if (!m_reportPath.empty() && !SaveReportAt(m_reportPath, page, &error)) {
@@ -107,7 +107,7 @@ std::string CRunRecorder::LastRecordPath() const {
 }
 
 std::string CRunRecorder::LastReportPath() const {
-  return m_fileName.empty() ? std::string() : m_store.Folder() + "/" + ReportFileName(m_fileName);
+  return m_fileName.empty() ? std::string() : m_store.Folder() + "/" + RecordStore::ReportNameOf(m_fileName);
 }
 
 bool CRunRecorder::ReportAlsoTo(const std::string& path, std::string* error) {

@@ -399,8 +399,3 @@ std::string FormatRunReport(const ServiceRecord& record, const RunAccount& accou
   page += BlockMap(account) + Timing(account, record.elapsedMs) + Log(log);
   return page + "</body>\n</html>\n";
 }
-
-std::string ReportFileName(const std::string& recordFileName) {
-  const std::size_t dot = recordFileName.rfind('.');
-  return recordFileName.substr(0, dot) + ".html";
-}

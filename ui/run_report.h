@@ -19,6 +19,3 @@ struct LogPiece {
 };
 
 std::string FormatRunReport(const ServiceRecord& record, const RunAccount& account, const std::vector<LogPiece>& log);
-
-// "X.txt" is reported in "X.html".
-std::string ReportFileName(const std::string& recordFileName);
