@@ -11,7 +11,10 @@ constexpr char kRule[] = "======================";
 }  // namespace
 
 LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
-  m_run.response = m_serialPort.GetResponse();
+  const BYTE* response = m_serialPort.TakeResponse();
+  // Its answer came on a connection that has since been closed.
+  if (!response) return TRUE;
+  m_run.response = response;
   // Whatever the answer says, the time-out it ends is over; a run that gave up waiting goes on.
   KillTimer(m_run.timerId);
   m_run.stalled = false;

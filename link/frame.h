@@ -1,7 +1,8 @@
 // The frame on the wire, the same in both directions: the packet with 0x7D, 0x7E and 0x7F
 // escaped as 0x7D, (byte XOR 0x20); the FCS low byte then high byte, escaped the same way;
 // a closing flag 0x7E; and, for six frame lengths only, one pad byte 0x00. No opening flag
-// is sent, and a receiver drops every flag it sees.
+// is sent; a receiver takes every flag as the end of a frame, and a flag with nothing before
+// it as an opening flag.
 #pragma once
 
 #include <cstddef>

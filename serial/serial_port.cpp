@@ -30,7 +30,6 @@ CString DeviceName(BYTE portNumber) {
 
 CSerialPort::CSerialPort() {
   SetLineSettings(1, 57600, 8, ONESTOPBIT, NOPARITY);
-  m_nReceiveCount = 0;
   g_bPortOpen = FALSE;
 }
 
@@ -68,7 +67,10 @@ void CSerialPort::ClearEvents() {
 }
 
 bool CSerialPort::Open() {
-  m_nReceiveCount = 0;
+  // No receive thread runs while a port opens: a frame half gathered on the old line, and an
+  // answer the old connection never handed over, are gone.
+  RestartReceive();
+  m_responses.Clear();
   g_bPortOpen = FALSE;
   // A handle left from an earlier Open would otherwise stay open, and the port locked, for good.
   if (const HANDLE stale = m_hComm.exchange(nullptr)) CloseHandle(stale);

@@ -13,6 +13,7 @@
 #include "platform/kernel/comm.h"
 #include "platform/kernel/text.h"
 #include "platform/user/wnd.h"
+#include "serial/response_queue.h"
 
 // Set by a successful CSerialPort::Open, cleared by Close and at the start of every Open. The
 // user-interface thread writes it; the receive thread reads it too, so it is atomic.
@@ -20,7 +21,7 @@ extern std::atomic<BOOL> g_bPortOpen;
 
 class CSerialPort : public CObject {
  public:
-  static constexpr int kResponseBufferSize = 500;
+  static constexpr int kResponseBufferSize = CResponseQueue::kResponseSize;
   // Where a frame is taken in until its closing flag.
   static constexpr int kReceiveBufferSize = static_cast<int>(wire::kMaxReceivedFrame);
 
@@ -63,24 +64,38 @@ class CSerialPort : public CObject {
   bool SendRawBlock(const ImageBlock* block);
   bool SendDownloadAtCommand();
 
-  // Hand-over to the dialog.
+  // Hand-over to the dialog: every response waits until the run takes it up.
   void DeliverResponse(const BYTE* payload, WORD length);
   void LogLine(int kind, const CString& text);
-  const BYTE* GetResponse() const { return m_response; }
-  // Every comm event starts a new accumulation.
-  void RestartReceive() { m_nReceiveCount = 0; }
+  // The oldest response waiting, now in the response buffer; null when none waits (its message
+  // outlived the connection it came on).
+  const BYTE* TakeResponse();
+  // The code of the response the next WM_RESPONSE_READY takes up; false when none waits.
+  bool PeekResponse(BYTE* code) { return m_responses.PeekCode(code); }
+  // The response last taken up.
+  const BYTE* GetResponse() const { return m_response.data(); }
+  // Bytes are gathered across reads until a flag closes the frame; a new connection, or a
+  // frame too long for any response, starts the gathering again.
+  void RestartReceive() {
+    m_nReceiveCount = 0;
+    m_nLineBytes = 0;
+  }
 
   HANDLE GetHandle() const { return m_hComm.load(); }
   BYTE GetPortNumber() const { return m_nPortNumber; }
 
  private:
   bool WriteOverlapped(const BYTE* data, DWORD count);
+  // Decodes what was gathered up to a closing flag and hands it over, or logs a bad frame.
+  void TakeFrame();
   void ClearEvents();
 
   // Read by the receive thread while the user-interface thread may close the port.
   std::atomic<HANDLE> m_hComm{nullptr};
   int m_nReceiveCount = 0;
-  BYTE m_response[kResponseBufferSize] = {};
+  std::size_t m_nLineBytes = 0;  // the line's bytes since the last frame ended, flags included
+  CResponseQueue::Response m_response = {};
+  CResponseQueue m_responses;
   CWnd* m_pOwner = nullptr;
   CLogQueue* m_pLogQueue = nullptr;
   std::atomic<CFrameTrace*> m_pTrace{nullptr};
@@ -94,7 +109,7 @@ class CSerialPort : public CObject {
   int m_nSavedRequestLength = 0;
   BYTE m_savedRequest[wire::kMaxRequestLength] = {};
 
-  // Receive side: raw bytes since the last frame end, then the same without flags.
+  // Receive side: the bytes of the frame being gathered, flags left out, then the frame decoded.
   BYTE m_receiveBuffer[kReceiveBufferSize] = {};
   BYTE m_frameBuffer[kReceiveBufferSize + 1] = {};
   // The write request being built; bytes past a short block's count stay zero.

@@ -34,35 +34,36 @@ bool CSerialPort::SendByte(BYTE b, bool escape) {
 }
 
 bool CSerialPort::FeedReceived(const BYTE* data, int count) {
-  bool ok = true;
   for (int i = 0; i < count; ++i) {
-    if (m_nReceiveCount >= kReceiveBufferSize) {
-      // Too long for any response: drop what was gathered and start again.
-      ok = false;
-      m_nReceiveCount = 0;
+    ++m_nLineBytes;
+    if (data[i] == wire::kFlag) {
+      // Every flag closes what came before it; one with nothing before it opens a frame.
+      if (m_nReceiveCount != 0) TakeFrame();
+      m_nLineBytes = 0;
       continue;
+    }
+    if (m_nReceiveCount >= kReceiveBufferSize) {
+      // Too long for any response: what was gathered goes, and the rest of this read with it.
+      RestartReceive();
+      return false;
     }
     m_receiveBuffer[m_nReceiveCount++] = data[i];
   }
-  if (!ok) return false;
-  if (m_nReceiveCount == 0 || m_receiveBuffer[m_nReceiveCount - 1] != wire::kFlag) return true;
+  return true;
+}
 
-  std::memset(m_frameBuffer, 0, sizeof m_frameBuffer);
-  WORD frameLength = 0;
-  for (int i = 0; i < m_nReceiveCount; ++i) {
-    if (m_receiveBuffer[i] != wire::kFlag) m_frameBuffer[frameLength++] = m_receiveBuffer[i];
-  }
-  const std::size_t lineBytes = static_cast<std::size_t>(m_nReceiveCount);
+void CSerialPort::TakeFrame() {
+  std::memcpy(m_frameBuffer, m_receiveBuffer, static_cast<std::size_t>(m_nReceiveCount));
+  const WORD frameLength = static_cast<WORD>(m_nReceiveCount);
   m_nReceiveCount = 0;
 
   const WORD payloadLength = wire::DecodeFrame(m_frameBuffer, frameLength);
   if (CFrameTrace* trace = m_pTrace.load()) {
-    trace->Received(payloadLength != 0 ? m_frameBuffer : nullptr, payloadLength, lineBytes);
+    trace->Received(payloadLength != 0 ? m_frameBuffer : nullptr, payloadLength, m_nLineBytes);
   }
   if (payloadLength != 0) {
     DeliverResponse(m_frameBuffer, payloadLength);
   } else {
     LogLine(LOG_ERROR, "\n[RX]Bad CRC in response packet\n");
   }
-  return true;
 }

@@ -69,8 +69,8 @@ int CThreadRX::Run() {
 }
 
 void CThreadRX::DrainReceived() {
-  // Every comm event starts a new frame accumulation.
-  m_pPort->RestartReceive();
+  // A frame may end in a later event: a USB adapter or a slow line delivers an answer in
+  // pieces, so what is gathered is kept until its closing flag.
   bool ok = true;
   for (;;) {
     const DWORD count = m_pPort->ReadAvailable(g_receiveBuffer, kReceiveBufferSize);
@@ -78,6 +78,7 @@ void CThreadRX::DrainReceived() {
     // After an overflow the rest of this event's bytes are read and dropped.
     if (ok) ok = m_pPort->FeedReceived(g_receiveBuffer, static_cast<int>(count));
   }
+  if (!ok) m_pPort->RestartReceive();
 }
 
 CThreadRX* StartReceiveThread(CWnd* owner, CSerialPort* port, CLogQueue* logQueue) {

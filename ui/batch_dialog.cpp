@@ -127,8 +127,8 @@ void CBatchDownloaderDlg::NoteAnswer() {
   m_bAnsweredSinceReconnection = true;
   // Only what moves the run on keeps it alive: a handset that refuses everything, or the
   // program's own lines, are no progress.
-  const BYTE* response = m_serialPort.GetResponse();
-  if (!m_bEnded && response && response[0] == ACK) ArmStallTimer();
+  BYTE code = 0;
+  if (!m_bEnded && m_serialPort.PeekResponse(&code) && code == ACK) ArmStallTimer();
 }
 
 void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int, const RunAccount& account) {

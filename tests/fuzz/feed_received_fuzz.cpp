@@ -5,13 +5,13 @@
 //
 // Input layout: byte 0 chooses the largest read (low three bits), whether the dialog leaves
 // the log queue alone (bit 3) and how often a comm event comes before a read (high four bits,
-// in sixteenths); byte 1 seeds the read splitter; the rest is the received stream.
+// in sixteenths; an event ends the dropping after an overflow); byte 1 seeds the read
+// splitter; the rest is the received stream.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "link/link_messages.h"
@@ -42,17 +42,17 @@ std::uint16_t BitwiseFcs(const std::vector<std::uint8_t>& bytes) {
   return static_cast<std::uint16_t>(crc ^ 0xFFFF);
 }
 
-// What one read must produce.
+// What one read must produce: the frames it closed, in order.
 struct Expected {
   bool accepted = true;  // false only when more than 512 bytes gathered without a frame end
-  bool frameEnded = false;
-  bool goodFrame = false;
-  std::vector<std::uint8_t> payload;
+  std::vector<std::vector<std::uint8_t>> goodPayloads;
+  int badFrames = 0;
 };
 
-// The receive rules: up to 512 bytes gathered, a read whose last byte is a flag ends the frame,
-// flags are dropped, 0x7D escapes the next byte (a zero past the end), the last two bytes are
-// the FCS, and an empty payload is a bad frame.
+// The receive rules: bytes are gathered across reads, every flag closes what was gathered (a
+// flag with nothing before it closes nothing), 0x7D escapes the next byte (a zero past the
+// end), the last two bytes are the FCS, and an empty payload is a bad frame. More than 512
+// bytes without a flag drop what was gathered and the rest of the read.
 class ReferenceReceiver {
  public:
   void Restart() { m_gathered.clear(); }
@@ -60,33 +60,38 @@ class ReferenceReceiver {
   Expected Feed(const std::vector<std::uint8_t>& read) {
     Expected expected;
     for (const std::uint8_t b : read) {
-      if (m_gathered.size() >= kAccumulationLimit) {
-        expected.accepted = false;
+      if (b == 0x7E) {
+        if (m_gathered.empty()) continue;
+        std::vector<std::uint8_t> payload;
+        const bool good = Decode(payload);
+        if (good) {
+          expected.goodPayloads.push_back(payload);
+        } else {
+          ++expected.badFrames;
+        }
         m_gathered.clear();
         continue;
       }
+      if (m_gathered.size() >= kAccumulationLimit) {
+        expected.accepted = false;
+        m_gathered.clear();
+        return expected;
+      }
       m_gathered.push_back(b);
     }
-    if (!expected.accepted || m_gathered.empty() || m_gathered.back() != 0x7E) return expected;
-    expected.frameEnded = true;
-    expected.goodFrame = Decode(expected.payload);
-    m_gathered.clear();
     return expected;
   }
 
  private:
   bool Decode(std::vector<std::uint8_t>& payload) const {
-    std::vector<std::uint8_t> unflagged;
-    std::copy_if(m_gathered.begin(), m_gathered.end(), std::back_inserter(unflagged),
-                 [](std::uint8_t b) { return b != 0x7E; });
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < unflagged.size(); ++i) {
-      if (unflagged[i] != 0x7D) {
-        bytes.push_back(unflagged[i]);
+    for (std::size_t i = 0; i < m_gathered.size(); ++i) {
+      if (m_gathered[i] != 0x7D) {
+        bytes.push_back(m_gathered[i]);
         continue;
       }
       ++i;
-      const std::uint8_t escaped = i < unflagged.size() ? unflagged[i] : 0;
+      const std::uint8_t escaped = i < m_gathered.size() ? m_gathered[i] : 0;
       bytes.push_back(static_cast<std::uint8_t>(escaped ^ 0x20));
     }
     if (bytes.size() < 3) return false;
@@ -127,15 +132,17 @@ class ReadSplitter {
   std::uint32_t m_state;
 };
 
-// Stands in for the main dialog: counts what the port posts and, like the dialog, pops one
-// log entry per WM_LOG_QUEUED unless told to leave the queue alone.
+// Stands in for the main dialog: takes up each response as the run does and, like the
+// dialog, pops one log entry per WM_LOG_QUEUED unless told to leave the queue alone.
 class DialogStandIn : public CWnd {
  public:
-  explicit DialogStandIn(CLogQueue& logQueue) : m_logQueue(logQueue) { CreateHandle(); }
+  DialogStandIn(CSerialPort& port, CLogQueue& logQueue) : m_port(port), m_logQueue(logQueue) { CreateHandle(); }
 
   LRESULT WindowProc(UINT message, WPARAM, LPARAM) override {
     if (message == WM_RESPONSE_READY) {
-      ++responses;
+      const BYTE* response = m_port.TakeResponse();
+      if (!response) Fail("WM_RESPONSE_READY without a response waiting");
+      responses.emplace_back(response, response + kResponseBufferSize);
     } else if (message == WM_LOG_QUEUED) {
       ++logLines;
       if (drainsLog) PopBadCrcLine(m_logQueue);
@@ -152,16 +159,17 @@ class DialogStandIn : public CWnd {
   }
 
   bool drainsLog = true;
-  int responses = 0;
+  std::vector<std::vector<std::uint8_t>> responses;
   int logLines = 0;
 
  private:
+  CSerialPort& m_port;
   CLogQueue& m_logQueue;
 };
 
 class Harness {
  public:
-  Harness() : m_dialog(m_logQueue) {
+  Harness() : m_dialog(m_port, m_logQueue) {
     if (!m_port.Attach(&m_dialog, &m_logQueue)) Fail("Attach failed");
   }
 
@@ -172,28 +180,35 @@ class Harness {
     m_port.RestartReceive();
     m_reference.Restart();
     m_dialog.drainsLog = drainsLog;
-    m_dialog.responses = 0;
+    m_dialog.responses.clear();
     m_dialog.logLines = 0;
     m_heldLines = 0;
+    m_dropping = false;
   }
 
+  // As the receive thread does: after an overflow the rest of the event's reads are dropped,
+  // and the next event gathers from nothing.
   void CommEvent() {
+    if (!m_dropping) return;
     m_port.RestartReceive();
     m_reference.Restart();
+    m_dropping = false;
   }
 
   void Feed(const std::vector<std::uint8_t>& read) {
+    if (m_dropping) return;
     const bool accepted = m_port.FeedReceived(read.data(), static_cast<int>(read.size()));
     const Expected expected = m_reference.Feed(read);
     platform::PumpPostedMessages();
 
     if (accepted != expected.accepted) Fail("FeedReceived's answer breaks the 512-byte rule");
-    const bool good = expected.frameEnded && expected.goodFrame;
-    const bool bad = expected.frameEnded && !expected.goodFrame;
-    if (m_dialog.responses != (good ? 1 : 0)) Fail("WM_RESPONSE_READY does not match the frame's check");
-    if (good) CheckResponse(expected.payload);
-    if (m_dialog.logLines != ExpectedLogLines(bad)) Fail("WM_LOG_QUEUED does not match the frame's check");
-    m_dialog.responses = 0;
+    m_dropping = !accepted;
+    if (m_dialog.responses.size() != expected.goodPayloads.size()) Fail("responses do not match the frames' checks");
+    for (std::size_t i = 0; i < expected.goodPayloads.size(); ++i)
+      CheckResponse(m_dialog.responses[i], expected.goodPayloads[i]);
+    if (m_dialog.logLines != ExpectedLogLines(expected.badFrames))
+      Fail("WM_LOG_QUEUED does not match the frames' checks");
+    m_dialog.responses.clear();
     m_dialog.logLines = 0;
   }
 
@@ -205,25 +220,28 @@ class Harness {
   }
 
  private:
-  void CheckResponse(const std::vector<std::uint8_t>& payload) const {
+  static void CheckResponse(const std::vector<std::uint8_t>& taken, const std::vector<std::uint8_t>& payload) {
     const std::size_t kept = std::min(payload.size(), kResponseBufferSize);
-    if (std::memcmp(m_port.GetResponse(), payload.data(), kept) != 0) Fail("the response buffer differs");
+    if (std::memcmp(taken.data(), payload.data(), kept) != 0) Fail("a response differs from its frame");
   }
 
-  // A bad frame announces one line, unless the dialog left 100 lines in the queue.
-  int ExpectedLogLines(bool badFrame) {
-    if (!badFrame) return 0;
-    if (m_dialog.drainsLog) return 1;
-    if (m_heldLines == kLogQueueLimit) return 0;
-    ++m_heldLines;
-    return 1;
+  // Each bad frame announces one line, unless the dialog left 100 lines in the queue.
+  int ExpectedLogLines(int badFrames) {
+    if (m_dialog.drainsLog) return badFrames;
+    int announced = 0;
+    for (int i = 0; i < badFrames && m_heldLines < kLogQueueLimit; ++i) {
+      ++m_heldLines;
+      ++announced;
+    }
+    return announced;
   }
 
   CLogQueue m_logQueue;
-  DialogStandIn m_dialog;
   CSerialPort m_port;
+  DialogStandIn m_dialog;
   ReferenceReceiver m_reference;
   int m_heldLines = 0;
+  bool m_dropping = false;
 };
 
 }  // namespace

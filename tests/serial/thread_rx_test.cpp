@@ -65,13 +65,6 @@ class ReceiveThread : public ::testing::Test {
   // The thread has drained what came and waits for the next comm event.
   void WaitIdle() { ASSERT_TRUE(WaitUntilBlockedInPoll(tid)); }
 
-  std::vector<CLogEntry> LoggedLines() {
-    std::vector<CLogEntry> lines;
-    CLogEntry entry;
-    while (log.Pop(entry)) lines.push_back(entry);
-    return lines;
-  }
-
   platform::ManualClock clock;
   ScopedPortMap map;
   PtyPort handset{map, kPort};
@@ -82,31 +75,23 @@ class ReceiveThread : public ::testing::Test {
   DWORD tid = 0;
 };
 
-TEST_F(ReceiveThread, DecodesAResponseThatArrivesInOnePiece) {
+// The second answer comes in two comm events, as a USB adapter's latency timer cuts it.
+TEST_F(ReceiveThread, AnswersInOnePieceOrSplitAcrossEventsAreTakenWhole) {
   Start();
   WaitIdle();
   handset.Write({0x02, 0x6A, 0xD3, 0x7E});
   ASSERT_TRUE(owner.WaitFor(WM_RESPONSE_READY, 1));
-  EXPECT_EQ(port.GetResponse()[0], 0x02);
-  handset.Write({0xA4, 0x56, 0x13, 0x7E});
-  ASSERT_TRUE(owner.WaitFor(WM_RESPONSE_READY, 2));
-  EXPECT_EQ(port.GetResponse()[0], 0xA4);
-  EXPECT_EQ(owner.Count(WM_LOG_QUEUED), 0);
-}
-
-TEST_F(ReceiveThread, AResponseSplitAcrossTwoEventsIsLoggedAsABadCrc) {
-  Start();
-  WaitIdle();
   const long switches = VoluntarySwitches(tid);
-  handset.Write({0x02, 0x6A});
+  handset.Write({0xA4, 0x56});
   ASSERT_TRUE(WaitUntilBlockedAgain(tid, switches)) << "the first half was taken in an event of its own";
-  handset.Write({0xD3, 0x7E});
-  ASSERT_TRUE(owner.WaitFor(WM_LOG_QUEUED, 1));
-  const auto lines = LoggedLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].m_nKind, LOG_ERROR);
-  EXPECT_EQ(lines[0].m_strText, "\n[RX]Bad CRC in response packet\n");
-  EXPECT_EQ(owner.Count(WM_RESPONSE_READY), 0);
+  handset.Write({0x13, 0x7E});
+  ASSERT_TRUE(owner.WaitFor(WM_RESPONSE_READY, 2));
+  for (const BYTE code : {0x02, 0xA4}) {
+    const BYTE* response = port.TakeResponse();
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response[0], code);
+  }
+  EXPECT_EQ(owner.Count(WM_LOG_QUEUED), 0);
 }
 
 TEST_F(ReceiveThread, ClosingThePortEndsTheThreadWithinTheStopWait) {
