@@ -82,6 +82,18 @@ Bytes HostLine::Read(std::size_t count, int timeoutMs) {
   return bytes;
 }
 
+Bytes HostLine::ReadSome(std::size_t count, int timeoutMs) {
+  const auto deadline = After(timeoutMs);
+  Byte buffer[4096];
+  for (;;) {
+    pollfd fd{m_fd, POLLIN, 0};
+    if (poll(&fd, 1, MsLeft(deadline)) <= 0 || !(fd.revents & POLLIN)) return {};
+    const ssize_t n = read(m_fd, buffer, std::min(sizeof buffer, count));
+    if (n > 0) return Bytes(buffer, buffer + n);
+    if (!(n < 0 && (errno == EAGAIN || errno == EINTR))) return {};
+  }
+}
+
 Bytes HostLine::Drain(int quietMs) {
   Bytes bytes;
   Byte buffer[4096];

@@ -42,6 +42,8 @@ class HostLine {
   void Write(const Bytes& bytes);
   // Waits at most timeoutMs for `count` bytes and answers what came.
   Bytes Read(std::size_t count, int timeoutMs = 2000);
+  // Waits at most timeoutMs for bytes and answers what one read finds, at most `count`.
+  Bytes ReadSome(std::size_t count, int timeoutMs = 2000);
   // Whatever else arrives before the line has been quiet for quietMs.
   Bytes Drain(int quietMs = 50);
   // True once the handset has hung the line up, within timeoutMs.

@@ -123,6 +123,25 @@ TEST_F(SimulatorOnPty, DeliversSplitAndFlaggedAnswersWhole) {
   EXPECT_EQ(host->Read(5), (Bytes{0x7E, 0x02, 0x6A, 0xD3, 0x7E}));
 }
 
+// A wake, such as a host's pause asking the handset to take its input in, does not cut the
+// pause within a split answer short.
+TEST_F(SimulatorOnPty, KeepsTheWholePauseWithinASplitAnswer) {
+  const milliseconds pause{300};
+  Config config;
+  config.faults = {FaultRule{Fault::Split, 0, 1, 0.0}};
+  config.splitPause = pause;
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  host->Write(kHelloFrame);
+  Bytes answer = host->ReadSome(kAckFrame.size());
+  const auto firstPiece = steady_clock::now();
+  ASSERT_TRUE(m_simulator->WaitForInputTaken(kWait));
+  const Bytes rest = host->Read(kAckFrame.size() - answer.size());
+  EXPECT_GE(steady_clock::now() - firstPiece, pause / 2);
+  answer.insert(answer.end(), rest.begin(), rest.end());
+  EXPECT_EQ(answer, kAckFrame);
+}
+
 TEST_F(SimulatorOnPty, PacedLineStillAnswers) {
   Config config;
   config.baud = 57600;

@@ -164,7 +164,8 @@ bool Simulator::WriteAnswer(const Outcome& outcome) {
   if (!outcome.split) return WriteAll(bytes.data(), bytes.size());
   const std::size_t half = bytes.size() / 2;
   if (!WriteAll(bytes.data(), half)) return false;
-  Doze(Clock::now() + m_config.splitPause);
+  // The whole pause, even if the thread is woken: the host must find the answer cut off.
+  DozeFully(Clock::now() + m_config.splitPause);
   return WriteAll(bytes.data() + half, bytes.size() - half);
 }
 
