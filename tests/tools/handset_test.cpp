@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "tests/tools/host_line.h"
@@ -11,6 +12,7 @@
 namespace handset_sim_test {
 namespace {
 
+using handset_sim::Conduct;
 using handset_sim::DropOff;
 using handset_sim::Fault;
 using handset_sim::FaultPlan;
@@ -20,6 +22,7 @@ using handset_sim::Mode;
 using handset_sim::Outcome;
 
 constexpr std::size_t kBlock = handset_sim::kBlockSize;
+constexpr std::chrono::milliseconds kHour = std::chrono::hours(1);
 
 std::vector<Outcome> Send(Handset& handset, const Bytes& bytes) { return handset.Receive(bytes.data(), bytes.size()); }
 
@@ -31,6 +34,13 @@ Bytes Answer(Handset& handset, const Bytes& bytes) {
 }
 
 Bytes AnswerFrame(Byte code) { return handset_sim::EncodeFrame({code}); }
+
+Conduct Hanging(std::uint64_t hangAt, std::uint64_t unplugAtBlock = 0) {
+  Conduct conduct;
+  conduct.hangAt = hangAt;
+  conduct.unplugAtBlock = unplugAtBlock;
+  return conduct;
+}
 
 Bytes FlashRange(const Handset& handset, std::size_t from, std::size_t count) {
   const auto& bytes = handset.Flash().Bytes();
@@ -131,24 +141,29 @@ TEST(Handset, RandomFaultsRepeatWithTheirSeed) {
   EXPECT_EQ(SilencePattern(42, 1.0), std::string(200, 'S'));
 }
 
-TEST(Handset, DataAfterASilencedBlockGoesOnRaw) {
-  const std::uint32_t base = 0x10000;
-  const std::size_t area = 3 * kBlock + 100;
-  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::Silence, 0, 2, 0.0}}));
-  EXPECT_EQ(Answer(handset, Frame(ErasePacket(base, area))), kAckFrame);
-  EXPECT_EQ(Answer(handset, Frame(WritePacket(base, BlockData(kBlock, 0)))), Bytes{});
+// The host times out on a block whose answer does not come in time, lost or held back, and
+// goes on with raw data.
+TEST(Handset, DataAfterAWithheldBlockGoesOnRaw) {
+  for (const Fault withheld : {Fault::Silence, Fault::Late}) {
+    SCOPED_TRACE(withheld == Fault::Late ? "late" : "silent");
+    const std::uint32_t base = 0x10000;
+    const std::size_t area = 3 * kBlock + 100;
+    Handset handset(Mode::Download, FaultPlan({FaultRule{withheld, 0, 2, 0.0, kHour}}));
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(base, area))), kAckFrame);
+    Send(handset, Frame(WritePacket(base, BlockData(kBlock, 0))));
 
-  EXPECT_EQ(Answer(handset, BlockData(kBlock, 1)), kAckFrame);
-  EXPECT_EQ(Answer(handset, BlockData(kBlock, 2)), kAckFrame);
-  EXPECT_EQ(Answer(handset, BlockData(100, 3)), kAckFrame);  // what is left of the erased range
-  EXPECT_EQ(Answer(handset, Frame({0xC0})), kAckFrame);
+    EXPECT_EQ(Answer(handset, BlockData(kBlock, 1)), kAckFrame);
+    EXPECT_EQ(Answer(handset, BlockData(kBlock, 2)), kAckFrame);
+    EXPECT_EQ(Answer(handset, BlockData(100, 3)), kAckFrame);  // what is left of the erased range
+    EXPECT_EQ(Answer(handset, Frame({0xC0})), kAckFrame);
 
-  for (unsigned block = 0; block < 3; ++block) {
-    EXPECT_EQ(FlashRange(handset, base + block * kBlock, kBlock), BlockData(kBlock, block)) << "block " << block;
+    for (unsigned block = 0; block < 3; ++block) {
+      EXPECT_EQ(FlashRange(handset, base + block * kBlock, kBlock), BlockData(kBlock, block)) << "block " << block;
+    }
+    EXPECT_EQ(FlashRange(handset, base + 3 * kBlock, 100), BlockData(100, 3));
+    EXPECT_EQ(handset.Counts().rawBlocks, 3u);
+    EXPECT_EQ(handset.Log()[2].ToString(), "#3 RAW offset=0x00012000 count=8192 -> ACK");
   }
-  EXPECT_EQ(FlashRange(handset, base + 3 * kBlock, 100), BlockData(100, 3));
-  EXPECT_EQ(handset.Counts().rawBlocks, 3u);
-  EXPECT_EQ(handset.Log()[2].ToString(), "#3 RAW offset=0x00012000 count=8192 -> ACK");
 }
 
 TEST(Handset, TakesNoRawDataUnlessTheHostMaySendIt) {
@@ -188,7 +203,9 @@ TEST(Handset, StaysReadyForRawDataInTheSecondArea) {
 }
 
 TEST(Handset, UnplugsAtTheBlockAndComesBackReadyForRawData) {
-  Handset handset(Mode::Download, FaultPlan(), 2);
+  Conduct conduct;
+  conduct.unplugAtBlock = 2;
+  Handset handset(Mode::Download, FaultPlan(), conduct);
   EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 3 * kBlock))), kAckFrame);
   EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), kAckFrame);
 
@@ -201,6 +218,39 @@ TEST(Handset, UnplugsAtTheBlockAndComesBackReadyForRawData) {
   EXPECT_EQ(Answer(handset, BlockData(kBlock, 2)), kAckFrame);
   for (unsigned block = 0; block < 3; ++block) {
     EXPECT_EQ(FlashRange(handset, block * kBlock, kBlock), BlockData(kBlock, block)) << "block " << block;
+  }
+}
+
+// Request 2, whatever it is, is carried out if it is good and never answered; the handset
+// comes back as after an unplug at a block.
+TEST(Handset, UnplugsAtItsRequest) {
+  struct Case {
+    const char* name;
+    Bytes request;  // request 2, after an erase of two blocks
+    Bytes block0;   // then
+  };
+  Bytes tooLarge = WritePacket(0, BlockData(kBlock, 0));
+  tooLarge[6] = 0x21;  // 8448 valid bytes
+  const Case cases[] = {
+      {"a block", Frame(WritePacket(0, BlockData(kBlock, 0))), BlockData(kBlock, 0)},
+      {"a block too large", Frame(tooLarge), Bytes(kBlock, 0xFF)},
+      {"a hello", kHelloFrame, Bytes(kBlock, 0xFF)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Conduct conduct;
+    conduct.unplugAt = 2;
+    Handset handset(Mode::Download, FaultPlan(), conduct);
+    EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), kAckFrame);
+    const std::vector<Outcome> unplug = Send(handset, c.request);
+    ASSERT_EQ(unplug.size(), 1u);
+    EXPECT_EQ(unplug[0].dropOff, DropOff::Unplug);
+    EXPECT_TRUE(unplug[0].answer.empty());
+    EXPECT_EQ(FlashRange(handset, 0, kBlock), c.block0);
+
+    handset.Reattach(DropOff::Unplug);
+    EXPECT_EQ(handset.CurrentMode(), Mode::Download);
+    EXPECT_EQ(Answer(handset, kHelloFrame), kAckFrame);
   }
 }
 
@@ -220,7 +270,7 @@ TEST(Handset, HangsAfterItsRequestUntilUnplugged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Handset handset(Mode::Download, FaultPlan(c.faults), 0, false, 2);
+    Handset handset(Mode::Download, FaultPlan(c.faults), Hanging(2));
     EXPECT_EQ(Answer(handset, kHelloFrame), kAckFrame);
     EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), c.answer);
     EXPECT_EQ(handset.Flash().Bytes().size(), c.flashSize);
@@ -238,7 +288,7 @@ TEST(Handset, HangsAfterItsRequestUntilUnplugged) {
 }
 
 TEST(Handset, AHungHandsetUnpluggedAtABlockWritesNothing) {
-  Handset handset(Mode::Download, FaultPlan(), 2, false, 1);
+  Handset handset(Mode::Download, FaultPlan(), Hanging(1, 2));
   EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, 2 * kBlock))), kAckFrame);
   EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), Bytes{});
   const std::vector<Outcome> unplug = Send(handset, Frame(WritePacket(kBlock, BlockData(kBlock, 1))));
@@ -263,23 +313,41 @@ TEST(Handset, NormalSoftwareListensOnlyForTheAtCommand) {
   EXPECT_EQ(handset.Log().back().sequence, 1u) << "the AT command is not a numbered request";
 }
 
-// Only a handset told to restart leaves with the answered reset that follows a block (the one
-// after a baud change only takes the rate), and comes back running its normal software.
+// Only a handset told to restart leaves with the reset that follows a block (the one after a
+// baud change only takes the rate), answered or not as it is told, and comes back running its
+// normal software.
 TEST(Handset, RestartsIntoTheNormalSoftwareAfterTheLastResetWhenToldTo) {
-  for (const bool restart : {false, true}) {
-    Handset handset(Mode::Download, FaultPlan(), 0, restart);
+  struct Case {
+    const char* name;
+    bool restartAfterReset;
+    bool leaveAtFinalReset;
+    Bytes answer;  // to the last reset
+    DropOff dropOff;
+  };
+  const Case cases[] = {
+      {"stays", false, false, kAckFrame, DropOff::None},
+      {"answers, then restarts", true, false, kAckFrame, DropOff::Reset},
+      {"restarts unanswered", false, true, {}, DropOff::Reset},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Conduct conduct;
+    conduct.restartAfterReset = c.restartAfterReset;
+    conduct.leaveAtFinalReset = c.leaveAtFinalReset;
+    Handset handset(Mode::Download, FaultPlan(), conduct);
     const Bytes reset = Frame({handset_sim::kCmdReset});
     EXPECT_EQ(Answer(handset, Frame({handset_sim::kCmdSetBaud, 0x01})), kAckFrame);
     const std::vector<Outcome> takesTheRate = Send(handset, reset);
     ASSERT_EQ(takesTheRate.size(), 1u);
+    EXPECT_EQ(takesTheRate[0].answer, kAckFrame);
     EXPECT_EQ(takesTheRate[0].dropOff, DropOff::None);
     EXPECT_EQ(Answer(handset, Frame(ErasePacket(0, kBlock))), kAckFrame);
     EXPECT_EQ(Answer(handset, Frame(WritePacket(0, BlockData(kBlock, 0)))), kAckFrame);
     const std::vector<Outcome> outcomes = Send(handset, reset);
     ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].answer, kAckFrame) << "the reset is answered before the restart";
-    EXPECT_EQ(outcomes[0].dropOff, restart ? DropOff::Reset : DropOff::None);
-    if (!restart) continue;
+    EXPECT_EQ(outcomes[0].answer, c.answer);
+    EXPECT_EQ(outcomes[0].dropOff, c.dropOff);
+    if (c.dropOff == DropOff::None) continue;
     handset.Reattach(DropOff::Reset);
     EXPECT_EQ(handset.CurrentMode(), Mode::Normal);
   }
@@ -296,8 +364,8 @@ TEST(Handset, DownloadProgramIgnoresTheAtCommand) {
 }
 
 TEST(RequestLog, NamesEachRequestAndItsAnswer) {
-  Handset handset(Mode::Download,
-                  FaultPlan({FaultRule{Fault::BadFcs, 0, 3, 0.0}, FaultRule{Fault::Silence, 0, 4, 0.0}}));
+  Handset handset(Mode::Download, FaultPlan({FaultRule{Fault::BadFcs, 0, 3, 0.0}, FaultRule{Fault::Silence, 0, 4, 0.0},
+                                             FaultRule{Fault::Late, 0, 5, 0.0, kHour}}));
   Send(handset, Frame({0xF0, 0x01}));
   Send(handset, Frame(ErasePacket(0x10000, 0x30000)));
   Send(handset, Frame(WritePacket(0x12000, BlockData(100, 0))));
@@ -308,7 +376,7 @@ TEST(RequestLog, NamesEachRequestAndItsAnswer) {
             "#2 ERASE start=0x00010000 length=0x00030000 -> ACK\n"
             "#3 WRITE offset=0x00012000 count=100 -> ACK (bad FCS)\n"
             "#4 HELLO -> no answer\n"
-            "#5 BAD-FRAME -> NAK_BAD_CRC\n");
+            "#5 BAD-FRAME -> NAK_BAD_CRC (late)\n");
 }
 
 }  // namespace

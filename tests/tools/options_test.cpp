@@ -48,8 +48,15 @@ TEST(Options, TakeEveryKnob) {
                      "--split-at",
                      "6",
                      "--opening-flag",
+                     "--late",
+                     "11:60000",
+                     "--split-answers",
+                     "2",
                      "--unplug-at-block",
                      "3",
+                     "--unplug-at",
+                     "14",
+                     "--leave-at-final-reset",
                      "--hang-at",
                      "12",
                      "--seed",
@@ -67,13 +74,16 @@ TEST(Options, TakeEveryKnob) {
   EXPECT_TRUE(config.restartAfterReset);
   EXPECT_EQ(config.baud, 57600u);
   EXPECT_EQ(config.unplugAtBlock, 3u);
+  EXPECT_EQ(config.unplugAt, 14u);
+  EXPECT_TRUE(config.leaveAtFinalReset);
+  EXPECT_EQ(config.splitAnswersGap.count(), 2);
   EXPECT_EQ(config.hangAt, 12u);
   EXPECT_EQ(config.seed, 99u);
   EXPECT_EQ(options.dumpFlash, "f.bin");
   EXPECT_EQ(options.dumpLog, "l.txt");
   EXPECT_TRUE(options.quiet);
 
-  ASSERT_EQ(config.faults.size(), 9u);
+  ASSERT_EQ(config.faults.size(), 10u);
   EXPECT_EQ(config.faults[0].fault, Fault::Nak);
   EXPECT_EQ(config.faults[0].nakCode, 0xA1);
   EXPECT_EQ(config.faults[0].atRequest, 2u);
@@ -83,6 +93,9 @@ TEST(Options, TakeEveryKnob) {
   EXPECT_EQ(config.faults[4].atRequest, 9u);
   EXPECT_EQ(config.faults[8].fault, Fault::OpeningFlag);
   EXPECT_DOUBLE_EQ(config.faults[8].rate, 1.0);
+  EXPECT_EQ(config.faults[9].fault, Fault::Late);
+  EXPECT_EQ(config.faults[9].atRequest, 11u);
+  EXPECT_EQ(config.faults[9].hold.count(), 60000);
 }
 
 TEST(Options, TakeADeviceFolder) {
@@ -119,6 +132,11 @@ TEST(Options, RefuseWhatTheyCanNotUse) {
       {{"--port", "3", "--silence-rate", "1.5"}, "bad value for --silence-rate"},
       {{"--port", "3", "--baud", "-1"}, "bad value for --baud"},
       {{"--port", "3", "--hang-at", "0"}, "bad value for --hang-at"},
+      {{"--port", "3", "--unplug-at", "0"}, "bad value for --unplug-at"},
+      {{"--port", "3", "--late", "5"}, "bad value for --late"},
+      {{"--port", "3", "--late", "0:100"}, "bad value for --late"},
+      {{"--port", "3", "--late", "5:-1"}, "bad value for --late"},
+      {{"--port", "3", "--split-answers", "2ms"}, "bad value for --split-answers"},
       {{"--port", "3", "--quiet=yes"}, "--quiet takes no value"},
       {{"--port", "3", "--dump-log"}, "--dump-log needs a value"},
       {{"--port", "3", "--colour"}, "unknown option --colour"},

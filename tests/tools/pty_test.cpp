@@ -8,7 +8,9 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 
 #include "tests/tools/folder_watch.h"
 #include "tests/tools/host_line.h"
@@ -25,6 +27,7 @@ using std::chrono::steady_clock;
 
 constexpr std::size_t kBlock = handset_sim::kBlockSize;
 constexpr milliseconds kWait{3000};
+constexpr milliseconds kHour = std::chrono::hours(1);
 const Bytes kAtCommand(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);
 
 Bytes Nak(Byte code) { return handset_sim::EncodeFrame({code}); }
@@ -123,6 +126,39 @@ TEST_F(SimulatorOnPty, DeliversSplitAndFlaggedAnswersWhole) {
   EXPECT_EQ(host->Read(5), (Bytes{0x7E, 0x02, 0x6A, 0xD3, 0x7E}));
 }
 
+// Every answer comes in pieces, cut at each of its cut points in turn and now and then twice;
+// the host reads each piece before the next one is written.
+TEST_F(SimulatorOnPty, SplitsEveryAnswerAtEachCutPointInTurn) {
+  Config config;
+  config.splitAnswersGap = milliseconds(100);
+  for (std::uint64_t request = 4; request <= 7; ++request) {
+    config.faults.push_back(FaultRule{Fault::OpeningFlag, 0, request, 0.0});
+  }
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  const Bytes flagged = {0x7E, 0x02, 0x6A, 0xD3, 0x7E};
+  std::map<Bytes, std::set<std::size_t>> cuts;
+  std::size_t mostPieces = 0;
+  for (int request = 1; request <= 7; ++request) {
+    const Bytes& answer = request <= 3 ? kAckFrame : flagged;
+    host->Write(kHelloFrame);
+    Bytes read;
+    std::size_t pieces = 0;
+    while (read.size() < answer.size()) {
+      const Bytes piece = host->ReadSome(answer.size() - read.size());
+      ASSERT_FALSE(piece.empty()) << "request " << request << " got " << ::testing::PrintToString(read);
+      if (!read.empty()) cuts[answer].insert(read.size());
+      read.insert(read.end(), piece.begin(), piece.end());
+      ++pieces;
+    }
+    EXPECT_EQ(read, answer) << "request " << request;
+    mostPieces = std::max(mostPieces, pieces);
+  }
+  EXPECT_EQ(cuts[kAckFrame], (std::set<std::size_t>{1, 2, 3}));
+  EXPECT_EQ(cuts[flagged], (std::set<std::size_t>{1, 2, 3, 4}));
+  EXPECT_EQ(mostPieces, 3u);
+}
+
 // A wake, such as a host's pause asking the handset to take its input in, does not cut the
 // pause within a split answer short.
 TEST_F(SimulatorOnPty, KeepsTheWholePauseWithinASplitAnswer) {
@@ -140,6 +176,50 @@ TEST_F(SimulatorOnPty, KeepsTheWholePauseWithinASplitAnswer) {
   EXPECT_GE(steady_clock::now() - firstPiece, pause / 2);
   answer.insert(answer.end(), rest.begin(), rest.end());
   EXPECT_EQ(answer, kAckFrame);
+}
+
+// A late answer goes out before the answer to the next request, the host's resend, so the host
+// reads two answers back to back.
+TEST_F(SimulatorOnPty, WritesALateAnswerBeforeTheNextAnswer) {
+  Config config;
+  config.faults = {FaultRule{Fault::Nak, 0xA4, 1, 0.0}, FaultRule{Fault::Late, 0, 1, 0.0, kHour}};
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  host->Write(kHelloFrame);
+  ASSERT_TRUE(m_simulator->WaitForRequests(1, kWait));
+  EXPECT_EQ(host->Drain(), Bytes{});
+  host->Write(kHelloFrame);
+  Bytes both = Nak(0xA4);
+  both.insert(both.end(), kAckFrame.begin(), kAckFrame.end());
+  EXPECT_EQ(host->Read(both.size()), both);
+}
+
+TEST_F(SimulatorOnPty, WritesALateAnswerWhenItIsDue) {
+  const milliseconds hold{100};
+  Config config;
+  config.faults = {FaultRule{Fault::Late, 0, 1, 0.0, hold}};
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  const auto asked = steady_clock::now();
+  host->Write(kHelloFrame);
+  EXPECT_EQ(host->Read(4, static_cast<int>(kWait.count())), kAckFrame);
+  EXPECT_GE(steady_clock::now() - asked, hold);
+}
+
+TEST_F(SimulatorOnPty, LosesALateAnswerWithTheLine) {
+  Config config;
+  config.faults = {FaultRule{Fault::Late, 0, 1, 0.0, kHour}};
+  config.returnDelay = milliseconds(0);
+  StartWith(std::move(config));
+  auto host = OpenPort(1);
+  host->Write(kHelloFrame);
+  ASSERT_TRUE(m_simulator->WaitForRequests(1, kWait));
+  m_simulator->TriggerUnplug();
+  ASSERT_TRUE(m_simulator->WaitForReturns(1, kWait));
+  auto again = OpenPort(1);
+  again->Write(kHelloFrame);
+  EXPECT_EQ(again->Read(4), kAckFrame);
+  EXPECT_EQ(again->Drain(), Bytes{}) << "one answer, to the request after the return";
 }
 
 TEST_F(SimulatorOnPty, PacedLineStillAnswers) {
@@ -220,31 +300,40 @@ TEST_F(SimulatorOnPty, UnplugsOnRequestAndComesBack) {
 
 // Whatever takes it off the bus, a handset that does not come back stays off.
 TEST_F(SimulatorOnPty, StaysOffTheBusWhenItDoesNotComeBack) {
+  const auto endDownload = [](HostLine& host, bool answered) {
+    host.Write(Frame(ErasePacket(0, kBlock)));
+    EXPECT_EQ(host.Read(4), kAckFrame);
+    host.Write(Frame(WritePacket(0, BlockData(kBlock, 0))));
+    EXPECT_EQ(host.Read(4), kAckFrame);
+    host.Write(Frame({handset_sim::kCmdReset}));
+    if (answered) {
+      EXPECT_EQ(host.Read(4), kAckFrame);
+    }
+  };
   struct Case {
     const char* name;
-    handset_sim::Mode mode;
-    bool restartAfterReset;
+    std::function<void(Config&)> configure;
     std::function<void(Simulator&, HostLine&)> takeOff;
   };
   const Case cases[] = {
-      {"unplugged", handset_sim::Mode::Download, false, [](Simulator& handset, HostLine&) { handset.TriggerUnplug(); }},
-      {"the AT command's restart", handset_sim::Mode::Normal, false,
-       [](Simulator&, HostLine& host) { host.Write(kAtCommand); }},
-      {"the restart after the reset", handset_sim::Mode::Download, true,
+      {"unplugged", [](Config&) {}, [](Simulator& handset, HostLine&) { handset.TriggerUnplug(); }},
+      {"unplugged at a request", [](Config& config) { config.unplugAt = 2; },
        [](Simulator&, HostLine& host) {
-         host.Write(Frame(ErasePacket(0, kBlock)));
+         host.Write(kHelloFrame);
          EXPECT_EQ(host.Read(4), kAckFrame);
-         host.Write(Frame(WritePacket(0, BlockData(kBlock, 0))));
-         EXPECT_EQ(host.Read(4), kAckFrame);
-         host.Write(Frame({handset_sim::kCmdReset}));
-         EXPECT_EQ(host.Read(4), kAckFrame);
+         host.Write(kHelloFrame);
        }},
+      {"the AT command's restart", [](Config& config) { config.mode = handset_sim::Mode::Normal; },
+       [](Simulator&, HostLine& host) { host.Write(kAtCommand); }},
+      {"the restart after the reset", [](Config& config) { config.restartAfterReset = true; },
+       [&](Simulator&, HostLine& host) { endDownload(host, true); }},
+      {"the restart at the final reset", [](Config& config) { config.leaveAtFinalReset = true; },
+       [&](Simulator&, HostLine& host) { endDownload(host, false); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Config config;
-    config.mode = c.mode;
-    config.restartAfterReset = c.restartAfterReset;
+    c.configure(config);
     config.returnDelay = milliseconds(0);
     config.comesBack = false;
     StartWith(std::move(config));

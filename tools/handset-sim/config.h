@@ -37,14 +37,22 @@ struct Config {
   bool comesBack = true;  // false: off the bus for good once it has left it, whatever took it off
 
   bool restartAfterReset = false;  // an answered reset restarts it into the normal software
+  // The reset that follows a block restarts it into the normal software at once, unanswered.
+  bool leaveAtFinalReset = false;
   // After answering this request (counting from 1) the handset hangs until it is unplugged;
   // 0: never.
   std::uint64_t hangAt = 0;
   unsigned baud = 0;  // paces both directions; 0: as fast as the pseudo-terminal goes
   std::vector<FaultRule> faults;
   std::uint32_t seed = 1;
+  // Leave the bus without answering that block or request (counting from 1) and come back on
+  // the same port; 0: never.
   std::uint64_t unplugAtBlock = 0;
-  std::chrono::milliseconds splitPause{20};
+  std::uint64_t unplugAt = 0;
+  std::chrono::milliseconds splitPause{20};  // within an answer split by a Fault::Split
+  // Every answer goes out in pieces this far apart, cut at another place each time (see
+  // AnswerCuts); 0: answers go out whole.
+  std::chrono::milliseconds splitAnswersGap{0};
   // One line per request and per change on the bus; called on the simulator's thread, except
   // for the first, which Start reports.
   std::function<void(const std::string&)> onEvent;

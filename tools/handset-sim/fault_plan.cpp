@@ -26,6 +26,9 @@ FaultDecision FaultPlan::Decide(std::uint64_t number) {
       case Fault::BadFcs: decision.badFcs = true; break;
       case Fault::Split: decision.split = true; break;
       case Fault::OpeningFlag: decision.openingFlag = true; break;
+      case Fault::Late:
+        if (!decision.late) decision.late = rule.hold;
+        break;
     }
   }
   return decision;

@@ -2,6 +2,7 @@
 // request drawn from a seeded generator, so that a run can be repeated exactly.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <random>
@@ -17,13 +18,15 @@ enum class Fault {
   BadFcs,       // corrupt the FCS of the answer
   Split,        // write the answer in two parts with a pause between
   OpeningFlag,  // put a flag before the answer
+  Late,         // carry the request out, hold its answer back (`hold`, or until the next request)
 };
 
 struct FaultRule {
   Fault fault = Fault::Silence;
-  Byte nakCode = 0;             // for Fault::Nak
-  std::uint64_t atRequest = 0;  // fires on this request; 0: by rate
-  double rate = 0.0;            // probability per request, 1.0 for every request
+  Byte nakCode = 0;                   // for Fault::Nak
+  std::uint64_t atRequest = 0;        // fires on this request; 0: by rate
+  double rate = 0.0;                  // probability per request, 1.0 for every request
+  std::chrono::milliseconds hold{0};  // for Fault::Late
 };
 
 struct FaultDecision {
@@ -32,6 +35,7 @@ struct FaultDecision {
   bool badFcs = false;
   bool split = false;
   bool openingFlag = false;
+  std::optional<std::chrono::milliseconds> late;  // how long the answer is held back
 };
 
 class FaultPlan {

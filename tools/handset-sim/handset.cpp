@@ -23,12 +23,8 @@ bool IsBlock(const Inbound& item) { return item.kind == Inbound::Kind::Raw || Is
 
 }  // namespace
 
-Handset::Handset(Mode mode, FaultPlan faults, std::uint64_t unplugAtBlock, bool restartAfterReset, std::uint64_t hangAt)
-    : m_mode(mode),
-      m_faults(std::move(faults)),
-      m_unplugAtBlock(unplugAtBlock),
-      m_restartAfterReset(restartAfterReset),
-      m_hangAt(hangAt) {}
+Handset::Handset(Mode mode, FaultPlan faults, Conduct conduct)
+    : m_mode(mode), m_faults(std::move(faults)), m_conduct(conduct) {}
 
 std::vector<Outcome> Handset::Receive(const Byte* data, std::size_t count) {
   std::vector<Outcome> outcomes;
@@ -91,42 +87,55 @@ Outcome Handset::Handle(const Inbound& item) {
   const Byte verdict = Examine(item, entry);
   const FaultDecision fault = m_faults.Decide(entry.sequence);
 
-  if (IsBlock(item) && ++m_blocks == m_unplugAtBlock) {
-    // The block arrived whole; only its answer is lost with the line.
+  const bool unplugAtBlock = IsBlock(item) && ++m_blocks == m_conduct.unplugAtBlock;
+  if (unplugAtBlock || entry.sequence == m_conduct.unplugAt) {
+    // The request arrived whole; only its answer is lost with the line.
     if (verdict == kAck && !m_hung) CarryOut(item);
-    entry.droppedOff = true;
-    outcome.dropOff = DropOff::Unplug;
-    return Record(std::move(outcome));
+    return Record(LeaveBus(std::move(outcome), DropOff::Unplug));
   }
   if (m_hung) {
     entry.ignored = true;
     return Record(std::move(outcome));
   }
-  entry.hangs = entry.sequence == m_hangAt;
+  entry.hangs = entry.sequence == m_conduct.hangAt;
   m_hung = entry.hangs;
+  // The reset after the last block ends the download (the one after a baud change only takes
+  // the new rate).
+  const bool endsDownload = afterBlock && verdict == kAck && !fault.nak && IsFrameWith(item, kCmdReset);
+  // Carrying that reset out is the restart itself, which this handset begins before it answers.
+  if (endsDownload && m_conduct.leaveAtFinalReset) return Record(LeaveBus(std::move(outcome), DropOff::Reset));
   if (fault.silence) {
     // The request is carried out and its answer lost, so the host times out and, during block
     // transfer, goes on with raw blocks.
     if (verdict == kAck) {
       CarryOut(item);
-      if (IsBlock(item) || IsFrameWith(item, kCmdErase)) m_rawArmed = true;
+      NoteWithheld(item);
     }
     return Record(std::move(outcome));
   }
-  if (!fault.nak && verdict == kAck) CarryOut(item);
+  if (!fault.nak && verdict == kAck) {
+    CarryOut(item);
+    // A host that gives up waiting for the held answer goes on as after a silence.
+    if (fault.late) NoteWithheld(item);
+  }
   const Byte answer = fault.nak ? *fault.nak : verdict;
   entry.answer = answer;
   entry.badFcs = fault.badFcs;
   entry.split = fault.split;
   entry.openingFlag = fault.openingFlag;
+  entry.late = fault.late.has_value();
   outcome.answer = EncodeFrame({answer}, FrameShape{fault.openingFlag, fault.badFcs});
   outcome.split = fault.split;
-  // The reset after the last block ends the download (the one after a baud change only takes
-  // the new rate): the answer goes out first, then the handset restarts and its port goes.
-  if (m_restartAfterReset && afterBlock && answer == kAck && IsFrameWith(item, kCmdReset)) {
-    outcome.dropOff = DropOff::Reset;
-  }
+  outcome.holdFor = fault.late;
+  // The answer goes out first, then the handset restarts and its port goes.
+  if (endsDownload && m_conduct.restartAfterReset) outcome.dropOff = DropOff::Reset;
   return Record(std::move(outcome));
+}
+
+Outcome Handset::LeaveBus(Outcome outcome, DropOff reason) {
+  outcome.entry.droppedOff = true;
+  outcome.dropOff = reason;
+  return outcome;
 }
 
 Byte Handset::Examine(const Inbound& item, LogEntry& entry) {
@@ -187,6 +196,10 @@ void Handset::CarryOut(const Inbound& item) {
     m_flash.Write(offset, item.bytes.data() + 7, ReadU16(item.bytes, 5));
     m_nextBlock = std::uint64_t{offset} + kBlockSize;
   }
+}
+
+void Handset::NoteWithheld(const Inbound& item) {
+  if (IsBlock(item) || IsFrameWith(item, kCmdErase)) m_rawArmed = true;
 }
 
 void Handset::UpdateExpectation() {

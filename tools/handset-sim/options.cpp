@@ -126,6 +126,7 @@ class Parser {
          [](Parser& p) {
            p.AddRule({Fault::OpeningFlag, 0, 0, 1.0});
          }},
+        {"--leave-at-final-reset", [](Parser& p) { p.m_config.leaveAtFinalReset = true; }},
         {"--quiet", [](Parser& p) { p.m_options->quiet = true; }},
         {"--restart-after-reset", [](Parser& p) { p.m_config.restartAfterReset = true; }},
     };
@@ -151,6 +152,8 @@ class Parser {
         {"--mode", [](Parser& p, const std::string& v) { return p.ModeOption(v); }},
         {"--return-delay", [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.returnDelay); }},
         {"--split-pause", [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.splitPause); }},
+        {"--split-answers",
+         [](Parser& p, const std::string& v) { return p.Millis(v, &p.m_config.splitAnswersGap); }},
         {"--baud",
          [](Parser& p, const std::string& v) {
            std::uint64_t baud = 0;
@@ -168,10 +171,13 @@ class Parser {
         {"--bad-fcs-rate", [](Parser& p, const std::string& v) { return p.Rate(Fault::BadFcs, v); }},
         {"--split-at", [](Parser& p, const std::string& v) { return p.At(Fault::Split, v); }},
         {"--split-rate", [](Parser& p, const std::string& v) { return p.Rate(Fault::Split, v); }},
+        {"--late", [](Parser& p, const std::string& v) { return p.LateAt(v); }},
         {"--hang-at",
          [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.hangAt); }},
         {"--unplug-at-block",
          [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.unplugAtBlock); }},
+        {"--unplug-at",
+         [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.unplugAt); }},
         {"--seed",
          [](Parser& p, const std::string& v) {
            std::uint64_t seed = 0;
@@ -253,6 +259,16 @@ class Parser {
     return SplitPair(text, ':', &code, &rate) && ParseNakCode(code, &nak) && Rate(Fault::Nak, rate, nak);
   }
 
+  bool LateAt(const std::string& text) {
+    std::string number;
+    std::string hold;
+    FaultRule rule{Fault::Late, 0, 0, 0.0};
+    if (!SplitPair(text, ':', &number, &hold) || !Millis(hold, &rule.hold)) return false;
+    if (!ParseUnsigned(number, 1, UINT64_MAX, &rule.atRequest)) return false;
+    AddRule(rule);
+    return true;
+  }
+
   ProgramOptions* m_options;
   Config& m_config;
   std::string* m_error;
@@ -309,14 +325,24 @@ Faults (N counts requests from 1; P is a probability per request, 0 to 1):
   --split-at N         write the answer to request N in two parts
   --split-rate P
   --split-pause MS     the pause between the two parts (default 20)
+  --split-answers MS   write every answer in pieces, MS ms apart, cut each time elsewhere,
+                       so that every cut point of every answer comes in turn; now and then
+                       in three pieces (default 0: whole)
   --opening-flag       begin every answer with a flag
+  --late N:MS          carry out request N but hold its answer back until MS ms have passed
+                       or the next request comes; then the held answer goes out first
   --unplug-at-block N  leave the bus when the N-th block arrives; the block is written, its
                        answer is lost, and the handset comes back ready for raw blocks
+  --unplug-at N        the same on request N, whatever it is: carried out if it is good,
+                       never answered
+  --leave-at-final-reset  carry out the reset that ends a download (the one after a block)
+                       without answering it: leave the bus at once and come back in normal
+                       mode, as --restart-after-reset does
   --hang-at N          answer request N as the other options say, then hang until unplugged:
                        answer nothing, carry nothing out, log what comes as ignored; the port
                        stays open
   --seed S             seed of the random faults (default 1)
-  --nak, --silence-at, --bad-fcs-at and --split-at may be given more than once.
+  --nak, --silence-at, --bad-fcs-at, --split-at and --late may be given more than once.
 
 Output:
   --dump-flash FILE    write the flash image to FILE on SIGUSR1 and at exit

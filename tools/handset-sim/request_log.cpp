@@ -37,6 +37,7 @@ std::string Answer(const LogEntry& entry) {
   if (entry.badFcs) text += " (bad FCS)";
   if (entry.split) text += " (split)";
   if (entry.openingFlag) text += " (opening flag)";
+  if (entry.late) text += " (late)";
   return text;
 }
 

@@ -28,6 +28,7 @@ struct LogEntry {
   bool badFcs = false;         // the answer carried a corrupted FCS
   bool split = false;          // the answer went out in two writes
   bool openingFlag = false;    // the answer began with a flag
+  bool late = false;           // the answer was held back
   bool droppedOff = false;     // the handset left the bus on this request
   bool hangs = false;          // the handset hung after this request
   bool ignored = false;        // it came while the handset hung: neither carried out nor answered

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <utility>
 
 namespace handset_sim {
@@ -30,14 +31,27 @@ const char* DropOffText(DropOff reason) {
   }
 }
 
+Conduct ConductOf(const Config& config) {
+  Conduct conduct;
+  conduct.unplugAtBlock = config.unplugAtBlock;
+  conduct.unplugAt = config.unplugAt;
+  conduct.restartAfterReset = config.restartAfterReset;
+  conduct.leaveAtFinalReset = config.leaveAtFinalReset;
+  conduct.hangAt = config.hangAt;
+  return conduct;
+}
+
+std::string AnswerText(const LogEntry& entry) {
+  return "#" + std::to_string(entry.sequence) + " -> " + ResponseName(entry.answer.value_or(0));
+}
+
 }  // namespace
 
 Simulator::Simulator(Config config)
     : m_config(std::move(config)),
       m_input(m_config.baud),
       m_output(m_config.baud),
-      m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), m_config.unplugAtBlock,
-                m_config.restartAfterReset, m_config.hangAt) {}
+      m_handset(m_config.mode, FaultPlan(m_config.faults, m_config.seed), ConductOf(m_config)) {}
 
 Simulator::~Simulator() {
   Stop();
@@ -90,6 +104,8 @@ void Simulator::Run() {
       }
     } else if (m_namesDue && Clock::now() >= m_namesAt) {
       if (!PublishNames()) return;
+    } else if (m_held && Clock::now() >= m_held->due) {
+      WriteHeldAnswer("after " + std::to_string(m_held->outcome.holdFor->count()) + " ms");
     } else if (m_lateAnswersDue.exchange(false)) {
       DeliverLateAnswers();
     } else if (m_input.Enabled() && Clock::now() < m_input.FreeAt()) {
@@ -143,8 +159,16 @@ void Simulator::TakeIn() {
 
 void Simulator::Deliver(const std::vector<Outcome>& outcomes) {
   for (const Outcome& outcome : outcomes) {
-    const bool delivered = outcome.answer.empty() || WriteAnswer(outcome);
+    // The next request finds the held answer still on its way: it goes out first, so the host
+    // reads two answers back to back.
+    if (m_held && outcome.entry.sequence != 0) {
+      WriteHeldAnswer("on request #" + std::to_string(outcome.entry.sequence));
+    }
+    const bool held = outcome.holdFor.has_value();
+    const bool written = !held && !outcome.answer.empty();
+    const bool delivered = !written || WriteAnswer(outcome);
     Event(outcome.entry.ToString() + (delivered ? "" : " [the line would not take the answer]"));
+    if (held) Hold(outcome);
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       if (outcome.entry.sequence != 0) ++m_handled;
@@ -152,21 +176,43 @@ void Simulator::Deliver(const std::vector<Outcome>& outcomes) {
     m_changed.notify_all();
     if (outcome.dropOff != DropOff::None) {
       // A restart takes a moment, in which the host reads the answer that came before it.
-      if (outcome.dropOff == DropOff::Reset) DozeFully(Clock::now() + kRestartPause);
+      if (outcome.dropOff == DropOff::Reset && written) DozeFully(Clock::now() + kRestartPause);
       DropOffBus(outcome.dropOff);
       return;
     }
   }
 }
 
+void Simulator::Hold(const Outcome& outcome) {
+  const Clock::time_point now = Clock::now();
+  // A hold longer than the clock can count lasts until the next request.
+  const auto longest = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
+  m_held = HeldAnswer{outcome, now + std::min(*outcome.holdFor, longest)};
+}
+
+void Simulator::WriteHeldAnswer(const std::string& when) {
+  const Outcome outcome = std::move(m_held->outcome);
+  m_held.reset();
+  const bool delivered = WriteAnswer(outcome);
+  Event(AnswerText(outcome.entry) + " written late, " + when + (delivered ? "" : " [the line would not take it]"));
+}
+
 bool Simulator::WriteAnswer(const Outcome& outcome) {
   const Bytes& bytes = outcome.answer;
-  if (!outcome.split) return WriteAll(bytes.data(), bytes.size());
-  const std::size_t half = bytes.size() / 2;
-  if (!WriteAll(bytes.data(), half)) return false;
-  // The whole pause, even if the thread is woken: the host must find the answer cut off.
-  DozeFully(Clock::now() + m_config.splitPause);
-  return WriteAll(bytes.data() + half, bytes.size() - half);
+  if (outcome.split) return WritePieces(bytes, {bytes.size() / 2}, m_config.splitPause);
+  if (m_config.splitAnswersGap.count() > 0) return WritePieces(bytes, m_cuts.Next(bytes), m_config.splitAnswersGap);
+  return WriteAll(bytes.data(), bytes.size());
+}
+
+bool Simulator::WritePieces(const Bytes& bytes, const std::vector<std::size_t>& cuts, std::chrono::milliseconds pause) {
+  std::size_t from = 0;
+  for (const std::size_t cut : cuts) {
+    if (!WriteAll(bytes.data() + from, cut - from)) return false;
+    // The whole pause, even if the thread is woken: the host must find the answer cut off.
+    DozeFully(Clock::now() + pause);
+    from = cut;
+  }
+  return WriteAll(bytes.data() + from, bytes.size() - from);
 }
 
 bool Simulator::WriteAll(const Byte* data, std::size_t count) {
@@ -234,6 +280,10 @@ void Simulator::DropOffBus(DropOff reason) {
   m_names.reset();
   m_namesDue = false;
   m_link.reset();
+  if (m_held) {
+    Event(AnswerText(m_held->outcome.entry) + " held, lost with the line");
+    m_held.reset();
+  }
   m_lastDropOff = reason;
   m_returnPending = m_config.comesBack;
   m_returnAt = Clock::now() + m_config.returnDelay;
@@ -275,7 +325,9 @@ void Simulator::GiveUp(const std::string& reason) {
 }
 
 Simulator::Clock::time_point Simulator::WakeBy(Clock::time_point until) const {
-  return m_namesDue ? std::min(until, m_namesAt) : until;
+  if (m_namesDue) until = std::min(until, m_namesAt);
+  if (m_held) until = std::min(until, m_held->due);
+  return until;
 }
 
 bool Simulator::Doze(Clock::time_point until) {

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tools/handset-sim/answer_cuts.h"
 #include "tools/handset-sim/config.h"
 #include "tools/handset-sim/handset.h"
 #include "tools/handset-sim/place.h"
@@ -34,7 +36,8 @@ class Simulator {
   void Stop();
 
   // Each answers whether the condition holds, waiting at most `timeout` for it.
-  bool WaitForRequests(std::uint64_t count, std::chrono::milliseconds timeout) const;  // numbered, all output done
+  // Numbered requests, all output done; an answer held back is not waited for.
+  bool WaitForRequests(std::uint64_t count, std::chrono::milliseconds timeout) const;
   bool WaitForDropOffs(std::uint64_t count, std::chrono::milliseconds timeout) const;
   bool WaitForReturns(std::uint64_t count, std::chrono::milliseconds timeout) const;
   // Answers once the handset has taken in, and acted on, every byte sent to it before the
@@ -61,12 +64,22 @@ class Simulator {
  private:
   using Clock = std::chrono::steady_clock;
 
+  // An answer held back by a Fault::Late: written when it is due, or before the answer to the
+  // next request, whichever comes first.
+  struct HeldAnswer {
+    Outcome outcome;
+    Clock::time_point due;
+  };
+
   void Run();
   void ReadLine();
   void Deliver(const std::vector<Outcome>& outcomes);
   void DeliverLateAnswers();
   void TakeIn();
+  void Hold(const Outcome& outcome);
+  void WriteHeldAnswer(const std::string& when);
   bool WriteAnswer(const Outcome& outcome);
+  bool WritePieces(const Bytes& bytes, const std::vector<std::size_t>& cuts, std::chrono::milliseconds pause);
   bool WriteAll(const Byte* data, std::size_t count);
   bool Appear(const Place& place, std::string* error);
   std::string OnBusText() const;
@@ -74,7 +87,7 @@ class Simulator {
   void DropOffBus(DropOff reason);
   bool ComeBack();
   void GiveUp(const std::string& reason);
-  // The sooner of `until` and the moment udev's names are due.
+  // The sooner of `until` and the moment udev's names or a held answer are due.
   Clock::time_point WakeBy(Clock::time_point until) const;
   // Sleeps until `until` unless woken first; true when woken.
   bool Doze(Clock::time_point until);
@@ -107,6 +120,8 @@ class Simulator {
   bool m_returnPending = false;
   Clock::time_point m_returnAt{};
   DropOff m_lastDropOff = DropOff::None;
+  std::optional<HeldAnswer> m_held;
+  AnswerCuts m_cuts;
 
   // Guards what the other threads read.
   mutable std::mutex m_mutex;
