@@ -67,6 +67,7 @@ int main(int argc, char** argv) {
   }
   options.config.onFailure = [] { kill(getpid(), SIGUSR2); };
 
+  if (!options.quiet && !options.faultSchedule.empty()) std::cout << options.faultSchedule << std::endl;
   handset_sim::Simulator simulator(options.config);
   if (!simulator.Start(&error)) {
     std::cerr << "flashgate-handset-sim: " << error << "\n";

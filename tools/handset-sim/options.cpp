@@ -8,8 +8,12 @@
 #include <map>
 #include <set>
 
+#include "tools/handset-sim/fault_schedule.h"
+
 namespace handset_sim {
 namespace {
+
+constexpr std::uint64_t kDefaultFaultRequests = 24;
 
 bool ParseUnsigned(const std::string& text, std::uint64_t low, std::uint64_t high, std::uint64_t* value) {
   if (text.empty() || text[0] < '0' || text[0] > '9') return false;
@@ -92,7 +96,8 @@ class Parser {
       if (!option->second(*this, value)) return Fail("bad value for " + name + ": " + value);
       given.insert(name);
     }
-    return given.count("--dev-dir") ? CheckDeviceFolder(given) : CheckPortMap(given);
+    if (!(given.count("--dev-dir") ? CheckDeviceFolder(given) : CheckPortMap(given))) return false;
+    return given.count("--fault-seed") ? AddFaultSchedule() : CheckNoFaultRequests(given);
   }
 
  private:
@@ -116,6 +121,18 @@ class Parser {
       }
     }
     if (!given.count("--node")) return Fail("--dev-dir needs --node");
+    return true;
+  }
+
+  bool CheckNoFaultRequests(const std::set<std::string>& given) {
+    return given.count("--fault-requests") ? Fail("--fault-requests needs --fault-seed") : true;
+  }
+
+  bool AddFaultSchedule() {
+    const FaultSchedule schedule = DrawFaultSchedule(m_faultSeed, m_faultRequests);
+    schedule.AddTo(&m_config);
+    m_options->faultSchedule = "fault schedule (seed " + std::to_string(m_faultSeed) +
+                               "): " + (schedule.text.empty() ? "no faults" : schedule.text);
     return true;
   }
 
@@ -178,6 +195,15 @@ class Parser {
          [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.unplugAtBlock); }},
         {"--unplug-at",
          [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, UINT64_MAX, &p.m_config.unplugAt); }},
+        {"--fault-seed",
+         [](Parser& p, const std::string& v) {
+           std::uint64_t seed = 0;
+           if (!ParseUnsigned(v, 0, UINT32_MAX, &seed)) return false;
+           p.m_faultSeed = static_cast<std::uint32_t>(seed);
+           return true;
+         }},
+        {"--fault-requests",
+         [](Parser& p, const std::string& v) { return ParseUnsigned(v, 1, 1'000'000, &p.m_faultRequests); }},
         {"--seed",
          [](Parser& p, const std::string& v) {
            std::uint64_t seed = 0;
@@ -272,6 +298,8 @@ class Parser {
   ProgramOptions* m_options;
   Config& m_config;
   std::string* m_error;
+  std::uint32_t m_faultSeed = 0;
+  std::uint64_t m_faultRequests = kDefaultFaultRequests;
 };
 
 }  // namespace
@@ -342,6 +370,10 @@ Faults (N counts requests from 1; P is a probability per request, 0 to 1):
                        answer nothing, carry nothing out, log what comes as ignored; the port
                        stays open
   --seed S             seed of the random faults (default 1)
+  --fault-seed S       add a mix of faults drawn from S: up to three NAKs, a silence, a late
+                       answer, split answers, an unplug at a request, leave at the final reset;
+                       printed at start as the options that make it
+  --fault-requests N   the requests the drawn faults fall on: 1 to N (default 24)
   --nak, --silence-at, --bad-fcs-at, --split-at and --late may be given more than once.
 
 Output:

@@ -12,6 +12,8 @@ struct ProgramOptions {
   Config config;
   std::string dumpFlash;  // empty: no flash dump
   std::string dumpLog;    // empty: no log dump
+  // "fault schedule (seed S): OPTIONS", printed at start; empty without --fault-seed.
+  std::string faultSchedule;
   bool quiet = false;
   bool help = false;
 };
