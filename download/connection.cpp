@@ -58,6 +58,7 @@ void CDownloaderDlg::StopRun() {
 void CDownloaderDlg::ResetRun() {
   m_run.plan.blockIndex = 0;
   m_run.retryCount = 0;
+  m_run.naksInARow = 0;
   m_run.rawData = false;
   m_run.account.Clear();
   m_run.reported = false;
@@ -83,6 +84,12 @@ LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   // So does every other stop of the dialog's own: the thread it stopped is forgotten by then,
   // and its end must not stop what the dialog went on to do (a NORMAL download's mode change).
   if (!m_pThreadRX) return TRUE;
+  // The final reset asks the handset to restart, and one that does so at once leaves the bus
+  // without answering it: that is the end of the download, not a lost handset.
+  if (m_run.step == STEP_DONE && !m_run.reported) {
+    AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
+    AdvanceRun();
+  }
   NotifyRunEnded(RunEnd::HandsetLost);
   StopRun();
   g_bThreadLost = FALSE;

@@ -20,6 +20,9 @@ void RunAccount::Clear() {
   m_areas.clear();
   m_mishaps.clear();
   m_outstanding = kNoRequest;
+  m_sendsSinceAnswer = 0;
+  m_possibleStrays = 0;
+  m_uncertain = 0;
   m_startUs = LineClockUs();
 }
 
@@ -58,10 +61,12 @@ void RunAccount::SentBlock(int index, bool raw) {
 void RunAccount::Send(int request) {
   MovedOn();
   m_outstanding = request;
+  m_sendsSinceAnswer = 1;
   m_sentUs = LineClockUs();
 }
 
 void RunAccount::Resent() {
+  ++m_sendsSinceAnswer;
   if (m_outstanding == kNoRequest) return;
   if (m_outstanding >= 0 && !m_areas.empty()) {
     Block& block = m_areas.back().blocks[static_cast<std::size_t>(m_outstanding)];
@@ -88,11 +93,25 @@ void RunAccount::Acknowledged() {
       area.blocks[static_cast<std::size_t>(m_outstanding)].roundTripUs = roundTrip;
     }
   }
-  if (Fate* fate = OutstandingFate()) *fate = Fate::Confirmed;
+  if (Fate* fate = OutstandingFate()) {
+    *fate = Fate::Confirmed;
+    // While an earlier send may still be answered, this ACK may be that answer.
+    if (m_possibleStrays > 0) ++m_uncertain;
+  }
+  Answered();
   m_outstanding = kNoRequest;
 }
 
-void RunAccount::Refused(BYTE nakCode) { Note(Mishap::Kind::Nak, nakCode); }
+void RunAccount::Refused(BYTE nakCode) {
+  Note(Mishap::Kind::Nak, nakCode);
+  Answered();
+}
+
+void RunAccount::Answered() {
+  // One answer for the request; each other send of it may still bring one.
+  if (m_sendsSinceAnswer > 1) m_possibleStrays += m_sendsSinceAnswer - 1;
+  m_sendsSinceAnswer = 0;
+}
 
 void RunAccount::NoAnswer() { Note(Mishap::Kind::Silence, 0); }
 
@@ -110,6 +129,9 @@ void RunAccount::Note(Mishap::Kind kind, BYTE code) {
 
 void RunAccount::MovedOn() {
   if (Fate* fate = OutstandingFate()) *fate = Fate::Unconfirmed;
+  // Every send of a request the run moved on from may yet be answered, late.
+  m_possibleStrays += m_sendsSinceAnswer;
+  m_sendsSinceAnswer = 0;
   m_outstanding = kNoRequest;
 }
 
@@ -127,6 +149,7 @@ std::uint64_t RunAccount::SinceStartUs() const {
 }
 
 bool RunAccount::AllConfirmed() const {
+  if (m_uncertain > 0) return false;
   for (const Area& area : m_areas) {
     if (area.erase != Fate::Confirmed) return false;
     for (const Block& block : area.blocks) {
@@ -177,7 +200,15 @@ std::vector<RunAccount::Gap> RunAccount::Gaps() const {
 CString RunAccount::Summary() const {
   const int erases = UnconfirmedErases();
   const int blocks = UnconfirmedBlocks();
-  if (erases == 0 && blocks == 0) return CString();
+  if (erases == 0 && blocks == 0) {
+    if (m_uncertain == 0) return CString();
+    CString text;
+    text.Format(
+        "%d of the handset's confirmations may answer a request it was sent before, again after silence: "
+        "download it again.",
+        m_uncertain);
+    return text;
+  }
   CString what;
   if (erases == 1) {
     what = "the erase";

@@ -5,6 +5,11 @@
 // without that ACK (after silence, or after a reconnection) the one outstanding stays
 // unconfirmed for good, even if its data reached the flash: the handset never said so.
 //
+// An answer names no request. So once a request was sent again after silence, or moved on from
+// without an answer, an answer to that earlier send may still come and be taken for a later
+// request's: from then on an ACK confirms nothing for certain, and the run cannot be called
+// confirmed whole, however its blocks look.
+//
 // It also keeps how each block went (its tries, whether it went bare, the round trip of the ACK
 // that confirmed it), the round trips of the erases and hellos, and every NAK, silence and
 // reconnection with its time, for the run's report. Round trips run from the request's last
@@ -82,7 +87,7 @@ class RunAccount {
   const std::vector<Area>& Areas() const { return m_areas; }
   const std::vector<Mishap>& Mishaps() const { return m_mishaps; }
 
-  // Every erase and block of every area confirmed.
+  // Every erase and block of every area confirmed, each beyond doubt.
   bool AllConfirmed() const;
   int BlockCount() const;
   // Sent and not confirmed (yet): moved on from, or still awaiting an answer.
@@ -97,6 +102,7 @@ class RunAccount {
   static bool NotConfirmed(Fate fate) { return fate == Fate::Awaiting || fate == Fate::Unconfirmed; }
   void Send(int request);
   void Note(Mishap::Kind kind, BYTE code);
+  void Answered();
   Fate* OutstandingFate();
   std::uint64_t SinceStartUs() const;
 
@@ -106,4 +112,7 @@ class RunAccount {
   // The request of the last area that awaits its answer, and when it was last written.
   int m_outstanding = kNoRequest;
   std::uint64_t m_sentUs = 0;
+  int m_sendsSinceAnswer = 0;  // writes of the request outstanding since the last answer
+  int m_possibleStrays = 0;    // earlier writes whose answers may still come
+  int m_uncertain = 0;         // erases and blocks confirmed while one might come
 };

@@ -15,6 +15,7 @@ const char* RunEndText(RunEnd end) {
     case RunEnd::Refused: return "the image or the font address was refused";
     case RunEnd::NoDownloadType: return "no download type was chosen";
     case RunEnd::HandsetLost: return "the handset left during the run";
+    case RunEnd::ImageUnreadable: return "the image could not be read during the run";
     case RunEnd::Closed: return "the window was closed during the run";
   }
   return "";

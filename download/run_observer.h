@@ -18,6 +18,7 @@ enum class RunEnd {
   Refused,               // the font address or an image was refused before anything was sent
   NoDownloadType,        // the download type is none of the types: nothing was started
   HandsetLost,           // the port went away during the run
+  ImageUnreadable,       // the image file shrank or went away during the run
   Closed,                // the operator closed the window during the run
 };
 

@@ -1,5 +1,6 @@
 // Which image a run sends and which byte range of it: the font start address the operator
 // typed, the kind of a code image and the operator's Change Boot Area choice.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,7 +49,30 @@ bool CDownloaderDlg::ValidateFontAddress() {
 }
 
 bool CDownloaderDlg::ClassifyImage() {
-  return m_run.currentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
+  m_strRefusal.Empty();
+  const bool classified = m_run.currentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
+  return classified && PlanInsideFile();
+}
+
+// Every block the plan sends must lie in the file: one past its end (an interrupted copy) would
+// go out with no data, and the handset would confirm it all the same. The second area of a
+// boot+code image runs from the end of the first to the end of the file.
+bool CDownloaderDlg::PlanInsideFile() {
+  const RunPlan& plan = m_run.plan;
+  if (plan.areaLength != 0 && std::uint64_t{plan.areaBase} + plan.areaLength <= m_imageFile.m_dwFileSize) return true;
+  RefuseHeader(plan.areaBase, plan.areaLength);
+  return false;
+}
+
+void CDownloaderDlg::RefuseHeader(DWORD offset, DWORD length) {
+  const auto fileSize = static_cast<unsigned>(m_imageFile.m_dwFileSize);
+  if (offset == 0) {
+    m_strRefusal.Format("image header gives %u bytes, the file has %u", static_cast<unsigned>(length), fileSize);
+  } else {
+    m_strRefusal.Format("image header gives %u bytes from offset 0x%X, the file has %u", static_cast<unsigned>(length),
+                        static_cast<unsigned>(offset), fileSize);
+  }
+  MessageBox("Header infomation is different from actual thing", nullptr, MB_OK);
 }
 
 bool CDownloaderDlg::ClassifyFontImage() {
@@ -73,9 +97,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
   m_run.bootFirst = false;
 
   switch (KindOf(firstAreaLength, m_imageFile.m_dwFileSize, loadAddress)) {
-    case ImageKind::Inconsistent:
-      MessageBox("Header infomation is different from actual thing", nullptr, MB_OK);
-      return false;
+    case ImageKind::Inconsistent: RefuseHeader(0, firstAreaLength); return false;
     case ImageKind::BootAndCode:
       if (m_bBootArea) {
         AppendLogLine(COLOR_RUN, "Boot+Code Binary. ");

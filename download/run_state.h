@@ -67,6 +67,7 @@ struct RunState {
   UINT timerId = TIMER_ANSWER;     // the run timer last armed, and its interval
   UINT timerInterval = 0;
   BYTE retryCount = 0;  // time-outs in a row without an ACK
+  BYTE naksInARow = 0;  // refusals in a row without an ACK
   // Set by a time-out during the blocks and by a reconnection: from then until the next run,
   // blocks go out as bare data.
   bool rawData = false;

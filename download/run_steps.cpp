@@ -1,5 +1,7 @@
 // The step machine of a run: one request per step, each sent when the answer to the one
 // before has arrived.
+#include <algorithm>
+
 #include "link/commands.h"
 #include "platform/user/message_box.h"
 #include "ui/downloader_dlg.h"
@@ -7,6 +9,8 @@
 namespace {
 
 constexpr char kRule[] = "======================";
+// Refusals of one request in a row that count as silence.
+constexpr BYTE kNakGiveUpCount = 10;
 
 }  // namespace
 
@@ -25,7 +29,10 @@ LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
 bool CDownloaderDlg::HandleResponse() {
   m_run.reconnecting = false;
   switch (m_run.response ? m_run.response[0] : 0) {
-    case ACK: m_run.account.Acknowledged(); return AdvanceRun();
+    case ACK:
+      m_run.naksInARow = 0;
+      m_run.account.Acknowledged();
+      return AdvanceRun();
     case NAK_BAD_CRC: return ResendAfterNak(NAK_BAD_CRC, "NAK_BAD_CRC. Retry");
     case NAK_TOO_LARGE: return ResendAfterNak(NAK_TOO_LARGE, "NAK_TOO_LARGE. Retry");
     case NAK_INVALID_CMD: return ResendAfterNak(NAK_INVALID_CMD, "NAK_INVALID_CMD, but crc error. Retry");
@@ -37,6 +44,14 @@ bool CDownloaderDlg::HandleResponse() {
 bool CDownloaderDlg::ResendAfterNak(BYTE code, const char* text) {
   m_run.account.Refused(code);
   AppendLogLine(COLOR_RUN, text);
+  // A handset that refuses the same request over and over is as good as silent: resending
+  // forever would keep the run busy with no end.
+  if (++m_run.naksInARow >= kNakGiveUpCount) {
+    m_run.naksInARow = 0;
+    AppendLogLine(COLOR_ERROR, "응답이 없습니다.");
+    Reconnect();
+    return false;
+  }
   m_serialPort.ResendLastPacket();
   m_run.account.Resent();
   ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
@@ -87,12 +102,11 @@ bool CDownloaderDlg::AdvanceRun() {
       AppendTick();
       UpdateElapsed();
       LogLine(LOG_INFO, "Flash Programming 중");
-      SendBlock();
-      break;
+      return SendBlock();
     case STEP_BLOCKS:
       UpdateElapsed();
       if (m_run.plan.blockIndex < m_run.plan.blockCount) {
-        SendBlock();
+        if (!SendBlock()) return false;
         UpdateProgress();
       } else {
         EndArea();
@@ -116,13 +130,19 @@ void CDownloaderDlg::WriteBanner() {
   AppendLogLine(COLOR_RUN, kRule);
 }
 
-void CDownloaderDlg::SendBlock() {
-  // A block that cannot be read is not sent; the reader has told the operator.
-  if (!m_imageFile.ReadBlock(m_run.plan.areaBase, static_cast<DWORD>(m_run.plan.blockIndex), &m_run.block)) return;
+bool CDownloaderDlg::SendBlock() {
+  const auto index = static_cast<DWORD>(m_run.plan.blockIndex);
   // The last block of an area carries only what is left of the area.
-  const std::uint64_t start = std::uint64_t{static_cast<DWORD>(m_run.plan.blockIndex)} * kImageBlockDataSize;
+  const std::uint64_t start = std::uint64_t{index} * kImageBlockDataSize;
   const std::uint64_t left = start < m_run.plan.areaLength ? m_run.plan.areaLength - start : 0;
-  if (m_run.block.count > left) m_run.block.count = static_cast<WORD>(left);
+  const auto due = static_cast<WORD>(std::min<std::uint64_t>(left, kImageBlockDataSize));
+  // A file that shrank or went away since the run began (the reader has told the operator of
+  // one it cannot open): what it no longer holds cannot be sent.
+  if (!m_imageFile.ReadBlock(m_run.plan.areaBase, index, &m_run.block) || m_run.block.count < due) {
+    StopForUnreadableImage(m_run.plan.areaBase + index * kImageBlockDataSize);
+    return false;
+  }
+  m_run.block.count = due;
   if (m_run.rawData) {
     m_serialPort.SendRawBlock(&m_run.block);
   } else {
@@ -130,6 +150,15 @@ void CDownloaderDlg::SendBlock() {
   }
   m_run.account.SentBlock(m_run.plan.blockIndex, m_run.rawData);
   ++m_run.plan.blockIndex;
+  return true;
+}
+
+void CDownloaderDlg::StopForUnreadableImage(DWORD offset) {
+  CString text;
+  text.Format("The image cannot be read at offset 0x%x: the download stops.", static_cast<unsigned>(offset));
+  AppendLogLine(COLOR_ERROR, text);
+  NotifyRunEnded(RunEnd::ImageUnreadable);
+  StopRun();
 }
 
 void CDownloaderDlg::EndArea() {

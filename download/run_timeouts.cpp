@@ -42,8 +42,7 @@ void CDownloaderDlg::RetryAfterSilence() {
       AppendLogLine(COLOR_RUN, text);
       // The handset takes the rest of the blocks as bare data once it has fallen silent.
       m_run.rawData = true;
-      AdvanceRun();
-      ArmTimer(m_run.timerId, m_run.timerInterval);
+      if (AdvanceRun()) ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
     }
     case STEP_DONE:
@@ -83,8 +82,7 @@ void CDownloaderDlg::Reconnect() {
       AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
       m_run.account.Reconnected();
       m_run.rawData = true;
-      AdvanceRun();
-      ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
+      if (AdvanceRun()) ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
     } else {
       AppendLogLine(COLOR_ERROR, "재연결 실패!!!!!");
       EnableControls(true);

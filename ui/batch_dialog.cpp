@@ -13,6 +13,7 @@ namespace {
 
 // Apart from the run's own timers (0, 2 and 5).
 constexpr UINT TIMER_STALL = 0x5741;
+constexpr UINT TIMER_ERASE = 0x5742;
 
 int ExitCodeOf(RunEnd end) {
   switch (end) {
@@ -25,6 +26,7 @@ int ExitCodeOf(RunEnd end) {
     case RunEnd::Refused:
     case RunEnd::NoDownloadType: return EXIT_REFUSED;
     case RunEnd::HandsetLost: return EXIT_HANDSET_LOST;
+    case RunEnd::ImageUnreadable: return EXIT_IMAGE_UNREADABLE;
     case RunEnd::Closed: return EXIT_FAILED;
   }
   return EXIT_FAILED;
@@ -36,8 +38,12 @@ BEGIN_MESSAGE_MAP(CBatchDownloaderDlg, CDownloaderDlg)
 ON_WM_TIMER()
 END_MESSAGE_MAP()
 
-CBatchDownloaderDlg::CBatchDownloaderDlg(int stallSeconds, std::FILE* out, std::FILE* err)
-    : m_nStallMs(static_cast<UINT>(stallSeconds) * 1000), m_out(out), m_err(err), m_nExitCode(EXIT_FAILED) {
+CBatchDownloaderDlg::CBatchDownloaderDlg(int stallSeconds, int eraseSeconds, std::FILE* out, std::FILE* err)
+    : m_nStallMs(static_cast<UINT>(stallSeconds) * 1000),
+      m_nEraseMs(static_cast<UINT>(eraseSeconds) * 1000),
+      m_out(out),
+      m_err(err),
+      m_nExitCode(EXIT_FAILED) {
   AddRunObserver(this);
   m_previousBoxes =
       platform::SetMessageBoxHandler([this](const platform::MessageBoxRequest& box) { return AnswerMessageBox(box); });
@@ -63,7 +69,25 @@ LRESULT CBatchDownloaderDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPar
   if (message == WM_DEVICECHANGE && !TakesPortChange(wParam, lParam)) return TRUE;
   // The click the command line asked for, once the station has ended before it.
   if (message == WM_COMMAND && LOWORD(wParam) == IDC_DOWNLOAD && m_bEnded) return TRUE;
-  return CDownloaderDlg::WindowProc(message, wParam, lParam);
+  const LRESULT result = CDownloaderDlg::WindowProc(message, wParam, lParam);
+  // An answer, or a time-out's resend or reconnection, may have sent the erase or moved past it.
+  if (message == WM_RESPONSE_READY || message == WM_TIMER) FollowErase();
+  return result;
+}
+
+void CBatchDownloaderDlg::FollowErase() {
+  // The erase is out and its answer awaited: a large area on a slow flash part takes minutes,
+  // in which the handset confirms nothing by design.
+  const bool erasing = !m_bEnded && m_run.step == STEP_FIRST_BLOCK;
+  if (erasing == m_bErasing) return;
+  m_bErasing = erasing;
+  if (erasing) {
+    KillTimer(TIMER_STALL);
+    SetTimer(TIMER_ERASE, m_nEraseMs, nullptr);
+  } else {
+    KillTimer(TIMER_ERASE);
+    if (!m_bEnded) ArmStallTimer();
+  }
 }
 
 bool CBatchDownloaderDlg::TakesPortChange(WPARAM event, LPARAM record) {
@@ -93,6 +117,13 @@ void CBatchDownloaderDlg::OnTimer(UINT_PTR id) {
     EnableControls(true);
     m_strEndReason = m_follower.Ambiguity();
     NotifyRunEnded(RunEnd::PortNotOpened);
+    return;
+  }
+  if (id == TIMER_ERASE) {
+    KillTimer(id);
+    if (m_bEnded) return;
+    m_strEndReason.Format("the handset did not finish the erase in %u s", m_nEraseMs / 1000);
+    NotifyRunEnded(RunEnd::NoAnswer);
     return;
   }
   if (id != TIMER_STALL) {
@@ -135,18 +166,24 @@ void CBatchDownloaderDlg::OnRunEnded(RunEnd end, int, const RunAccount& account)
   if (m_bEnded) return;
   m_bEnded = true;
   KillTimer(TIMER_STALL);
+  KillTimer(TIMER_ERASE);
   EndLine();
   m_nExitCode = ExitCodeOf(end);
   if (end != RunEnd::Completed) {
     CString reason = RunEndText(end);
-    const CString why = end == RunEnd::CompletedUnconfirmed ? account.Summary()
-                        : m_strEndReason.IsEmpty()          ? m_strLastBox
-                                                            : m_strEndReason;
+    const CString why = WhyItEnded(end, account);
     if (!why.IsEmpty()) reason += ": " + why;
     std::fprintf(m_err, "flashgate: %s\n", reason.GetString());
   }
   // Closing stops the run as the window's close button does; the program then exits.
   PostMessage(WM_CLOSE);
+}
+
+CString CBatchDownloaderDlg::WhyItEnded(RunEnd end, const RunAccount& account) const {
+  if (end == RunEnd::CompletedUnconfirmed) return account.Summary();
+  if (!m_strEndReason.IsEmpty()) return m_strEndReason;
+  if (end == RunEnd::Refused && !m_strRefusal.IsEmpty()) return m_strRefusal;
+  return m_strLastBox;
 }
 
 int CBatchDownloaderDlg::AnswerMessageBox(const platform::MessageBoxRequest& request) {

@@ -12,7 +12,7 @@
 
 class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
  public:
-  CBatchDownloaderDlg(int stallSeconds, std::FILE* out, std::FILE* err);
+  CBatchDownloaderDlg(int stallSeconds, int eraseSeconds, std::FILE* out, std::FILE* err);
   ~CBatchDownloaderDlg() override;
 
   // EXIT_FAILED until a run has ended.
@@ -39,14 +39,19 @@ class CBatchDownloaderDlg : public CDownloaderDlg, private RunObserver {
   void NoteAnswer();
   bool TakesPortChange(WPARAM event, LPARAM record);
   void EndBeforeRun(const CString& why);
+  // The erase has a deadline of its own, in place of the stall guard.
+  void FollowErase();
+  CString WhyItEnded(RunEnd end, const RunAccount& account) const;
   void ArmStallTimer();
   void EndLine();
 
   const UINT m_nStallMs;
+  const UINT m_nEraseMs;
   std::FILE* const m_out;
   std::FILE* const m_err;
   bool m_bLineOpen = false;
   bool m_bEnded = false;
+  bool m_bErasing = false;
   int m_nReconnections = 0;
   bool m_bAnsweredSinceReconnection = false;
   CHandsetFollower m_follower;

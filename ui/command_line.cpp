@@ -75,7 +75,8 @@ class Parser {
     if (name == "--demo") return flag(&pick.demo);
 
     const bool takesValue = name == "--port" || name == "--code" || name == "--font" || name == "--font-address" ||
-                            name == "--type" || name == "--stall-timeout" || name == "--report" || name == "--trace";
+                            name == "--type" || name == "--stall-timeout" || name == "--erase-timeout" ||
+                            name == "--report" || name == "--trace";
     if (!takesValue) return Fail("unknown option " + name);
     if (!inlineValue) {
       if (m_next >= m_arguments.size()) return Fail(name + " needs a value");
@@ -95,6 +96,9 @@ class Parser {
     if (name == "--type") {
       pick.downloadType = DownloadTypeNamed(value);
       return pick.downloadType || Fail("--type is " + DownloadTypeWords(" or "));
+    }
+    if (name == "--erase-timeout") {
+      return ParseNumber(value, 1, 86400, &m_line.eraseSeconds) || Fail("--erase-timeout takes seconds, 1 or more");
     }
     return ParseNumber(value, 1, 86400, &m_line.stallSeconds) || Fail("--stall-timeout takes seconds, 1 or more");
   }
@@ -163,6 +167,8 @@ std::string UsageText() {
          "  --stall-timeout SEC    with --batch: end the run when the handset has confirmed\n"
          "                         nothing for SEC seconds (default 60), also where the run\n"
          "                         itself would wait on; its own time-outs end it sooner\n"
+         "  --erase-timeout SEC    with --batch: how long the handset may take to erase an area\n"
+         "                         (default 300); the stall time-out does not run meanwhile\n"
          "  --report FILE.html     with --batch: also write the run's report (its block map, the\n"
          "                         line's timing and its log) as FILE.html\n"
          "  --trace FILE           write every frame to and from the handset to FILE, one line\n"
@@ -173,8 +179,8 @@ std::string UsageText() {
          "Exit codes of --batch: 0 download completed and every block confirmed by the handset,\n"
          "3 no answer from the handset, 4 the reconnection failed or was not tried, 5 the port could\n"
          "not be opened, 6 the image or the font address was refused, or no download type was chosen,\n"
-         "7 the handset left during the run, 8 completed but not all of it confirmed by the handset;\n"
-         "2 an unusable command line.\n"
+         "7 the handset left during the run, 8 completed but not all of it confirmed by the handset,\n"
+         "9 the image could not be read during the run; 2 an unusable command line.\n"
          "\n"
          "Settings: $FLASHGATE_REGISTRY (default ~/.config/flashgate/registry.reg).\n"
          "Port map: $FLASHGATE_PORTS_DIR (default ~/.config/flashgate/ports).\n"

@@ -24,7 +24,8 @@ struct Preselection {
 struct CommandLine {
   Preselection preselection;
   bool batch = false;
-  int stallSeconds = 60;  // batch: silence from the handset that ends the run
+  int stallSeconds = 60;   // batch: silence from the handset that ends the run
+  int eraseSeconds = 300;  // batch: how long the handset may take to erase an area
   std::string reportPath;  // batch: where the run's report is written too; empty: only beside its record
   std::string tracePath;   // where every frame both ways is written; empty: no trace
   bool help = false;
@@ -42,6 +43,7 @@ enum ExitCode {
   EXIT_REFUSED = 6,
   EXIT_HANDSET_LOST = 7,
   EXIT_UNCONFIRMED = 8,  // completed, but the handset did not confirm all that was sent
+  EXIT_IMAGE_UNREADABLE = 9,
 };
 
 // False with the reason in `error` when the arguments (after the program's name) cannot be used.

@@ -59,7 +59,7 @@ BOOL CDownloaderApp::InitInstance() {
   // included, without being asked; what the program brings is its resources.
   resources::RegisterResources();
   if (m_commandLine.batch) {
-    CBatchDownloaderDlg dialog(m_commandLine.stallSeconds, stdout, stderr);
+    CBatchDownloaderDlg dialog(m_commandLine.stallSeconds, m_commandLine.eraseSeconds, stdout, stderr);
     if (RunMainDialog(dialog)) m_nExitCode = dialog.ExitCode();
   } else {
     CDownloaderDlg dialog;

@@ -82,6 +82,7 @@ class CDownloaderDlg : public CDialog {
   CSerialPort m_serialPort;
   // The download run, and the notice shown while a handset restarts into download mode.
   RunState m_run;
+  CString m_strRefusal;  // why the last image was refused, for those who cannot see its box
   CModeChangeDlg m_modeChangeDlg;
 
   // Progress and log (download/run_log.cpp, download/run_progress.cpp).
@@ -98,7 +99,8 @@ class CDownloaderDlg : public CDialog {
   bool ClassifyImage();
   bool SelectNextImage();
 
-  // The step machine (download/run_steps.cpp, download/run_timeouts.cpp).
+  // The step machine (download/run_steps.cpp, download/run_timeouts.cpp). AdvanceRun answers
+  // false when the run stopped instead (the image could no longer be read).
   bool HandleResponse();
   bool AdvanceRun();
   void ArmTimer(UINT id, UINT intervalMs);
@@ -154,7 +156,8 @@ class CDownloaderDlg : public CDialog {
   // Where the operator is shown the area being sent begins.
   DWORD ShownBase() const;
   void WriteBanner();
-  void SendBlock();
+  bool SendBlock();
+  void StopForUnreadableImage(DWORD offset);
   void EndArea();
   void PlanCodeArea();
   void ReportCompletion();
@@ -164,6 +167,8 @@ class CDownloaderDlg : public CDialog {
   void Reconnect();
   bool ClassifyCodeImage();
   bool ClassifyFontImage();
+  bool PlanInsideFile();
+  void RefuseHeader(DWORD offset, DWORD length);
   bool PrepareRun();
   // Beneath "USB 연결 상태를 확인하세요.": what keeps the port closed, when that is known.
   void ExplainOpenFailure();

@@ -69,7 +69,7 @@ struct BatchOutput {
 // question itself, and the test moves the clock.
 class BatchRun : protected BatchOutput, public DownloadRun {
  protected:
-  BatchRun() : DownloadRun([this] { return std::make_unique<CBatchDownloaderDlg>(60, out.File(), err.File()); }) {}
+  BatchRun() : DownloadRun([this] { return std::make_unique<CBatchDownloaderDlg>(60, 300, out.File(), err.File()); }) {}
 
   CBatchDownloaderDlg& Batch() { return static_cast<CBatchDownloaderDlg&>(dialog); }
 
@@ -133,6 +133,45 @@ TEST_F(BatchRun, AHandsetThatHangsAfterANakIsNeverCalledFlashed) {
   EXPECT_EQ(FlashRange(0, kBlock), Bytes(image.begin(), image.begin() + kBlock)) << "block 0 went in";
   EXPECT_EQ(FlashRange(kBlock, kBlock), Bytes(kBlock, 0xFF)) << "nothing after the NAK reached the flash";
 }
+
+// A large area on a slow flash part takes minutes to erase, and the handset says nothing
+// meanwhile: the stall guard waits for the erase's own deadline, which ends the run with its own
+// reason if the erase never finishes.
+class EraseDeadline : public BatchRun, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EraseDeadline, StandsInForTheStallGuard) {
+  const bool finishes = GetParam();
+  handset_sim::Config config;
+  config.faults = {Silence(kFirstBlockRequest - 1)};
+  StartHandset(config);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] {
+    ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest - 1));
+    Elapse(240000);
+    ASSERT_EQ(Batch().ExitCode(), EXIT_FAILED) << "still erasing after four minutes: " << err.Text();
+    if (finishes) {
+      handset->AnswerNow(ACK);
+      ASSERT_TRUE(PumpUntil([&] { return Batch().ExitCode() != EXIT_FAILED; }));
+    } else {
+      ASSERT_TRUE(ElapseUntilEnded(60000, 1));
+    }
+  });
+
+  if (finishes) {
+    EXPECT_EQ(Batch().ExitCode(), EXIT_COMPLETED) << err.Text();
+  } else {
+    EXPECT_EQ(Batch().ExitCode(), EXIT_NO_ANSWER);
+    EXPECT_NE(err.Text().find("flashgate: no answer from the handset: the handset did not finish the erase in 300 s\n"),
+              std::string::npos)
+        << err.Text();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BatchRun, EraseDeadline, ::testing::Bool());
 
 // A handset falls silent in the middle of the blocks, refuses the block half a minute later
 // and then hangs. Its refusal, and the lines the run writes about it, are no progress: the

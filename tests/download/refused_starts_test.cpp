@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Font Address를 정확하게 써주세요!", "", RunEnd::Refused},
                       RefusedStart{"FirstAreaBeyondTheFile", Image::AreaBeyondTheFile, false, "", true, 0, false,
                                    "Header infomation is different from actual thing", "", RunEnd::Refused},
+                      RefusedStart{"FontAreaBeyondTheFile", Image::AreaBeyondTheFile, true, "0", true, 0, false,
+                                   "Header infomation is different from actual thing", "", RunEnd::Refused},
                       RefusedStart{"SecondAreaWithoutABootArea", Image::SecondAreaWithoutBoot, false, "", true, 0,
                                    false, "Header infomation is different from actual thing", "", RunEnd::Refused},
                       RefusedStart{"BootOnlyWithoutChangeBootArea", Image::BootOnly, false, "", true, 0, false,

@@ -47,6 +47,7 @@ struct CodeKind {
   DWORD areaBase;
   DWORD areaLength;
   bool bootFirst;
+  const char* refusal = "";  // said to a station for a refused image
 };
 
 void PrintTo(const CodeKind& kind, std::ostream* out) { *out << kind.name; }
@@ -60,6 +61,7 @@ TEST_P(CodeKinds, PlanWhatIsSent) {
     dialog.m_bBootArea = kind.bootArea;
     dialog.m_run.currentImage = IMAGE_CODE;
     EXPECT_EQ(dialog.ClassifyImage(), kind.accepted);
+    EXPECT_EQ(dialog.m_strRefusal, kind.refusal);
     if (!kind.accepted) {
       EXPECT_EQ(BoxTexts(), std::vector<std::string>{kind.line});
       return;
@@ -78,48 +80,58 @@ constexpr DWORD kLoad = 0x100000;
 
 INSTANTIATE_TEST_SUITE_P(
     DownloadRun, CodeKinds,
-    ::testing::Values(
-        CodeKind{"BootAndCodeWithTheBoot",
-                 {"CODE", kSize, kFirst, kBootMarker},
-                 true,
-                 true,
-                 "Boot+Code Binary. ",
-                 0,
-                 kFirst,
-                 true},
-        CodeKind{"BootAndCodeSkippingTheBoot",
-                 {"CODE", kSize, kFirst, kBootMarker},
-                 false,
-                 true,
-                 "Boot+Code Binary. Skip Boot Area.",
-                 kFirst,
-                 kSize - kFirst,
-                 false},
-        CodeKind{"CodeOnlyWithTheBoot",
-                 {"CODE", kSize, kSize, kLoad},
-                 true,
-                 true,
-                 "Code Only Binary. Skip Boot Area.",
-                 0,
-                 kSize,
-                 false},
-        CodeKind{"CodeOnly", {"CODE", kSize, kSize, kLoad}, false, true, "Code Only Binary.", kLoad, kSize, false},
-        CodeKind{"BootOnlyWithTheBoot",
-                 {"CODE", kSize, kSize, kBootMarker},
-                 true,
-                 true,
-                 "Boot Only Binary. ",
-                 0,
-                 kSize,
-                 false},
-        CodeKind{"BootOnly",
-                 {"CODE", kSize, kSize, kBootMarker},
-                 false,
-                 false,
-                 "This is Boot Binary, Check [Change Boot Area]",
-                 0,
-                 0,
-                 false}),
+    ::testing::Values(CodeKind{"BootAndCodeWithTheBoot",
+                               {"CODE", kSize, kFirst, kBootMarker},
+                               true,
+                               true,
+                               "Boot+Code Binary. ",
+                               0,
+                               kFirst,
+                               true},
+                      CodeKind{"BootAndCodeSkippingTheBoot",
+                               {"CODE", kSize, kFirst, kBootMarker},
+                               false,
+                               true,
+                               "Boot+Code Binary. Skip Boot Area.",
+                               kFirst,
+                               kSize - kFirst,
+                               false},
+                      CodeKind{"CodeOnlyWithTheBoot",
+                               {"CODE", kSize, kSize, kLoad},
+                               true,
+                               true,
+                               "Code Only Binary. Skip Boot Area.",
+                               0,
+                               kSize,
+                               false},
+                      CodeKind{
+                          "CodeOnly", {"CODE", kSize, kSize, 0}, false, true, "Code Only Binary.", 0, kSize, false},
+                      // Sent from the file at its load address, the blocks would lie past the file's end.
+                      CodeKind{"CodeOnlyLoadedBeyondItsFile",
+                               {"CODE", kSize, kSize, kLoad},
+                               false,
+                               false,
+                               "Header infomation is different from actual thing",
+                               0,
+                               0,
+                               false,
+                               "image header gives 524288 bytes from offset 0x100000, the file has 524288"},
+                      CodeKind{"BootOnlyWithTheBoot",
+                               {"CODE", kSize, kSize, kBootMarker},
+                               true,
+                               true,
+                               "Boot Only Binary. ",
+                               0,
+                               kSize,
+                               false},
+                      CodeKind{"BootOnly",
+                               {"CODE", kSize, kSize, kBootMarker},
+                               false,
+                               false,
+                               "This is Boot Binary, Check [Change Boot Area]",
+                               0,
+                               0,
+                               false}),
     [](const ::testing::TestParamInfo<CodeKind>& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadRun, BarAndTitleChangeOnlyWithTheWholePercentage) {

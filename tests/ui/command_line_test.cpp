@@ -22,6 +22,7 @@ struct Accepted {
   bool demo;
   std::string report = "";
   std::string trace = "";
+  int eraseSeconds = 300;
 };
 
 TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
@@ -31,9 +32,9 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
        "PHONE.bin", "", "", "NORMAL", true, true, false, 60, true},
       {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
        "fonts/KOR.bin", "1A0000", "EMERGENCY", false, false, false, 60, false},
-      {Words({"--batch", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5", "--report",
-              "run.html", "--trace=frames.txt"}),
-       0, "", "f.bin", "ffffffff", nullptr, false, true, true, 5, false, "run.html", "frames.txt"},
+      {Words({"--batch", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5", "--erase-timeout",
+              "900", "--report", "run.html", "--trace=frames.txt"}),
+       0, "", "f.bin", "ffffffff", nullptr, false, true, true, 5, false, "run.html", "frames.txt", 900},
       // The window sends the code image of such a pair.
       {Words({"--start", "--code", "a.bin", "--font", "f.bin"}), 0, "a.bin", "f.bin", "", nullptr, false, true, false,
        60, false},
@@ -52,6 +53,7 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
     EXPECT_EQ(pick.start, c.start) << "--batch presses Download too";
     EXPECT_EQ(line.batch, c.batch);
     EXPECT_EQ(line.stallSeconds, c.stallSeconds);
+    EXPECT_EQ(line.eraseSeconds, c.eraseSeconds);
     EXPECT_EQ(pick.demo, c.demo);
     EXPECT_EQ(line.reportPath, c.report);
     EXPECT_EQ(line.tracePath, c.trace);
@@ -81,6 +83,7 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {Words({"--batch", "--code", "a.bin", "--font", "f.bin"}),
        "--batch sends one image per run: give --code or --font, not both"},
       {Words({"--code", "a.bin", "--stall-timeout", "0"}), "--stall-timeout takes seconds, 1 or more"},
+      {Words({"--code", "a.bin", "--erase-timeout", "x"}), "--erase-timeout takes seconds, 1 or more"},
       {Words({"--code", "a.bin", "--report", "run.html"}), "--report needs --batch"},
       {Words({"--trace"}), "--trace needs a value"},
   };
