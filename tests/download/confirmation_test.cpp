@@ -3,6 +3,7 @@
 // and the run after such a run, in the window and as a station's batch run.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 
 #include "link/commands.h"
@@ -12,6 +13,7 @@
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
+#include "tools/handset-sim/fault_schedule.h"
 #include "ui/batch_dialog.h"
 #include "ui/run_recorder.h"
 #include "ui/settings.h"
@@ -418,6 +420,81 @@ TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
   EXPECT_EQ(handset->Log().size(), 1u) << "the AT command, nothing after it";
   EXPECT_TRUE(other.Log().empty());
 }
+
+// The station's promise, over many mixes of faults drawn from a seed (NAKs, silences, late
+// answers, answers in pieces, a drop-off at any request, a restart at the final reset): exit 0
+// only when the handset's flash holds the image byte for byte, and exit 0 whenever every request
+// was answered with ACK in time. The clock moves only when nothing is on its way, to the next
+// timer due, so a schedule takes a fraction of a second. A failing seed names its schedule;
+// rerun it alone with --gtest_filter='*RunInvariant*/SEED'.
+class RunInvariant : public BatchRun, public ::testing::WithParamInterface<std::uint32_t> {
+ protected:
+  // Hello, copy, baud, reset, hello, erase, four blocks, the final reset.
+  static constexpr std::uint64_t kRequests = 11;
+
+  // Lets the handset answer and the run take up every answer; then moves the clock to the next
+  // timer due. False if the run never ended.
+  bool DriveToTheEnd() {
+    const auto ended = [this] { return Batch().ExitCode() != EXIT_FAILED; };
+    for (int step = 0; step < 400 && !ended(); ++step) {
+      if (handset) handset->WaitForInputTaken(std::chrono::seconds(2));
+      if (platform::WaitForPostedMessage(kQuietMs)) {
+        platform::PumpPostedMessages();
+        continue;
+      }
+      const std::optional<std::uint64_t> due = platform::NextTimerDue();
+      if (!due) return false;
+      const std::uint64_t now = platform::ActiveClock().NowUs() / 1000;
+      Elapse(static_cast<DWORD>(*due > now ? *due - now : 0));
+    }
+    return ended();
+  }
+
+  // Real time in which nothing arriving means nothing is on its way: an answer in pieces has
+  // gaps of a few milliseconds.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  static constexpr DWORD kQuietMs = 100;
+#else
+  static constexpr DWORD kQuietMs = 25;
+#endif
+};
+
+TEST_P(RunInvariant, ExitZeroOnlyForAnExactFlashAndForEveryCleanRun) {
+  const handset_sim::FaultSchedule schedule = handset_sim::DrawFaultSchedule(GetParam(), kRequests);
+  SCOPED_TRACE("seed " + std::to_string(GetParam()) + ": " + (schedule.text.empty() ? "no faults" : schedule.text));
+  handset_sim::Config config;
+  schedule.AddTo(&config);
+  // A late answer waits for the resend, however long the clock takes to bring it.
+  for (FaultRule& rule : config.faults) {
+    if (rule.fault == Fault::Late) rule.hold = std::chrono::hours(1);
+  }
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  const Bytes image = MakeImage({"CODE", 3 * kBlock + 1000, 0, 0, static_cast<BYTE>(GetParam())});
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", image);
+  pick.start = true;
+  dialog.SetPreselection(pick);
+
+  RunBatch([&] { ASSERT_TRUE(DriveToTheEnd()) << err.Text(); });
+
+  const int exitCode = Batch().ExitCode();
+  const bool exact = FlashRange(0, image.size()) == image;
+  if (exitCode == EXIT_COMPLETED) {
+    EXPECT_TRUE(exact) << "exit 0 for a flash that differs\n" << err.Text();
+  }
+  // Pieces and a restart in place of the final reset's answer are no faults of the line.
+  const bool clean = schedule.faults.empty() && schedule.unplugAt == 0;
+  if (clean) {
+    EXPECT_EQ(exitCode, EXIT_COMPLETED) << err.Text();
+  }
+}
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+INSTANTIATE_TEST_SUITE_P(Schedules, RunInvariant, ::testing::Range<std::uint32_t>(0, 8));
+#else
+INSTANTIATE_TEST_SUITE_P(Schedules, RunInvariant, ::testing::Range<std::uint32_t>(0, 200));
+#endif
 
 }  // namespace
 }  // namespace testing_support
