@@ -203,9 +203,11 @@ class Harness {
 
     if (accepted != expected.accepted) Fail("FeedReceived's answer breaks the 512-byte rule");
     m_dropping = !accepted;
-    if (m_dialog.responses.size() != expected.goodPayloads.size()) Fail("responses do not match the frames' checks");
-    for (std::size_t i = 0; i < expected.goodPayloads.size(); ++i)
-      CheckResponse(m_dialog.responses[i], expected.goodPayloads[i]);
+    // The run takes responses up only between reads, so one read with more than the queue holds
+    // keeps the first of them.
+    const std::size_t kept = std::min(expected.goodPayloads.size(), CResponseQueue::kCapacity);
+    if (m_dialog.responses.size() != kept) Fail("responses do not match the frames' checks");
+    for (std::size_t i = 0; i < kept; ++i) CheckResponse(m_dialog.responses[i], expected.goodPayloads[i]);
     if (m_dialog.logLines != ExpectedLogLines(expected.badFrames))
       Fail("WM_LOG_QUEUED does not match the frames' checks");
     m_dialog.responses.clear();
@@ -225,14 +227,12 @@ class Harness {
     if (std::memcmp(taken.data(), payload.data(), kept) != 0) Fail("a response differs from its frame");
   }
 
-  // Each bad frame announces one line, unless the dialog left 100 lines in the queue.
+  // Each bad frame announces one line while the queue has room: the dialog takes lines up only
+  // between reads, so one read with more than 100 bad frames fills it even when the dialog
+  // drains it.
   int ExpectedLogLines(int badFrames) {
-    if (m_dialog.drainsLog) return badFrames;
-    int announced = 0;
-    for (int i = 0; i < badFrames && m_heldLines < kLogQueueLimit; ++i) {
-      ++m_heldLines;
-      ++announced;
-    }
+    const int announced = std::min(badFrames, kLogQueueLimit - m_heldLines);
+    if (!m_dialog.drainsLog) m_heldLines += announced;
     return announced;
   }
 
