@@ -86,10 +86,7 @@ LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   if (!m_pThreadRX) return TRUE;
   // The final reset asks the handset to restart, and one that does so at once leaves the bus
   // without answering it: that is the end of the download, not a lost handset.
-  if (m_run.step == STEP_DONE && !m_run.reported) {
-    AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
-    AdvanceRun();
-  }
+  if (m_run.step == STEP_DONE && !m_run.reported) ReportWithoutResetAnswer();
   NotifyRunEnded(RunEnd::HandsetLost);
   StopRun();
   g_bThreadLost = FALSE;

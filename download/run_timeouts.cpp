@@ -45,16 +45,18 @@ void CDownloaderDlg::RetryAfterSilence() {
       if (AdvanceRun()) ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
     }
-    case STEP_DONE:
-      AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
-      AdvanceRun();
-      break;
+    case STEP_DONE: ReportWithoutResetAnswer(); break;
     default:
       m_serialPort.ResendLastPacket();
       m_run.account.Resent();
       ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
   }
+}
+
+void CDownloaderDlg::ReportWithoutResetAnswer() {
+  AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
+  AdvanceRun();
 }
 
 void CDownloaderDlg::GiveUp(UINT id) {

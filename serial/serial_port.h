@@ -72,8 +72,6 @@ class CSerialPort : public CObject {
   const BYTE* TakeResponse();
   // The code of the response the next WM_RESPONSE_READY takes up; false when none waits.
   bool PeekResponse(BYTE* code) { return m_responses.PeekCode(code); }
-  // The response last taken up.
-  const BYTE* GetResponse() const { return m_response.data(); }
   // Bytes are gathered across reads until a flag closes the frame; a new connection, or a
   // frame too long for any response, starts the gathering again.
   void RestartReceive() {
@@ -93,8 +91,8 @@ class CSerialPort : public CObject {
   // Read by the receive thread while the user-interface thread may close the port.
   std::atomic<HANDLE> m_hComm{nullptr};
   int m_nReceiveCount = 0;
-  std::size_t m_nLineBytes = 0;  // the line's bytes since the last frame ended, flags included
-  CResponseQueue::Response m_response = {};
+  std::size_t m_nLineBytes = 0;              // the line's bytes since the last frame ended, flags included
+  CResponseQueue::Response m_response = {};  // the response last taken up
   CResponseQueue m_responses;
   CWnd* m_pOwner = nullptr;
   CLogQueue* m_pLogQueue = nullptr;

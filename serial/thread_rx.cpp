@@ -78,7 +78,6 @@ void CThreadRX::DrainReceived() {
     // After an overflow the rest of this event's bytes are read and dropped.
     if (ok) ok = m_pPort->FeedReceived(g_receiveBuffer, static_cast<int>(count));
   }
-  if (!ok) m_pPort->RestartReceive();
 }
 
 CThreadRX* StartReceiveThread(CWnd* owner, CSerialPort* port, CLogQueue* logQueue) {

@@ -163,6 +163,9 @@ class CDownloaderDlg : public CDialog {
   void ReportCompletion();
   bool ResendAfterNak(BYTE code, const char* text);
   void RetryAfterSilence();
+  // The final report when the final reset went unanswered: after its time-out, or at once when
+  // the handset restarted.
+  void ReportWithoutResetAnswer();
   void GiveUp(UINT id);
   void Reconnect();
   bool ClassifyCodeImage();

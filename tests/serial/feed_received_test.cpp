@@ -59,8 +59,9 @@ TEST_F(FeedReceived, AGoodResponseWaitsForTheRunWithOneMessage) {
   EXPECT_TRUE(Feed({0x02, 0x6A, 0xD3, 0x7E}));
   EXPECT_EQ(Responses(), 1);
   EXPECT_EQ(LogMessages(), 0);
-  ASSERT_NE(port.TakeResponse(), nullptr);
-  EXPECT_EQ(port.GetResponse()[0], 0x02);
+  const BYTE* response = port.TakeResponse();
+  ASSERT_NE(response, nullptr);
+  EXPECT_EQ(response[0], 0x02);
   EXPECT_EQ(port.TakeResponse(), nullptr) << "taken once";
 }
 
