@@ -82,8 +82,8 @@ TEST_F(ScaledControlsTest, TheIconOfTheDownloadButtonKeepsItsPlaceAndSize) {
 
 // The balloon's edge is drawn in device pixels: along the top of its body, where the ellipse
 // falls less than a pixel per column, the first row of the frame moves at most one device pixel
-// from column to column, where a 1x edge blown up moves in steps of the scale; and it stays on
-// the ellipse.
+// from column to column, where a 1x edge blown up moves in steps of the scale; it stays on the
+// ellipse; and it keeps its thickness.
 TEST_F(ScaledControlsTest, TheBalloonsEdgeIsSmoothInDevicePixels) {
   testing_support::ShowPortHint(dialog);
   ASSERT_TRUE(dialog.m_balloon.IsWindowVisible());
@@ -93,6 +93,18 @@ TEST_F(ScaledControlsTest, TheBalloonsEdgeIsSmoothInDevicePixels) {
       testing_support::TopEdgeOfTheBody(ratio, [&](int x, int y) { return picture.pixelColor(x, y) == frame; });
   EXPECT_LE(edge.step, 1) << "at " << ratio << "x";
   EXPECT_LE(edge.offEllipse, 2.0) << "at " << ratio << "x";
+
+  // The outline is as thick as at 1x in logical pixels (one at the top, two at the side), so
+  // the scale's device pixels across, not one device pixel.
+  const auto run = [&](QPoint at, QPoint step) {
+    while (at.y() < picture.height() && at.x() >= 0 && picture.pixelColor(at) != frame) at += step;
+    int length = 0;
+    for (; at.y() < picture.height() && at.x() >= 0 && picture.pixelColor(at) == frame; at += step) ++length;
+    return length;
+  };
+  const int middle = qRound((10 + 150) / 2.0 * ratio);
+  EXPECT_EQ(run({middle, 0}, {0, 1}), qRound(1 * ratio)) << "top, at " << ratio << "x";
+  EXPECT_EQ(run({picture.width() - 1, qRound(30 * ratio)}, {-1, 0}), qRound(2 * ratio)) << "side, at " << ratio << "x";
 }
 
 }  // namespace

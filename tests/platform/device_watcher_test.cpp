@@ -206,6 +206,15 @@ TEST_F(DeviceWatcherTest, NewDevicesTakeTheLowestFreeNumberFromThreeAndKeepIt) {
   ASSERT_EQ(Reports(4).back(), Arrival(5));
   Plug("ttyACM0");
   ASSERT_EQ(Reports(5).back(), Arrival(3));
+  // Its number taken meanwhile by a link made by hand, a device coming back gets the lowest
+  // free one, and the hand-made link stays as it is.
+  Unplug("ttyACM0");
+  ASSERT_EQ(Reports(6).back(), Removal(3));
+  map.Publish(3, line.SlavePath());
+  ASSERT_EQ(Reports(7).back(), Arrival(3));
+  Plug("ttyACM0");
+  ASSERT_EQ(Reports(8).back(), Arrival(6));
+  EXPECT_EQ(LinkOf(3), line.SlavePath());
 
   watcher.reset();
   EXPECT_EQ(OpenDescriptorCount(), descriptors + 2 * static_cast<int>(terminals.size()))
