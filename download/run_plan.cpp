@@ -72,6 +72,8 @@ void CDownloaderDlg::RefuseHeader(DWORD offset, DWORD length) {
     m_strRefusal.Format("image header gives %u bytes from offset 0x%X, the file has %u", static_cast<unsigned>(length),
                         static_cast<unsigned>(offset), fileSize);
   }
+  // The box says only that something is wrong; the log keeps what, behind it and after it.
+  AppendLogLine(COLOR_ERROR, "The " + m_strRefusal + ".");
   MessageBox("Header infomation is different from actual thing", nullptr, MB_OK);
 }
 

@@ -64,6 +64,9 @@ TEST_P(CodeKinds, PlanWhatIsSent) {
     EXPECT_EQ(dialog.m_strRefusal, kind.refusal);
     if (!kind.accepted) {
       EXPECT_EQ(BoxTexts(), std::vector<std::string>{kind.line});
+      if (*kind.refusal) {
+        EXPECT_EQ(Log().back(), (LogLine{"The " + std::string(kind.refusal) + ".", COLOR_ERROR, false}));
+      }
       return;
     }
     EXPECT_EQ(Log().back(), (LogLine{kind.line, COLOR_RUN, false}));
