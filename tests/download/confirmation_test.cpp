@@ -472,11 +472,16 @@ class RunInvariant : public BatchRun, public ::testing::WithParamInterface<Sched
 
   static std::vector<Schedule> Chosen() {
     // The erase is refused and its resend goes unanswered: the run goes on with bare blocks,
-    // which the handset all acknowledges. The erase it never did.
+    // which the handset all acknowledges; the erase it carried out but never acknowledged.
     handset_sim::FaultSchedule eraseRefused;
     eraseRefused.faults = {{Fault::Nak, NAK_FAILED, kEraseRequest, 0.0}, {Fault::Silence, 0, kEraseRequest + 1, 0.0}};
     eraseRefused.text = "--nak A4@6 --silence-at 7";
-    return {{"EraseRefusedThenUnanswered", eraseRefused}};
+    // The same, but the resent erase's answer comes late, together with the first bare block's:
+    // the two ACKs seem to confirm blocks 0 and 1.
+    handset_sim::FaultSchedule eraseLate = eraseRefused;
+    eraseLate.faults.back() = {Fault::Late, 0, kEraseRequest + 1, 0.0, std::chrono::hours(1)};
+    eraseLate.text = "--nak A4@6 --late 7:3600000";
+    return {{"EraseRefusedThenUnanswered", eraseRefused}, {"EraseRefusedThenAnsweredLate", eraseLate}};
   }
 
  protected:
