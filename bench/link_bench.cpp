@@ -20,8 +20,8 @@ constexpr BYTE kCmdWrite = 0xDD;
 constexpr std::size_t kBlockData = 8192;
 constexpr std::size_t kWriteRequestLength = 1 + 4 + 2 + kBlockData;
 // Posted messages are dispatched this often, so that the queue stays short without a
-// dispatch in every iteration.
-constexpr int kPumpInterval = 256;
+// dispatch in every iteration; no more often than the port keeps responses waiting.
+constexpr int kPumpInterval = static_cast<int>(CResponseQueue::kCapacity);
 
 // Firmware-like data: random bytes, so about one in 85 needs escaping.
 std::vector<BYTE> RandomBytes(std::size_t count, unsigned seed) {
@@ -80,12 +80,13 @@ void BM_EncodeFrame(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeFrame);
 
-// Stands in for the main dialog: counts responses and pops the log lines, as the dialog does.
+// Stands in for the main dialog: takes up and counts responses and pops the log lines, as the
+// dialog does.
 class ResponseCounter : public CWnd {
  public:
-  explicit ResponseCounter(CLogQueue& logQueue) : m_logQueue(logQueue) { CreateHandle(); }
+  ResponseCounter(CSerialPort& port, CLogQueue& logQueue) : m_port(port), m_logQueue(logQueue) { CreateHandle(); }
   LRESULT WindowProc(UINT message, WPARAM, LPARAM) override {
-    if (message == WM_RESPONSE_READY) ++responses;
+    if (message == WM_RESPONSE_READY && m_port.TakeResponse()) ++responses;
     if (message == WM_LOG_QUEUED) {
       CLogEntry entry;
       m_logQueue.Pop(entry);
@@ -95,6 +96,7 @@ class ResponseCounter : public CWnd {
   int64_t responses = 0;
 
  private:
+  CSerialPort& m_port;
   CLogQueue& m_logQueue;
 };
 
@@ -102,8 +104,8 @@ class ResponseCounter : public CWnd {
 // deliver one response.
 void FeedFrame(benchmark::State& state, const std::vector<BYTE>& frame, std::size_t readSize) {
   CLogQueue logQueue;
-  ResponseCounter dialog(logQueue);
   CSerialPort port;
+  ResponseCounter dialog(port, logQueue);
   if (!port.Attach(&dialog, &logQueue)) {
     state.SkipWithError("Attach failed");
     return;

@@ -5,29 +5,33 @@
 
 bool CResponseQueue::Push(const BYTE* payload, WORD length) {
   CSingleLock lock(&m_lock, TRUE);
-  if (m_waiting.size() >= kCapacity) return false;
-  Response& response = m_waiting.emplace_back();
-  response.fill(0);
-  std::memcpy(response.data(), payload, std::min<std::size_t>(length, kResponseSize));
+  if (m_count == kCapacity) return false;
+  Slot& slot = m_slots[(m_head + m_count) % kCapacity];
+  slot.length = std::min<std::size_t>(length, kResponseSize);
+  std::memcpy(slot.bytes.data(), payload, slot.length);
+  ++m_count;
   return true;
 }
 
 bool CResponseQueue::Pop(Response& into) {
   CSingleLock lock(&m_lock, TRUE);
-  if (m_waiting.empty()) return false;
-  into = m_waiting.front();
-  m_waiting.pop_front();
+  if (m_count == 0) return false;
+  const Slot& slot = m_slots[m_head];
+  std::memcpy(into.data(), slot.bytes.data(), slot.length);
+  m_head = (m_head + 1) % kCapacity;
+  --m_count;
   return true;
 }
 
 bool CResponseQueue::PeekCode(BYTE* code) {
   CSingleLock lock(&m_lock, TRUE);
-  if (m_waiting.empty()) return false;
-  *code = m_waiting.front()[0];
+  if (m_count == 0) return false;
+  *code = m_slots[m_head].bytes[0];
   return true;
 }
 
 void CResponseQueue::Clear() {
   CSingleLock lock(&m_lock, TRUE);
-  m_waiting.clear();
+  m_head = 0;
+  m_count = 0;
 }

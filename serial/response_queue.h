@@ -4,7 +4,7 @@
 #pragma once
 
 #include <array>
-#include <deque>
+#include <cstddef>
 
 #include "platform/kernel/sync.h"
 #include "platform/kernel/types.h"
@@ -20,13 +20,22 @@ class CResponseQueue {
 
   // False, and nothing kept, when the queue is full.
   bool Push(const BYTE* payload, WORD length);
-  // False, and `into` left as it was, when nothing waits.
+  // Copies the oldest response's bytes to the start of `into`; false, and `into` left as it
+  // was, when nothing waits.
   bool Pop(Response& into);
   // The code of the oldest response waiting; false when nothing waits.
   bool PeekCode(BYTE* code);
   void Clear();
 
  private:
-  std::deque<Response> m_waiting;
+  struct Slot {
+    Response bytes;
+    std::size_t length;
+  };
+
+  // A ring, so that a response costs no allocation on the receive thread.
+  std::array<Slot, kCapacity> m_slots;
+  std::size_t m_head = 0;
+  std::size_t m_count = 0;
   CCriticalSection m_lock;
 };

@@ -107,9 +107,8 @@ class CSerialPort : public CObject {
   int m_nSavedRequestLength = 0;
   BYTE m_savedRequest[wire::kMaxRequestLength] = {};
 
-  // Receive side: the bytes of the frame being gathered, flags left out, then the frame decoded.
+  // Receive side: the bytes of the frame being gathered, flags left out, then decoded in place.
   BYTE m_receiveBuffer[kReceiveBufferSize] = {};
-  BYTE m_frameBuffer[kReceiveBufferSize + 1] = {};
   // The write request being built; bytes past a short block's count stay zero.
   ImageBlock m_writePacket = {};
   // Send side: sized for the worst case, so no request can overrun it.

@@ -34,35 +34,39 @@ bool CSerialPort::SendByte(BYTE b, bool escape) {
 }
 
 bool CSerialPort::FeedReceived(const BYTE* data, int count) {
-  for (int i = 0; i < count; ++i) {
-    ++m_nLineBytes;
-    if (data[i] == wire::kFlag) {
-      // Every flag closes what came before it; one with nothing before it opens a frame.
-      if (m_nReceiveCount != 0) TakeFrame();
-      m_nLineBytes = 0;
-      continue;
-    }
-    if (m_nReceiveCount >= kReceiveBufferSize) {
+  const BYTE* at = data;
+  const BYTE* const end = data + count;
+  while (at < end) {
+    // What comes before the next flag belongs to the frame being gathered.
+    const auto* flag = static_cast<const BYTE*>(std::memchr(at, wire::kFlag, static_cast<std::size_t>(end - at)));
+    const auto run = static_cast<int>((flag ? flag : end) - at);
+    if (run > kReceiveBufferSize - m_nReceiveCount) {
       // Too long for any response: what was gathered goes, and the rest of this read with it.
       RestartReceive();
       return false;
     }
-    m_receiveBuffer[m_nReceiveCount++] = data[i];
+    std::memcpy(m_receiveBuffer + m_nReceiveCount, at, static_cast<std::size_t>(run));
+    m_nReceiveCount += run;
+    m_nLineBytes += static_cast<std::size_t>(run);
+    if (!flag) break;
+    // Every flag closes what came before it; one with nothing before it opens a frame.
+    ++m_nLineBytes;
+    if (m_nReceiveCount != 0) TakeFrame();
+    m_nLineBytes = 0;
+    at = flag + 1;
   }
   return true;
 }
 
 void CSerialPort::TakeFrame() {
-  std::memcpy(m_frameBuffer, m_receiveBuffer, static_cast<std::size_t>(m_nReceiveCount));
-  const WORD frameLength = static_cast<WORD>(m_nReceiveCount);
+  // Decoded where it was gathered: the next byte starts a new frame.
+  const WORD payloadLength = wire::DecodeFrame(m_receiveBuffer, static_cast<WORD>(m_nReceiveCount));
   m_nReceiveCount = 0;
-
-  const WORD payloadLength = wire::DecodeFrame(m_frameBuffer, frameLength);
   if (CFrameTrace* trace = m_pTrace.load()) {
-    trace->Received(payloadLength != 0 ? m_frameBuffer : nullptr, payloadLength, m_nLineBytes);
+    trace->Received(payloadLength != 0 ? m_receiveBuffer : nullptr, payloadLength, m_nLineBytes);
   }
   if (payloadLength != 0) {
-    DeliverResponse(m_frameBuffer, payloadLength);
+    DeliverResponse(m_receiveBuffer, payloadLength);
   } else {
     LogLine(LOG_ERROR, "\n[RX]Bad CRC in response packet\n");
   }
