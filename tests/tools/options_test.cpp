@@ -121,8 +121,10 @@ TEST(Options, RefuseWhatTheyCanNotUse) {
     std::vector<std::string> args;
     const char* says;
   } bad[] = {
-      {{}, "--port or --dev-dir is required"},
-      {{"--mode", "download"}, "--port or --dev-dir is required"},
+      {{}, "--port, --dev-dir or --socket is required"},
+      {{"--mode", "download"}, "--port, --dev-dir or --socket is required"},
+      {{"--socket", "/tmp/usb0.sock", "--port", "3"}, "--port does not go with --socket"},
+      {{"--socket", "/tmp/usb0.sock", "--by-path", "pci-0"}, "--by-path does not go with --socket"},
       {{"--port", "0"}, "bad value for --port"},
       {{"--port", "3x"}, "bad value for --port"},
       {{"--port", "3", "--mode", "emergency"}, "bad value for --mode"},

@@ -14,7 +14,7 @@
 namespace handset_sim {
 
 struct Config {
-  // On the bus as comN in the port map, unless `devDir` is given.
+  // On the bus as comN in the port map, unless `devDir` or `socketPath` is given.
   unsigned port = 1;
   std::string portsDir;  // empty: DefaultPortsDirectory()
 
@@ -26,6 +26,10 @@ struct Config {
   std::string byId;
   std::string byPath;
   std::chrono::milliseconds udevDelay{200};
+
+  // Plugged into the USB serial device behind this socket instead (see SocketLine): the
+  // machine's own kernel and udev name it, and it comes back into the same socket.
+  std::string socketPath;
 
   Mode mode = Mode::Download;
   // Where the handset comes back after a drop-off. The by-path name stays: the handset is in

@@ -96,7 +96,7 @@ class Parser {
       if (!option->second(*this, value)) return Fail("bad value for " + name + ": " + value);
       given.insert(name);
     }
-    if (!(given.count("--dev-dir") ? CheckDeviceFolder(given) : CheckPortMap(given))) return false;
+    if (!CheckPlace(given)) return false;
     return given.count("--fault-seed") ? AddFaultSchedule() : CheckNoFaultRequests(given);
   }
 
@@ -104,11 +104,26 @@ class Parser {
   using Flag = std::function<void(Parser&)>;
   using ValueOption = std::function<bool(Parser&, const std::string&)>;
 
+  bool CheckPlace(const std::set<std::string>& given) {
+    if (given.count("--socket")) return CheckSocket(given);
+    return given.count("--dev-dir") ? CheckDeviceFolder(given) : CheckPortMap(given);
+  }
+
+  bool CheckSocket(const std::set<std::string>& given) {
+    for (const char* name : {"--port", "--return-port", "--ports-dir", "--dev-dir", "--node", "--by-id", "--by-path",
+                             "--udev-delay", "--return-node", "--return-by-id"}) {
+      if (given.count(name)) {
+        return Fail(std::string(name) + " does not go with --socket: the machine behind the socket names the device");
+      }
+    }
+    return true;
+  }
+
   bool CheckPortMap(const std::set<std::string>& given) {
     for (const char* name : {"--node", "--by-id", "--by-path", "--udev-delay", "--return-node", "--return-by-id"}) {
       if (given.count(name)) return Fail(std::string(name) + " needs --dev-dir");
     }
-    if (!given.count("--port")) return Fail("--port or --dev-dir is required");
+    if (!given.count("--port")) return Fail("--port, --dev-dir or --socket is required");
     return true;
   }
 
@@ -160,6 +175,7 @@ class Parser {
            return !v.empty();
          }},
         {"--dev-dir", [](Parser& p, const std::string& v) { return p.Path(v, &p.m_config.devDir); }},
+        {"--socket", [](Parser& p, const std::string& v) { return p.Path(v, &p.m_config.socketPath); }},
         {"--node", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.node); }},
         {"--by-id", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.byId); }},
         {"--by-path", [](Parser& p, const std::string& v) { return p.Name(v, &p.m_config.byPath); }},
@@ -311,11 +327,13 @@ bool ParseOptions(const std::vector<std::string>& args, ProgramOptions* options,
 std::string UsageText() {
   return R"(Usage: flashgate-handset-sim --port N [options]
        flashgate-handset-sim --dev-dir DIR --node NAME [options]
+       flashgate-handset-sim --socket PATH [options]
 Plays a handset's download program on a pseudo-terminal, published as COM port N in the port
-map, or as a device node in a device folder the way the kernel and udev make one.
+map, or as a device node in a device folder the way the kernel and udev make one; or plugged
+into a virtual machine's USB serial device.
 Runs until SIGINT or SIGTERM; SIGUSR1 writes the dumps at once.
 
-Where the handset appears (--port and --dev-dir are alternatives):
+Where the handset appears (--port, --dev-dir and --socket are alternatives):
   --port N             publish the handset as comN in the port map (1 to 255)
   --ports-dir DIR      the port map directory
                        (default: $FLASHGATE_PORTS_DIR, else ~/.config/flashgate/ports)
@@ -331,6 +349,10 @@ Where the handset appears (--port and --dev-dir are alternatives):
   --return-node NAME   the node after coming back (default: the same node)
   --return-by-id ID    the by-id name after coming back (default: the same); the by-path
                        name stays, as the handset stays in the same socket
+  --socket PATH        plug into the USB serial device behind the listening socket PATH
+                       (QEMU's -device usb-serial on a socket chardev): connected, the
+                       device is on the guest's bus; off the bus the connection closes;
+                       it comes back into the same device
 
 The line:
   --mode MODE          download: answer the download protocol (default);

@@ -22,14 +22,23 @@ Place InDeviceFolder(const Config& config, const std::string& node, const std::s
   return place;
 }
 
+Place InSocket(const std::string& socketPath) {
+  Place place;
+  place.title = socketPath.substr(socketPath.rfind('/') + 1);
+  place.socketPath = socketPath;
+  return place;
+}
+
 }  // namespace
 
 Place FirstPlace(const Config& config, const std::string& portsDir) {
+  if (!config.socketPath.empty()) return InSocket(config.socketPath);
   if (config.devDir.empty()) return InPortMap(portsDir, config.port);
   return InDeviceFolder(config, config.node, config.byId);
 }
 
 Place ReturnPlace(const Config& config, const std::string& portsDir) {
+  if (!config.socketPath.empty()) return InSocket(config.socketPath);
   if (config.devDir.empty()) return InPortMap(portsDir, config.returnPort != 0 ? config.returnPort : config.port);
   return InDeviceFolder(config, config.returnNode.empty() ? config.node : config.returnNode,
                         config.returnById.empty() ? config.byId : config.returnById);

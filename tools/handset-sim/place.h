@@ -9,9 +9,10 @@
 namespace handset_sim {
 
 struct Place {
-  std::string title;     // how the handset's messages name it: "COM3", "ttyACM0"
-  std::string linkPath;  // the link to the pseudo-terminal: the port map's comN, or the node
-  unsigned port = 0;     // 0 in a device folder
+  std::string title;       // how the handset's messages name it: "COM3", "ttyACM0"
+  std::string linkPath;    // the link to the pseudo-terminal: the port map's comN, or the node
+  unsigned port = 0;       // 0 in a device folder
+  std::string socketPath;  // plugged into a virtual machine's USB serial device: nothing to link
   // In a device folder only; an empty name is not made.
   std::string devDir;
   std::string node;

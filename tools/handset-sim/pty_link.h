@@ -7,22 +7,24 @@
 #include <memory>
 #include <string>
 
+#include "tools/handset-sim/line.h"
+
 namespace handset_sim {
 
 // $FLASHGATE_PORTS_DIR when set, else ~/.config/flashgate/ports.
 std::string DefaultPortsDirectory();
 
-class PtyLink {
+class PtyLink : public Line {
  public:
   // Makes the link's folder when it is missing. On failure answers null and says why in `error`.
   static std::unique_ptr<PtyLink> Open(const std::string& linkPath, std::string* error);
-  ~PtyLink();
+  ~PtyLink() override;
   PtyLink(const PtyLink&) = delete;
   PtyLink& operator=(const PtyLink&) = delete;
 
-  int MasterFd() const { return m_master; }
-  const std::string& SlavePath() const { return m_slavePath; }
-  const std::string& LinkPath() const { return m_linkPath; }
+  int Fd() const override { return m_master; }
+  std::string Device() const override { return m_slavePath; }
+  std::string Shown() const override { return m_linkPath + " -> " + m_slavePath; }
 
  private:
   PtyLink(int master, int slave, std::string slavePath, std::string linkPath);

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "tools/handset-sim/socket_line.h"
+
 namespace handset_sim {
 namespace {
 
@@ -118,14 +120,14 @@ void Simulator::Run() {
 
 void Simulator::ReadLine() {
   const Clock::time_point until = WakeBy(Clock::now() + std::chrono::milliseconds(kLinePollMs));
-  pollfd fds[2] = {{m_link->MasterFd(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
+  pollfd fds[2] = {{m_link->Fd(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
   if (poll(fds, 2, MsUntil(until)) <= 0) return;
   if (fds[1].revents & POLLIN) DrainWake();
   if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR))) return;
 
   Byte buffer[4096];
   const std::size_t step = std::min(sizeof buffer, m_input.StepBytes());
-  const ssize_t n = read(m_link->MasterFd(), buffer, step);
+  const ssize_t n = read(m_link->Fd(), buffer, step);
   if (n <= 0) {
     // The slave side is held open, so this is not the usual "no host yet"; wait a little
     // rather than spin on a line that keeps failing.
@@ -146,7 +148,7 @@ void Simulator::TakeIn() {
   // A poll on the master first moves into the line what the kernel still carries between
   // the two ends, so once it finds nothing, nothing sent before the request is in flight.
   auto waiting = [this] {
-    pollfd fd{m_link->MasterFd(), POLLIN, 0};
+    pollfd fd{m_link->Fd(), POLLIN, 0};
     return poll(&fd, 1, 0) > 0 && (fd.revents & POLLIN);
   };
   while (m_link && !Stopping() && waiting()) ReadLine();
@@ -227,12 +229,12 @@ bool Simulator::WriteAll(const Byte* data, std::size_t count) {
       }
       step = std::min(step, m_output.StepBytes());
     }
-    const ssize_t n = write(m_link->MasterFd(), data + done, step);
+    const ssize_t n = write(m_link->Fd(), data + done, step);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       m_output.Book(static_cast<std::size_t>(n), Clock::now());
     } else if (n < 0 && errno == EAGAIN) {
-      pollfd fd{m_link->MasterFd(), POLLOUT, 0};
+      pollfd fd{m_link->Fd(), POLLOUT, 0};
       if (poll(&fd, 1, kWriteStallMs) <= 0) return false;
     } else if (!(n < 0 && errno == EINTR)) {
       return false;
@@ -242,7 +244,12 @@ bool Simulator::WriteAll(const Byte* data, std::size_t count) {
 }
 
 bool Simulator::Appear(const Place& place, std::string* error) {
-  std::unique_ptr<PtyLink> link = PtyLink::Open(place.linkPath, error);
+  std::unique_ptr<Line> link;
+  if (place.socketPath.empty()) {
+    link = PtyLink::Open(place.linkPath, error);
+  } else {
+    link = SocketLine::Connect(place.socketPath, error);
+  }
   if (!link) return false;
   m_link = std::move(link);
   m_place = place;
@@ -250,15 +257,14 @@ bool Simulator::Appear(const Place& place, std::string* error) {
   m_namesAt = Clock::now() + m_config.udevDelay;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_slavePath = m_link->SlavePath();
+    m_slavePath = m_link->Device();
     m_portNumber = place.port;
   }
   return true;
 }
 
 std::string Simulator::OnBusText() const {
-  return m_place.title + " on the bus: " + m_link->LinkPath() + " -> " + m_link->SlavePath() + " (" +
-         ModeName(m_handset.CurrentMode()) + " mode)";
+  return m_place.title + " on the bus: " + m_link->Shown() + " (" + ModeName(m_handset.CurrentMode()) + " mode)";
 }
 
 bool Simulator::PublishNames() {

@@ -1,5 +1,5 @@
-// A handset on a pseudo-terminal, run by a thread of its own: what tests start in-process and
-// what the flashgate-handset-sim program runs. Every wait is bounded by its caller's time-out.
+// A handset on a pseudo-terminal or a virtual machine's USB serial device, run by a thread of its own: what tests start
+// in-process and what the flashgate-handset-sim program runs. Every wait is bounded by its caller's time-out.
 #pragma once
 
 #include <atomic>
@@ -16,6 +16,7 @@
 #include "tools/handset-sim/answer_cuts.h"
 #include "tools/handset-sim/config.h"
 #include "tools/handset-sim/handset.h"
+#include "tools/handset-sim/line.h"
 #include "tools/handset-sim/place.h"
 #include "tools/handset-sim/pty_link.h"
 #include "tools/handset-sim/throttle.h"
@@ -111,7 +112,7 @@ class Simulator {
 
   // Touched only by the simulator's thread once it runs.
   Place m_place;  // where the handset is, or was last
-  std::unique_ptr<PtyLink> m_link;
+  std::unique_ptr<Line> m_link;
   std::unique_ptr<UdevNames> m_names;
   bool m_namesDue = false;
   Clock::time_point m_namesAt{};

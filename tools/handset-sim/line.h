@@ -1,0 +1,21 @@
+// The handset's end of its line to the host, whatever carries it: a pseudo-terminal published
+// under a name, or a connection to a virtual machine's USB serial device. Dropping the object
+// takes the handset off the bus.
+#pragma once
+
+#include <string>
+
+namespace handset_sim {
+
+class Line {
+ public:
+  virtual ~Line() = default;
+  // Non-blocking; read for the host's requests, written with the answers.
+  virtual int Fd() const = 0;
+  // What the host's side is reached through: the pseudo-terminal's slave, or the socket.
+  virtual std::string Device() const = 0;
+  // How the line shows itself in the handset's messages.
+  virtual std::string Shown() const = 0;
+};
+
+}  // namespace handset_sim
