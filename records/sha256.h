@@ -1,23 +1,23 @@
-// SHA-256 (FIPS 180-4), to name exactly which image went into a handset.
+// SHA-256, to name exactly which image went into a handset: OpenSSL's digest, which uses the
+// processor's SHA instructions where there are any.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
+#include <memory>
 #include <string>
 
 class Sha256 {
  public:
   Sha256();
+  ~Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+
   void Update(const void* data, std::size_t size);
   // The digest in lower-case hexadecimal; the object is spent afterwards.
   std::string HexDigest();
 
  private:
-  void Compress(const std::uint8_t* block);
-
-  std::array<std::uint32_t, 8> m_state;
-  std::array<std::uint8_t, 64> m_buffer{};
-  std::size_t m_buffered = 0;
-  std::uint64_t m_length = 0;  // bytes
+  struct Context;
+  std::unique_ptr<Context> m_context;
 };
