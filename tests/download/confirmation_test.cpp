@@ -14,6 +14,7 @@
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
+#include "tests/support/sanitized.h"
 #include "tools/handset-sim/fault_schedule.h"
 #include "ui/batch_dialog.h"
 #include "ui/run_recorder.h"
@@ -505,11 +506,7 @@ class RunInvariant : public BatchRun, public ::testing::WithParamInterface<Sched
 
   // Real time in which nothing arriving means nothing is on its way: an answer in pieces has
   // gaps of a few milliseconds.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-  static constexpr DWORD kQuietMs = 100;
-#else
-  static constexpr DWORD kQuietMs = 25;
-#endif
+  static constexpr DWORD kQuietMs = kSanitized ? 100 : 25;
 };
 
 TEST_P(RunInvariant, ExitZeroOnlyForWhatTheHandsetConfirmedAndForEveryCleanRun) {
@@ -545,11 +542,8 @@ TEST_P(RunInvariant, ExitZeroOnlyForWhatTheHandsetConfirmedAndForEveryCleanRun) 
 
 const auto kScheduleName = [](const ::testing::TestParamInfo<Schedule>& info) { return info.param.name; };
 
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-INSTANTIATE_TEST_SUITE_P(Drawn, RunInvariant, ::testing::ValuesIn(RunInvariant::Drawn(8)), kScheduleName);
-#else
-INSTANTIATE_TEST_SUITE_P(Drawn, RunInvariant, ::testing::ValuesIn(RunInvariant::Drawn(200)), kScheduleName);
-#endif
+INSTANTIATE_TEST_SUITE_P(Drawn, RunInvariant, ::testing::ValuesIn(RunInvariant::Drawn(kSanitized ? 8 : 200)),
+                         kScheduleName);
 INSTANTIATE_TEST_SUITE_P(Chosen, RunInvariant, ::testing::ValuesIn(RunInvariant::Chosen()), kScheduleName);
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "tests/support/images.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/read_file.h"
+#include "tests/support/sanitized.h"
 #include "tests/support/temp_dir.h"
 
 namespace testing_support {
@@ -442,6 +443,8 @@ TEST_F(Station, TwoNormalStationsEachFollowTheirOwnHandset) {
 
 // The handset restarts into download mode on another port; the station follows it there.
 TEST_F(Station, TheNormalTypeFollowsItsHandsetToItsNewPort) {
+  if (kSanitized)
+    GTEST_SKIP() << "two stations follow their handsets under the sanitizers; one runs in the normal build";
   StartHandset(3, {"--mode", "normal", "--return-port", "7", "--return-delay", "500"});
   const Bytes image = CodeImage(3 * 8192, 0x5A);
   const Outcome outcome = Run({"--batch", "--type", "normal", "--port", "3", "--code", WriteImage("PHONE.bin", image)});
