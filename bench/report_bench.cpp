@@ -50,7 +50,7 @@ ServiceRecord FlakyRecord() {
   record.device = "/dev/serial/by-id/usb-Korvant_Handset_1-if00";
   record.downloadType = "EMERGENCY";
   record.code = ImageFacts{"/home/technician/images/PHONE_64M.bin", true, kBlocks * 8192ull, std::string(64, 'a')};
-  record.ends = {"download completed, not all of it confirmed by the handset"};
+  record.ends = {RunEnd::CompletedUnconfirmed};
   record.elapsedMs = 1500000;
   return record;
 }

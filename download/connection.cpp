@@ -2,6 +2,7 @@
 // and the operator controls a run locks.
 #include "link/link_messages.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/thread.h"
 #include "platform/user/message_box.h"
 #include "resources/resource.h"
@@ -37,9 +38,7 @@ bool CDownloaderDlg::ConnectHandset() {
 }
 
 void CDownloaderDlg::ExplainOpenFailure() {
-  CString port;
-  port.Format("COM%d", m_nPortNumber);
-  const CString why = DescribeCommOpenFailure(port);
+  const CString why = platform::DescribeCommOpenFailure(platform::ComPortName(m_nPortNumber).c_str());
   if (!why.IsEmpty()) AppendLogLine(COLOR_ERROR, why);
 }
 

@@ -6,7 +6,7 @@ cmake_minimum_required(VERSION 3.25)
 
 string(REPLACE "," ";" allowed "${ALLOWED}")
 get_filename_component(layer_name ${FOLDER} NAME)
-file(GLOB files ${FOLDER}/*.h ${FOLDER}/*.cpp)
+file(GLOB files ${FOLDER}/*.h ${FOLDER}/*.cpp ${FOLDER}/internal/*.h)
 foreach(file IN LISTS files)
   file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](platform/|[^\">]*\\.\\./)")
   foreach(include IN LISTS includes)

@@ -1,5 +1,6 @@
 #include "records/service_record.h"
 
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/file.h"
 #include "platform/kernel/text.h"
 #include "records/sha256.h"
@@ -12,7 +13,7 @@ std::string DateTime(const SYSTEMTIME& time) {
 }
 
 std::string PortText(int portNumber, const std::string& device) {
-  return Printed("COM%d", portNumber) + (device.empty() ? std::string(" (no device)") : " (" + device + ")");
+  return platform::ComPortName(portNumber) + (device.empty() ? std::string(" (no device)") : " (" + device + ")");
 }
 
 void AddImage(std::string& text, const char* label, const ImageFacts& image) {
@@ -54,8 +55,8 @@ ImageFacts ReadImageFacts(const std::string& path) {
 
 std::string RecordFileName(const ServiceRecord& record, unsigned long processId) {
   const SYSTEMTIME& t = record.startedUtc;
-  return Printed("%04u%02u%02uT%02u%02u%02u.%03uZ-COM%d-%lu.txt", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                 t.wSecond, t.wMilliseconds, record.portNumber, processId);
+  return Printed("%04u%02u%02uT%02u%02u%02u.%03uZ-%s-%lu.txt", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                 t.wMilliseconds, platform::ComPortName(record.portNumber).c_str(), processId);
 }
 
 std::string FormatRecord(const ServiceRecord& record) {
@@ -73,7 +74,7 @@ std::string FormatRecord(const ServiceRecord& record) {
   AddImage(text, "Font image:     ", record.font);
   if (!record.font.path.empty()) text += "Font address:   " + record.fontAddress + "\n";
   text += "End:            ";
-  for (size_t i = 0; i < record.ends.size(); ++i) text += (i ? "; then " : "") + record.ends[i];
+  for (size_t i = 0; i < record.ends.size(); ++i) text += std::string(i ? "; then " : "") + RunEndText(record.ends[i]);
   text += record.ends.empty() ? "under way\n" : "\n";
   if (!record.unconfirmed.empty()) {
     text += "Unconfirmed:    ";

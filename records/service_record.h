@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/kernel/system_time.h"
+#include "records/run_end.h"
 
 // An image as it was when the run started.
 struct ImageFacts {
@@ -30,7 +31,7 @@ struct ServiceRecord {
   ImageFacts code;
   ImageFacts font;
   std::string fontAddress;
-  std::vector<std::string> ends;          // in order; a run that got no answer may end again
+  std::vector<RunEnd> ends;               // in order; a run that got no answer may end again
   std::vector<std::string> unconfirmed;   // what was sent and never confirmed by the handset
   std::vector<std::string> messageBoxes;  // the texts of the boxes shown, in order
   unsigned long elapsedMs = 0;

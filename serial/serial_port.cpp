@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/kernel/clock.h"
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/last_error.h"
 #include "platform/kernel/sync.h"
@@ -17,13 +18,8 @@ constexpr DWORD kSettleMs = 100;
 
 // Ports 1 to 4 go by their short name; from 5 on the device path form is needed.
 CString DeviceName(BYTE portNumber) {
-  CString name;
-  if (portNumber < 5) {
-    name.Format("COM%d", portNumber);
-  } else {
-    name.Format("\\\\.\\COM%d", portNumber);
-  }
-  return name;
+  const std::string name = platform::ComPortName(portNumber);
+  return CString(portNumber < 5 ? name : "\\\\.\\" + name);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "link/commands.h"
 #include "link/link_messages.h"
+#include "platform/kernel/com_port.h"
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
@@ -94,9 +95,10 @@ bool CBatchDownloaderDlg::TakesPortChange(WPARAM event, LPARAM record) {
   if (!m_modeChangeDlg.GetSafeHwnd()) return false;
   const auto* port = reinterpret_cast<const DEV_BROADCAST_PORT*>(record);
   if (event != DBT_DEVICEARRIVAL || !port || port->dbcp_devicetype != DBT_DEVTYP_PORT) return true;
-  const int number = std::atoi(port->dbcp_name + 3);
-  const bool takes = m_follower.Takes(number);
-  std::fprintf(m_err, takes ? "[following the handset to COM%d]\n" : "[COM%d arrived: not taken]\n", number);
+  const unsigned number = platform::ComPortNumber(port->dbcp_name);
+  const bool takes = m_follower.Takes(static_cast<int>(number));
+  const std::string name = platform::ComPortName(number);
+  std::fprintf(m_err, takes ? "[following the handset to %s]\n" : "[%s arrived: not taken]\n", name.c_str());
   return takes;
 }
 

@@ -1,8 +1,10 @@
 #include "ui/command_line.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include "ui/downloader_dlg.h"
 
@@ -39,6 +41,153 @@ std::string DownloadTypeWords(const char* separator) {
   return words;
 }
 
+// The option table: its name, what the usage calls its value (none for a flag), its help and
+// what it does. An option is made by one of the two constructors, each with its own kind of
+// handler, so a flag cannot be given a value and an option that takes one always has its own
+// handler.
+class Option {
+ public:
+  enum class Section { Choices, Running };
+  using FlagHandler = void (*)(CommandLine&);
+  // Takes the value, or answers why not.
+  using ValueHandler = std::optional<std::string> (*)(CommandLine&, const std::string& value);
+
+  static Option Flag(Section section, const char* name, const char* help, FlagHandler set) {
+    return Option(section, name, "", help, set, nullptr);
+  }
+  static Option Valued(Section section, const char* name, std::string value, const char* help, ValueHandler take) {
+    return Option(section, name, std::move(value), help, nullptr, take);
+  }
+
+  Section section() const { return m_section; }
+  const std::string& name() const { return m_name; }
+  bool TakesValue() const { return m_take != nullptr; }
+  void Set(CommandLine& line) const { m_set(line); }
+  std::optional<std::string> Take(CommandLine& line, const std::string& value) const { return m_take(line, value); }
+  // Its lines in the usage text.
+  std::string Usage() const {
+    constexpr std::size_t kHelpColumn = 25;
+    std::string head = "  " + m_name + (m_value.empty() ? "" : " " + m_value);
+    head += head.size() + 2 <= kHelpColumn ? std::string(kHelpColumn - head.size(), ' ')
+                                           : "\n" + std::string(kHelpColumn, ' ');
+    std::string text = head;
+    for (const char* c = m_help; *c; ++c)
+      text += *c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, *c);
+    return text + "\n";
+  }
+
+ private:
+  Option(Section section, const char* name, std::string value, const char* help, FlagHandler set, ValueHandler take)
+      : m_section(section), m_name(name), m_value(std::move(value)), m_help(help), m_set(set), m_take(take) {}
+
+  Section m_section;
+  std::string m_name;
+  std::string m_value;
+  const char* m_help;
+  FlagHandler m_set;
+  ValueHandler m_take;
+};
+
+std::optional<std::string> TakePath(const std::string& value, std::string* target, const char* name) {
+  if (value.empty()) return std::string(name) + " needs a file";
+  *target = value;
+  return std::nullopt;
+}
+
+std::optional<std::string> TakeSeconds(const std::string& value, int* target, const char* name) {
+  if (ParseNumber(value, 1, 86400, target)) return std::nullopt;
+  return std::string(name) + " takes seconds, 1 or more";
+}
+
+const std::vector<Option>& Options() {
+  using Section = Option::Section;
+  static const std::vector<Option> kOptions = {
+      Option::Valued(Section::Choices, "--port", "N", "COM port N (1-255)",
+                     [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+                       if (ParseNumber(value, 1, CSerialPort::kLastPortNumber, &line.preselection.port))
+                         return std::nullopt;
+                       return "--port takes a COM port number from 1 to 255";
+                     }),
+      Option::Valued(Section::Choices, "--code", "FILE", "the phone code image (.bin)",
+                     [](CommandLine& line, const std::string& value) {
+                       return TakePath(value, &line.preselection.codePath, "--code");
+                     }),
+      Option::Valued(Section::Choices, "--font", "FILE", "the phone font image (.bin)",
+                     [](CommandLine& line, const std::string& value) {
+                       return TakePath(value, &line.preselection.fontPath, "--font");
+                     }),
+      Option::Valued(Section::Choices, "--font-address", "HEX", "where the font image goes, in hexadecimal",
+                     [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+                       if (ParseHexAddress(value, &line.preselection.fontAddress)) return std::nullopt;
+                       return "--font-address takes up to 8 hexadecimal digits";
+                     }),
+      Option::Valued(Section::Choices, "--type", DownloadTypeWords("|"),
+                     "the download type: a handset waiting in download mode, or one\n"
+                     "running its normal software",
+                     [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+                       line.preselection.downloadType = DownloadTypeNamed(value);
+                       if (line.preselection.downloadType) return std::nullopt;
+                       return "--type is " + DownloadTypeWords(" or ");
+                     }),
+      Option::Flag(Section::Choices, "--boot-area",
+                   "also write the boot area of a boot+code image; given here, the\n"
+                   "typed confirmation is not asked for",
+                   [](CommandLine& line) { line.preselection.bootArea = true; }),
+      Option::Flag(Section::Running, "--start", "press Download as soon as the window is up",
+                   [](CommandLine& line) { line.preselection.start = true; }),
+      Option::Flag(Section::Running, "--batch",
+                   "run one download without a window: start, answer the message\n"
+                   "boxes, print the log on standard output, then exit",
+                   [](CommandLine& line) { line.batch = true; }),
+      Option::Valued(Section::Running, "--stall-timeout", "SEC",
+                     "with --batch: end the run when the handset has confirmed\n"
+                     "nothing for SEC seconds (default 60), also where the run\n"
+                     "itself would wait on; its own time-outs end it sooner",
+                     [](CommandLine& line, const std::string& value) {
+                       return TakeSeconds(value, &line.stallSeconds, "--stall-timeout");
+                     }),
+      Option::Valued(Section::Running, "--erase-timeout", "SEC",
+                     "with --batch: how long the handset may take to erase an area\n"
+                     "(default 300); the stall time-out does not run meanwhile",
+                     [](CommandLine& line, const std::string& value) {
+                       return TakeSeconds(value, &line.eraseSeconds, "--erase-timeout");
+                     }),
+      Option::Valued(
+          Section::Running, "--report", "FILE.html",
+          "with --batch: also write the run's report (its block map, the\n"
+          "line's timing and its log) as FILE.html",
+          [](CommandLine& line, const std::string& value) { return TakePath(value, &line.reportPath, "--report"); }),
+      Option::Valued(
+          Section::Running, "--trace", "FILE",
+          "write every frame to and from the handset to FILE, one line\n"
+          "each: microseconds, TX or RX, bytes, what it says, its FCS",
+          [](CommandLine& line, const std::string& value) { return TakePath(value, &line.tracePath, "--trace"); }),
+      Option::Flag(Section::Running, "--demo", "say in the log that the handset is the bundled simulator",
+                   [](CommandLine& line) { line.preselection.demo = true; }),
+      Option::Flag(Section::Running, "--help", "this text, then exit", [](CommandLine& line) { line.help = true; }),
+      Option::Flag(Section::Running, "--version", "the program's version, then exit",
+                   [](CommandLine& line) { line.version = true; }),
+  };
+  return kOptions;
+}
+
+// What a batch run's exit code says, in the usage text.
+struct ExitMeaning {
+  ExitCode code;
+  const char* meaning;
+};
+constexpr ExitMeaning kExitMeanings[] = {
+    {EXIT_COMPLETED, "download completed and every block confirmed by the handset"},
+    {EXIT_USAGE, "an unusable command line"},
+    {EXIT_NO_ANSWER, "no answer from the handset"},
+    {EXIT_RECONNECT_FAILED, "the reconnection failed or was not tried"},
+    {EXIT_PORT_NOT_OPENED, "the port could not be opened"},
+    {EXIT_REFUSED, "the image or the font address was refused, or no download type was chosen"},
+    {EXIT_HANDSET_LOST, "the handset left during the run"},
+    {EXIT_UNCONFIRMED, "completed, but not all of it confirmed by the handset"},
+    {EXIT_IMAGE_UNREADABLE, "the image could not be read during the run"},
+};
+
 class Parser {
  public:
   Parser(const std::vector<CString>& arguments, CommandLine* commandLine, std::string* error)
@@ -54,59 +203,26 @@ class Parser {
  private:
   bool ParseOption() {
     std::string name = m_arguments[m_next++].GetString();
-    std::string value;
-    bool inlineValue = false;
+    std::optional<std::string> value;
     if (const size_t equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = name.substr(equals + 1);
       name.erase(equals);
-      inlineValue = true;
     }
-    Preselection& pick = m_line.preselection;
-    const auto flag = [&](bool* target) {
-      if (inlineValue) return Fail(name + " takes no value");
-      *target = true;
+    if (name == "-h") name = "--help";
+    const auto option = std::find_if(Options().begin(), Options().end(),
+                                     [&](const Option& candidate) { return candidate.name() == name; });
+    if (option == Options().end()) return Fail("unknown option " + name);
+    if (!option->TakesValue()) {
+      if (value) return Fail(name + " takes no value");
+      option->Set(m_line);
       return true;
-    };
-    if (name == "--help" || name == "-h") return flag(&m_line.help);
-    if (name == "--version") return flag(&m_line.version);
-    if (name == "--boot-area") return flag(&pick.bootArea);
-    if (name == "--start") return flag(&pick.start);
-    if (name == "--batch") return flag(&m_line.batch);
-    if (name == "--demo") return flag(&pick.demo);
-
-    const bool takesValue = name == "--port" || name == "--code" || name == "--font" || name == "--font-address" ||
-                            name == "--type" || name == "--stall-timeout" || name == "--erase-timeout" ||
-                            name == "--report" || name == "--trace";
-    if (!takesValue) return Fail("unknown option " + name);
-    if (!inlineValue) {
+    }
+    if (!value) {
       if (m_next >= m_arguments.size()) return Fail(name + " needs a value");
       value = m_arguments[m_next++].GetString();
     }
-    if (name == "--port") {
-      return ParseNumber(value, 1, CSerialPort::kLastPortNumber, &pick.port) ||
-             Fail("--port takes a COM port number from 1 to 255");
-    }
-    if (name == "--code") return Path(value, &pick.codePath, name);
-    if (name == "--font") return Path(value, &pick.fontPath, name);
-    if (name == "--report") return Path(value, &m_line.reportPath, name);
-    if (name == "--trace") return Path(value, &m_line.tracePath, name);
-    if (name == "--font-address") {
-      return ParseHexAddress(value, &pick.fontAddress) || Fail("--font-address takes up to 8 hexadecimal digits");
-    }
-    if (name == "--type") {
-      pick.downloadType = DownloadTypeNamed(value);
-      return pick.downloadType || Fail("--type is " + DownloadTypeWords(" or "));
-    }
-    if (name == "--erase-timeout") {
-      return ParseNumber(value, 1, 86400, &m_line.eraseSeconds) || Fail("--erase-timeout takes seconds, 1 or more");
-    }
-    return ParseNumber(value, 1, 86400, &m_line.stallSeconds) || Fail("--stall-timeout takes seconds, 1 or more");
-  }
-
-  bool Path(const std::string& value, std::string* target, const std::string& name) {
-    if (value.empty()) return Fail(name + " needs a file");
-    *target = value;
-    return true;
+    const std::optional<std::string> refusal = option->Take(m_line, *value);
+    return !refusal || Fail(*refusal);
   }
 
   bool CheckCombination() {
@@ -144,43 +260,21 @@ bool ParseCommandLine(const std::vector<CString>& arguments, CommandLine* comman
 }
 
 std::string UsageText() {
-  return "Usage: flashgate [options]\n"
-         "Loads a phone code and/or font image into a handset attached as a serial port.\n"
-         "\n"
-         "What the operator would pick in the window (none of it is saved as a setting):\n"
-         "  --port N               COM port N (1-255)\n"
-         "  --code FILE            the phone code image (.bin)\n"
-         "  --font FILE            the phone font image (.bin)\n"
-         "  --font-address HEX     where the font image goes, in hexadecimal\n"
-         "  --type " +
-         DownloadTypeWords("|") +
-         "\n"
-         "                         the download type: a handset waiting in download mode, or one\n"
-         "                         running its normal software\n"
-         "  --boot-area            also write the boot area of a boot+code image; given here, the\n"
-         "                         typed confirmation is not asked for\n"
-         "\n"
-         "How to run:\n"
-         "  --start                press Download as soon as the window is up\n"
-         "  --batch                run one download without a window: start, answer the message\n"
-         "                         boxes, print the log on standard output, then exit\n"
-         "  --stall-timeout SEC    with --batch: end the run when the handset has confirmed\n"
-         "                         nothing for SEC seconds (default 60), also where the run\n"
-         "                         itself would wait on; its own time-outs end it sooner\n"
-         "  --erase-timeout SEC    with --batch: how long the handset may take to erase an area\n"
-         "                         (default 300); the stall time-out does not run meanwhile\n"
-         "  --report FILE.html     with --batch: also write the run's report (its block map, the\n"
-         "                         line's timing and its log) as FILE.html\n"
-         "  --trace FILE           write every frame to and from the handset to FILE, one line\n"
-         "                         each: microseconds, TX or RX, bytes, what it says, its FCS\n"
-         "  --demo                 say in the log that the handset is the bundled simulator\n"
-         "  --help, --version\n"
-         "\n"
-         "Exit codes of --batch: 0 download completed and every block confirmed by the handset,\n"
-         "3 no answer from the handset, 4 the reconnection failed or was not tried, 5 the port could\n"
-         "not be opened, 6 the image or the font address was refused, or no download type was chosen,\n"
-         "7 the handset left during the run, 8 completed but not all of it confirmed by the handset,\n"
-         "9 the image could not be read during the run; 2 an unusable command line.\n"
+  std::string text =
+      "Usage: flashgate [options]\n"
+      "Loads a phone code and/or font image into a handset attached as a serial port.\n"
+      "\n"
+      "What the operator would pick in the window (none of it is saved as a setting):\n";
+  for (const Option& option : Options()) {
+    if (option.section() == Option::Section::Choices) text += option.Usage();
+  }
+  text += "\nHow to run:\n";
+  for (const Option& option : Options()) {
+    if (option.section() == Option::Section::Running) text += option.Usage();
+  }
+  text += "\nExit codes of --batch:\n";
+  for (const ExitMeaning& exit : kExitMeanings) text += "  " + std::to_string(exit.code) + "  " + exit.meaning + "\n";
+  return text +
          "\n"
          "Settings: $FLASHGATE_REGISTRY (default ~/.config/flashgate/registry.reg).\n"
          "Port map: $FLASHGATE_PORTS_DIR (default ~/.config/flashgate/ports).\n"

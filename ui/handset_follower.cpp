@@ -2,25 +2,22 @@
 
 #include <algorithm>
 
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/comm.h"
 
 namespace {
 
-CString PortName(int portNumber) {
-  CString name;
-  name.Format("COM%d", portNumber);
-  return name;
-}
+CString PortName(int portNumber) { return CString(platform::ComPortName(portNumber)); }
 
 }  // namespace
 
 void CHandsetFollower::Begin(int portNumber) {
-  m_socket = QueryPortLocation(PortName(portNumber));
+  m_socket = platform::QueryPortLocation(PortName(portNumber));
   m_arrivals.clear();
 }
 
 bool CHandsetFollower::Takes(int portNumber) {
-  if (!m_socket.IsEmpty()) return QueryPortLocation(PortName(portNumber)) == m_socket;
+  if (!m_socket.IsEmpty()) return platform::QueryPortLocation(PortName(portNumber)) == m_socket;
   if (std::find(m_arrivals.begin(), m_arrivals.end(), portNumber) == m_arrivals.end()) {
     m_arrivals.push_back(portNumber);
   }

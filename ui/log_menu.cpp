@@ -59,7 +59,7 @@ void CDownloaderDlg::SaveLogAs() {
   CString contents = lines;
   if (!contents.IsEmpty()) contents += "\n";
 
-  if (!SaveFileWhole(dialog.GetPathName(), contents.GetString(), static_cast<DWORD>(contents.GetLength()))) {
+  if (!platform::SaveFileWhole(dialog.GetPathName(), contents.GetString(), static_cast<DWORD>(contents.GetLength()))) {
     CString failure;
     failure.Format("The log could not be saved as %s.", dialog.GetPathName().GetString());
     MessageBox(failure, nullptr, MB_OK | MB_ICONERROR);

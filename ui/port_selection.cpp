@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/kernel/com_port.h"
 #include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "ui/downloader_dlg.h"
@@ -24,9 +25,8 @@ void CDownloaderDlg::ListPort(int number) {
   // added with those before it, so that an entry's place stays its number.
   CWnd* combo = GetDlgItem(IDC_PORT);
   for (int count = static_cast<int>(combo->SendMessage(CB_GETCOUNT)); count < number; ++count) {
-    CString name;
-    name.Format("COM%d", count + 1);
-    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.GetString()));
+    const std::string name = platform::ComPortName(count + 1);
+    combo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   }
 }
 
@@ -38,13 +38,13 @@ void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) 
   const char* name = reinterpret_cast<const DEV_BROADCAST_PORT*>(header)->dbcp_name;
 
   if (wParam == DBT_DEVICEARRIVAL) {
-    // The number after "COM"; a name that has none gives 0.
-    const int number = std::strlen(name) > 3 ? std::atoi(name + 3) : 0;
+    // A name that is not a COM port's gives 0.
+    const int number = static_cast<int>(platform::ComPortNumber(name));
     m_nPortNumber = number;
     if (number > 2) {
       m_nPortIndex = number - 1;
       WriteRegInt(kPortValue, number);
-      m_strAutoDetect.Format("Auto Detect [COM%d]", number);
+      m_strAutoDetect = CString("Auto Detect [" + platform::ComPortName(number) + "]");
       GetDlgItem(IDC_AUTO_DETECT)->ShowWindow(SW_SHOW);
       GetDlgItem(IDC_PORT)->ShowWindow(SW_HIDE);
     } else {

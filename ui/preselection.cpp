@@ -2,6 +2,7 @@
 // the same checks, the same controls switched on, nothing written to the settings.
 #include <cstring>
 
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/file_system.h"
 #include "platform/user/message_box.h"
 #include "resources/resource.h"
@@ -78,10 +79,10 @@ void CDownloaderDlg::ApplyPreselection() {
   if (pick.demo) {
     CString note;
     note.Format(
-        "Demo: the handset on COM%d is the bundled simulator. Switch on Code, choose a sample image "
+        "Demo: the handset on %s is the bundled simulator. Switch on Code, choose a sample image "
         "and press Download. After a download it restarts into its normal software, as a handset "
         "does: choose NORMAL for the next one. Your own settings are not used.",
-        m_nPortNumber);
+        platform::ComPortName(m_nPortNumber).c_str());
     AppendLogLine(COLOR_INFO, note);
   }
   if (!pick.start) return;

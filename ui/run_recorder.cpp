@@ -4,6 +4,7 @@
 
 #include "image/image_block.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/file_system.h"
 #include "platform/kernel/last_error.h"
@@ -12,10 +13,9 @@
 namespace {
 
 std::string DeviceBehind(int portNumber) {
-  CString name;
-  name.Format("COM%d", portNumber);
   char target[4096];
-  return QueryDosDeviceA(name, target, sizeof target) ? std::string(target) : std::string();
+  return QueryDosDeviceA(platform::ComPortName(portNumber).c_str(), target, sizeof target) ? std::string(target)
+                                                                                           : std::string();
 }
 
 // "0x6000 (1 block)", "0x2000 to 0x7fff (3 blocks)", "erase of 40960 bytes at 0x0".
@@ -75,7 +75,7 @@ void CRunRecorder::NoteMessageBox(const CString& text) {
 
 void CRunRecorder::OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) {
   if (!m_bStarted) return;
-  m_record.ends.emplace_back(RunEndText(end));
+  m_record.ends.push_back(end);
   m_account = account;
   m_record.unconfirmed.clear();
   for (const RunAccount::Gap& gap : account.Gaps()) m_record.unconfirmed.push_back(GapText(gap));
@@ -116,7 +116,7 @@ bool CRunRecorder::ReportAlsoTo(const std::string& path, std::string* error) {
 }
 
 bool CRunRecorder::SaveReportAt(const std::string& path, const std::string& page, std::string* error) const {
-  if (SaveFileWhole(path.c_str(), page.data(), static_cast<DWORD>(page.size()))) return true;
+  if (platform::SaveFileWhole(path.c_str(), page.data(), static_cast<DWORD>(page.size()))) return true;
   switch (const DWORD failure = GetLastError()) {
     case ERROR_FILE_NOT_FOUND: *error = "its folder is not there"; break;
     case ERROR_ACCESS_DENIED: *error = "it may not be written there"; break;

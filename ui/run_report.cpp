@@ -10,7 +10,9 @@
 #include "download/run_observer.h"
 #include "image/image_block.h"
 #include "link/frame_trace.h"
+#include "platform/kernel/com_port.h"
 #include "platform/kernel/text.h"
+#include "ui/html.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ constexpr int kChartRight = 12;
 constexpr int kChartTop = 12;
 constexpr int kChartBottom = 34;
 
-constexpr const char* kStyle = R"(
+constexpr char kStyle[] = R"(
 body { font: 14px/1.45 "Liberation Sans", Arial, sans-serif; color: #222; margin: 24px; max-width: 980px; }
 h1 { font-size: 22px; margin: 0 0 6px; }
 h2 { font-size: 17px; margin: 28px 0 8px; padding-bottom: 3px; border-bottom: 1px solid #ccc; }
@@ -59,24 +61,6 @@ pre.log { background: #fafafa; border: 1px solid #ddd; padding: 8px 10px; white-
           font: 13px/1.35 "Liberation Mono", monospace; }
 )";
 
-std::string Escaped(const std::string& text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\n':
-      case '\t': escaped += c; break;
-      // No other control character may stand in a page: a path could hold one.
-      default: escaped += static_cast<unsigned char>(c) < 0x20 ? "\xEF\xBF\xBD" : std::string(1, c);
-    }
-  }
-  return escaped;
-}
-
 std::string Milliseconds(std::uint64_t us) { return Printed("%.1f ms", static_cast<double>(us) / 1000.0); }
 
 std::string Address(DWORD address) { return Printed("0x%lx", static_cast<unsigned long>(address)); }
@@ -97,42 +81,44 @@ BlockOutcome OutcomeOf(const RunAccount::Block& block) {
   }
 }
 
-const char* OutcomeClass(BlockOutcome outcome) {
-  switch (outcome) {
-    case BlockOutcome::ConfirmedAtOnce: return "once";
-    case BlockOutcome::ConfirmedAfterResend: return "resent";
-    case BlockOutcome::SentUnconfirmed: return "unconfirmed";
-    case BlockOutcome::NotSent: return "unsent";
-  }
-  return "";
-}
+// How the map shows each outcome: its class and its words, in the order of BlockOutcome.
+struct OutcomeLook {
+  const char* cssClass;
+  const char* text;
+};
+constexpr OutcomeLook kOutcomeLooks[] = {
+    {"once", "confirmed at once"},
+    {"resent", "confirmed after a resend"},
+    {"unconfirmed", "sent, never confirmed"},
+    {"unsent", "not sent"},
+};
+constexpr BlockOutcome kOutcomes[] = {BlockOutcome::ConfirmedAtOnce, BlockOutcome::ConfirmedAfterResend,
+                                      BlockOutcome::SentUnconfirmed, BlockOutcome::NotSent};
 
-const char* OutcomeText(BlockOutcome outcome) {
-  switch (outcome) {
-    case BlockOutcome::ConfirmedAtOnce: return "confirmed at once";
-    case BlockOutcome::ConfirmedAfterResend: return "confirmed after a resend";
-    case BlockOutcome::SentUnconfirmed: return "sent, never confirmed";
-    case BlockOutcome::NotSent: return "not sent";
+const OutcomeLook& LookOf(BlockOutcome outcome) { return kOutcomeLooks[static_cast<std::size_t>(outcome)]; }
+
+// How the timing shows each kind of mishap: its class and its words (a NAK's words are its code's).
+struct MishapLook {
+  RunAccount::Mishap::Kind kind;
+  const char* cssClass;
+  const char* text;
+};
+constexpr MishapLook kMishapLooks[] = {
+    {RunAccount::Mishap::Kind::Nak, "nak", nullptr},
+    {RunAccount::Mishap::Kind::Silence, "silence", "silence"},
+    {RunAccount::Mishap::Kind::Reconnection, "reconnection", "reconnection"},
+};
+
+const MishapLook& LookOf(RunAccount::Mishap::Kind kind) {
+  for (const MishapLook& look : kMishapLooks) {
+    if (look.kind == kind) return look;
   }
-  return "";
+  return kMishapLooks[0];
 }
 
 std::string MishapText(const RunAccount::Mishap& mishap) {
-  switch (mishap.kind) {
-    case RunAccount::Mishap::Kind::Nak: return DescribeResponse(&mishap.code, 1);
-    case RunAccount::Mishap::Kind::Silence: return "silence";
-    case RunAccount::Mishap::Kind::Reconnection: return "reconnection";
-  }
-  return "";
-}
-
-const char* MishapClass(RunAccount::Mishap::Kind kind) {
-  switch (kind) {
-    case RunAccount::Mishap::Kind::Nak: return "nak";
-    case RunAccount::Mishap::Kind::Silence: return "silence";
-    case RunAccount::Mishap::Kind::Reconnection: return "reconnection";
-  }
-  return "";
+  const char* text = LookOf(mishap.kind).text;
+  return text ? text : DescribeResponse(&mishap.code, 1);
 }
 
 // What a mishap befell, in words: "the block at 0x2000", "the erase".
@@ -162,61 +148,80 @@ BlockAnswers AnswersOfBlocks(const RunAccount& account) {
   return answers;
 }
 
-std::string Facts(const ServiceRecord& record) {
-  const auto row = [](const char* name, const std::string& value) {
-    return std::string("<tr><td>") + name + "</td><td>" + value + "</td></tr>\n";
+Html Code(const std::string& text) { return Html::Element("code", {}, Html::Text(text)); }
+
+Html Line() { return Html::Literal("\n"); }
+
+std::string Number(int value) { return std::to_string(value); }
+
+std::string Decimal(double value) { return Printed("%.1f", value); }
+
+Html Facts(const ServiceRecord& record) {
+  const auto row = [](const char* name, const Html& value) {
+    return Html::Element("tr", {}, Html::Element("td", {}, Html::Text(name)) + Html::Element("td", {}, value)) + Line();
   };
   const ImageFacts& image = record.code.path.empty() ? record.font : record.code;
-  std::string port = Printed("COM%d", record.portNumber);
-  if (!record.device.empty()) port += " <code>" + Escaped(record.device) + "</code>";
+  Html port = Html::Text(platform::ComPortName(record.portNumber));
+  if (!record.device.empty()) port += Html::Literal(" ") + Code(record.device);
   if (record.finalPortNumber) {
-    port += Printed(", then COM%d", record.finalPortNumber);
-    if (!record.finalDevice.empty()) port += " <code>" + Escaped(record.finalDevice) + "</code>";
+    port += Html::Text(", then " + platform::ComPortName(record.finalPortNumber));
+    if (!record.finalDevice.empty()) port += Html::Literal(" ") + Code(record.finalDevice);
   }
   std::string ends;
-  for (std::size_t i = 0; i < record.ends.size(); ++i) ends += (i ? "; then " : "") + Escaped(record.ends[i]);
+  for (std::size_t i = 0; i < record.ends.size(); ++i)
+    ends += std::string(i ? "; then " : "") + RunEndText(record.ends[i]);
   const SYSTEMTIME& t = record.startedLocal;
-  std::string rows;
-  rows += row("Started",
-              Printed("%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond));
+  Html rows;
+  rows += row("Started", Html::Text(Printed("%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
+                                            t.wMinute, t.wSecond)));
   rows += row("Port", port);
-  rows += row(record.code.path.empty() ? "Font image" : "Code image", "<code>" + Escaped(image.path) + "</code>");
-  rows += row("Size", image.readable ? Printed("%llu bytes", image.size) : std::string("not readable"));
-  if (image.readable) rows += row("SHA-256", "<code>" + image.sha256 + "</code>");
-  rows += row("Download type", Escaped(record.downloadType));
-  rows += row("Boot area", record.bootArea ? "yes" : "no");
-  if (!record.font.path.empty()) rows += row("Font address", Escaped(record.fontAddress));
-  rows += row("End", ends.empty() ? std::string("under way") : ends);
+  rows += row(record.code.path.empty() ? "Font image" : "Code image", Code(image.path));
+  rows += row("Size", Html::Text(image.readable ? Printed("%llu bytes", image.size) : std::string("not readable")));
+  if (image.readable) rows += row("SHA-256", Code(image.sha256));
+  rows += row("Download type", Html::Text(record.downloadType));
+  rows += row("Boot area", Html::Text(record.bootArea ? "yes" : "no"));
+  if (!record.font.path.empty()) rows += row("Font address", Html::Text(record.fontAddress));
+  rows += row("End", Html::Text(ends.empty() ? std::string("under way") : ends));
   const unsigned long seconds = record.elapsedMs / 1000;
-  rows += row("Elapsed", Printed("%lu min %lu sec", seconds / 60, seconds % 60));
-  std::string boxes;
-  for (const std::string& box : record.messageBoxes) boxes += (boxes.empty() ? "" : "<br/>") + Escaped(box);
-  if (!boxes.empty()) rows += row("Message boxes", boxes);
-  return "<table class=\"facts\">\n" + rows + "</table>\n";
-}
-
-std::string Verdict(const ServiceRecord& record) {
-  if (record.ends.empty()) return "<p class=\"verdict bad\">The run is under way, or was cut short.</p>\n";
-  const bool good = record.ends.back() == RunEndText(RunEnd::Completed);
-  std::string text = record.ends.back();
-  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-  return Printed("<p class=\"verdict %s\">", good ? "good" : "bad") + Escaped(text) + ".</p>\n";
-}
-
-std::string Legend(const std::array<int, 4>& counts) {
-  std::string legend = "<p class=\"legend\">";
-  for (const BlockOutcome outcome : {BlockOutcome::ConfirmedAtOnce, BlockOutcome::ConfirmedAfterResend,
-                                     BlockOutcome::SentUnconfirmed, BlockOutcome::NotSent}) {
-    legend += Printed("<span><i class=\"swatch %s\"></i>%s: <b class=\"count-%s\">%d</b></span>", OutcomeClass(outcome),
-                      OutcomeText(outcome), OutcomeClass(outcome), counts[static_cast<std::size_t>(outcome)]);
+  rows += row("Elapsed", Html::Text(Printed("%lu min %lu sec", seconds / 60, seconds % 60)));
+  Html boxes;
+  for (const std::string& box : record.messageBoxes) {
+    if (!boxes.IsEmpty()) boxes += Html::Empty("br", {});
+    boxes += Html::Text(box);
   }
-  return legend + "</p>\n";
+  if (!boxes.IsEmpty()) rows += row("Message boxes", boxes);
+  return Html::Element("table", {{"class", "facts"}}, Line() + rows) + Line();
 }
 
-std::string AreaHeading(const RunAccount::Area& area, std::size_t number, std::size_t areas) {
-  std::string heading =
-      Printed("<h3>Area %zu of %zu: %lu bytes at %s, %zu blocks</h3>\n", number + 1, areas,
-              static_cast<unsigned long>(area.length), Address(area.shownBase).c_str(), area.blocks.size());
+Html Verdict(const ServiceRecord& record) {
+  if (record.ends.empty()) {
+    return Html::Element("p", {{"class", "verdict bad"}}, Html::Text("The run is under way, or was cut short.")) +
+           Line();
+  }
+  const bool good = record.ends.back() == RunEnd::Completed;
+  std::string text = RunEndText(record.ends.back());
+  text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  return Html::Element("p", {{"class", good ? "verdict good" : "verdict bad"}}, Html::Text(text + ".")) + Line();
+}
+
+Html Legend(const std::array<int, 4>& counts) {
+  Html legend;
+  for (const BlockOutcome outcome : kOutcomes) {
+    const OutcomeLook& look = LookOf(outcome);
+    legend += Html::Element("span", {},
+                            Html::Element("i", {{"class", std::string("swatch ") + look.cssClass}}, Html()) +
+                                Html::Text(std::string(look.text) + ": ") +
+                                Html::Element("b", {{"class", std::string("count-") + look.cssClass}},
+                                              Html::Text(Number(counts[static_cast<std::size_t>(outcome)]))));
+  }
+  return Html::Element("p", {{"class", "legend"}}, legend) + Line();
+}
+
+Html AreaHeading(const RunAccount::Area& area, std::size_t number, std::size_t areas) {
+  const Html heading = Html::Element("h3", {},
+                                     Html::Text(Printed("Area %zu of %zu: %lu bytes at %s, %zu blocks", number + 1,
+                                                        areas, static_cast<unsigned long>(area.length),
+                                                        Address(area.shownBase).c_str(), area.blocks.size())));
   std::string erase;
   switch (area.erase) {
     case RunAccount::Fate::Confirmed: erase = "confirmed in " + Milliseconds(area.eraseRoundTripUs); break;
@@ -226,23 +231,25 @@ std::string AreaHeading(const RunAccount::Area& area, std::size_t number, std::s
   std::string hellos;
   for (const std::uint32_t roundTrip : area.helloRoundTripsUs)
     hellos += (hellos.empty() ? "" : ", ") + Milliseconds(roundTrip);
-  return heading + "<p>Erase: " + erase + ". Hellos answered in: " + (hellos.empty() ? "none" : hellos) + ".</p>\n";
+  return heading + Line() +
+         Html::Element(
+             "p", {},
+             Html::Text("Erase: " + erase + ". Hellos answered in: " + (hellos.empty() ? "none" : hellos) + ".")) +
+         Line();
 }
 
-std::string AreaMap(const RunAccount::Area& area, int areaIndex, const BlockAnswers& answers,
-                    std::array<int, 4>& counts) {
+Html AreaMap(const RunAccount::Area& area, int areaIndex, const BlockAnswers& answers, std::array<int, 4>& counts) {
   const int blocks = static_cast<int>(area.blocks.size());
   const int columns = std::max(1, std::min(blocks, kCellsPerRow));
   const int rows = (blocks + kCellsPerRow - 1) / kCellsPerRow;
   const int pitch = CellPitch(area.blocks.size());
-  std::string map = Printed("<svg class=\"map\" xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\">\n",
-                            columns * pitch, std::max(1, rows) * pitch);
-  map.reserve(map.size() + area.blocks.size() * 120);
+  Html cells = Line();
+  cells.Reserve(area.blocks.size() * 120);
   for (int i = 0; i < blocks; ++i) {
     const RunAccount::Block& block = area.blocks[static_cast<std::size_t>(i)];
     const BlockOutcome outcome = OutcomeOf(block);
     ++counts[static_cast<std::size_t>(outcome)];
-    std::string tip = Address(BlockAddress(area, static_cast<std::size_t>(i))) + ": " + OutcomeText(outcome);
+    std::string tip = Address(BlockAddress(area, static_cast<std::size_t>(i))) + ": " + LookOf(outcome).text;
     if (outcome != BlockOutcome::NotSent) {
       tip +=
           Printed(", %d %s, %s", block.tries, block.tries == 1 ? "try" : "tries", block.raw ? "bare data" : "framed");
@@ -252,23 +259,34 @@ std::string AreaMap(const RunAccount::Area& area, int areaIndex, const BlockAnsw
       if (!said.empty()) tip += "; answers: " + said;
       if (block.fate == RunAccount::Fate::Confirmed) tip += "; round trip " + Milliseconds(block.roundTripUs);
     }
-    map += Printed("<rect class=\"%s\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"><title>", OutcomeClass(outcome),
-                   i % kCellsPerRow * pitch, i / kCellsPerRow * pitch, pitch - 1, pitch - 1);
-    map += tip + "</title></rect>\n";
+    cells += Html::Element("rect",
+                           {{"class", LookOf(outcome).cssClass},
+                            {"x", Number(i % kCellsPerRow * pitch)},
+                            {"y", Number(i / kCellsPerRow * pitch)},
+                            {"width", Number(pitch - 1)},
+                            {"height", Number(pitch - 1)}},
+                           Html::Element("title", {}, Html::Text(tip))) +
+             Line();
   }
-  return map + "</svg>\n";
+  return Html::Element("svg",
+                       {{"class", "map"},
+                        {"xmlns", "http://www.w3.org/2000/svg"},
+                        {"width", Number(columns * pitch)},
+                        {"height", Number(std::max(1, rows) * pitch)}},
+                       cells) +
+         Line();
 }
 
-std::string BlockMap(const RunAccount& account) {
+Html BlockMap(const RunAccount& account) {
   const BlockAnswers answers = AnswersOfBlocks(account);
   std::array<int, 4> counts{};
-  std::string areas;
+  Html areas;
   for (std::size_t i = 0; i < account.Areas().size(); ++i) {
     areas += AreaHeading(account.Areas()[i], i, account.Areas().size());
     areas += AreaMap(account.Areas()[i], static_cast<int>(i), answers, counts);
   }
-  if (areas.empty()) areas = "<p>No block was sent.</p>\n";
-  return "<h2>Blocks</h2>\n" + Legend(counts) + areas;
+  if (areas.IsEmpty()) areas = Html::Element("p", {}, Html::Text("No block was sent.")) + Line();
+  return Html::Element("h2", {}, Html::Text("Blocks")) + Line() + Legend(counts) + areas;
 }
 
 // The smallest of 1, 2 and 5 times a power of ten that is at least `value`.
@@ -292,27 +310,39 @@ struct ChartScale {
   }
 };
 
-std::string ChartAxes(const ChartScale& scale) {
-  std::string axes;
+Html ChartAxes(const ChartScale& scale) {
+  Html axes;
   const double bottom = kChartHeight - kChartBottom;
   for (int i = 0; i <= 4; ++i) {
     const double ms = scale.topMs * i / 4;
-    axes += Printed("<line class=\"grid\" x1=\"%d\" x2=\"%d\" y1=\"%.1f\" y2=\"%.1f\"/>", kChartLeft,
-                    kChartWidth - kChartRight, scale.Y(ms), scale.Y(ms));
+    axes += Html::Empty("line", {{"class", "grid"},
+                                 {"x1", Number(kChartLeft)},
+                                 {"x2", Number(kChartWidth - kChartRight)},
+                                 {"y1", Decimal(scale.Y(ms))},
+                                 {"y2", Decimal(scale.Y(ms))}});
     axes +=
-        Printed("<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%g ms</text>\n", kChartLeft - 6, scale.Y(ms) + 4, ms);
+        Html::Element("text", {{"x", Number(kChartLeft - 6)}, {"y", Decimal(scale.Y(ms) + 4)}, {"text-anchor", "end"}},
+                      Html::Text(Printed("%g ms", ms))) +
+        Line();
   }
   const double step = RoundedUp(scale.endMs / 1000 / 8);
   for (double seconds = 0; seconds * 1000 <= scale.endMs; seconds += step) {
-    axes += Printed("<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%g s</text>\n", scale.X(seconds * 1000),
-                    bottom + 16, seconds);
+    axes +=
+        Html::Element("text",
+                      {{"x", Decimal(scale.X(seconds * 1000))}, {"y", Decimal(bottom + 16)}, {"text-anchor", "middle"}},
+                      Html::Text(Printed("%g s", seconds))) +
+        Line();
   }
-  axes += Printed("<line class=\"axis\" x1=\"%d\" x2=\"%d\" y1=\"%.1f\" y2=\"%.1f\"/>\n", kChartLeft,
-                  kChartWidth - kChartRight, bottom, bottom);
+  axes += Html::Empty("line", {{"class", "axis"},
+                               {"x1", Number(kChartLeft)},
+                               {"x2", Number(kChartWidth - kChartRight)},
+                               {"y1", Decimal(bottom)},
+                               {"y2", Decimal(bottom)}}) +
+          Line();
   return axes;
 }
 
-std::string Timing(const RunAccount& account, unsigned long elapsedMs) {
+Html Timing(const RunAccount& account, unsigned long elapsedMs) {
   std::vector<std::uint32_t> roundTrips;
   double endMs = static_cast<double>(elapsedMs);
   const RunAccount::Block* slowest = nullptr;
@@ -331,29 +361,32 @@ std::string Timing(const RunAccount& account, unsigned long elapsedMs) {
   }
   for (const RunAccount::Mishap& mishap : account.Mishaps()) endMs = std::max(endMs, mishap.atUs / 1000.0);
 
-  std::string timing = "<h2>Line timing</h2>\n";
+  Html timing = Html::Element("h2", {}, Html::Text("Line timing")) + Line();
   if (slowest) {
     std::nth_element(roundTrips.begin(), roundTrips.begin() + static_cast<std::ptrdiff_t>(roundTrips.size() / 2),
                      roundTrips.end());
-    timing += "<p>Round trip of a confirmed block: median <b class=\"median\">" +
-              Milliseconds(roundTrips[roundTrips.size() / 2]) + "</b>, slowest <b class=\"slowest\">" +
-              Milliseconds(slowest->roundTripUs) + "</b> (the block at " + Address(slowestAddress) +
-              Printed(", %.1f s into the run).</p>\n", slowest->sentMs / 1000.0);
+    timing +=
+        Html::Element(
+            "p", {},
+            Html::Text("Round trip of a confirmed block: median ") +
+                Html::Element("b", {{"class", "median"}}, Html::Text(Milliseconds(roundTrips[roundTrips.size() / 2]))) +
+                Html::Text(", slowest ") +
+                Html::Element("b", {{"class", "slowest"}}, Html::Text(Milliseconds(slowest->roundTripUs))) +
+                Html::Text(" (the block at " + Address(slowestAddress) +
+                           Printed(", %.1f s into the run).", slowest->sentMs / 1000.0))) +
+        Line();
   } else {
-    timing += "<p>No block was confirmed.</p>\n";
+    timing += Html::Element("p", {}, Html::Text("No block was confirmed.")) + Line();
   }
-  timing +=
+  timing += Html::Literal(
       "<p class=\"legend\"><span><i class=\"line-swatch dot\"></i>round trip of a block, at its answer</span>"
       "<span><i class=\"line-swatch nak\"></i>NAK</span><span><i class=\"line-swatch silence\"></i>silence</span>"
-      "<span><i class=\"line-swatch reconnection\"></i>reconnection</span></p>\n";
+      "<span><i class=\"line-swatch reconnection\"></i>reconnection</span></p>\n");
 
   ChartScale scale;
   scale.endMs = std::max(endMs, 1.0);
   scale.topMs = RoundedUp(slowest ? slowest->roundTripUs / 1000.0 : 1.0);
-  std::string chart =
-      Printed("<svg class=\"timing\" xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\">\n", kChartWidth,
-              kChartHeight);
-  chart += ChartAxes(scale);
+  Html chart = Line() + ChartAxes(scale);
   std::string dots;
   dots.reserve(roundTrips.size() * 16);
   for (const RunAccount::Area& area : account.Areas()) {
@@ -363,28 +396,42 @@ std::string Timing(const RunAccount& account, unsigned long elapsedMs) {
       dots += Printed("M%.1f %.1fh0", scale.X(block.sentMs + ms), scale.Y(ms));
     }
   }
-  if (!dots.empty()) chart += "<path class=\"rtt\" d=\"" + dots + "\"/>\n";
+  if (!dots.empty()) chart += Html::Empty("path", {{"class", "rtt"}, {"d", dots}}) + Line();
   for (const RunAccount::Mishap& mishap : account.Mishaps()) {
-    const double x = scale.X(mishap.atUs / 1000.0);
-    chart += Printed("<line class=\"%s\" x1=\"%.1f\" x2=\"%.1f\" y1=\"%d\" y2=\"%d\"><title>", MishapClass(mishap.kind),
-                     x, x, kChartTop, kChartHeight - kChartBottom);
-    chart += MishapText(mishap) + " on " + TargetText(account, mishap) +
-             Printed(", %.3f s into the run</title></line>\n", mishap.atUs / 1e6);
+    const std::string x = Decimal(scale.X(mishap.atUs / 1000.0));
+    chart += Html::Element("line",
+                           {{"class", LookOf(mishap.kind).cssClass},
+                            {"x1", x},
+                            {"x2", x},
+                            {"y1", Number(kChartTop)},
+                            {"y2", Number(kChartHeight - kChartBottom)}},
+                           Html::Element("title", {},
+                                         Html::Text(MishapText(mishap) + " on " + TargetText(account, mishap) +
+                                                    Printed(", %.3f s into the run", mishap.atUs / 1e6)))) +
+             Line();
   }
-  return timing + chart + "</svg>\n";
+  return timing +
+         Html::Element("svg",
+                       {{"class", "timing"},
+                        {"xmlns", "http://www.w3.org/2000/svg"},
+                        {"width", Number(kChartWidth)},
+                        {"height", Number(kChartHeight)}},
+                       chart) +
+         Line();
 }
 
-std::string Log(const std::vector<LogPiece>& pieces) {
-  std::string log = "<h2>Log</h2>\n<pre class=\"log\">";
+Html Log(const std::vector<LogPiece>& pieces) {
+  Html log;
   bool first = true;
   for (const LogPiece& piece : pieces) {
-    if (piece.newLine && !first) log += "\n";
+    if (piece.newLine && !first) log += Line();
     first = false;
-    log += Printed("<span style=\"color:#%02x%02x%02x\">", GetRValue(piece.color), GetGValue(piece.color),
-                   GetBValue(piece.color)) +
-           Escaped(piece.text) + "</span>";
+    log += Html::Element("span",
+                         {{"style", Printed("color:#%02x%02x%02x", GetRValue(piece.color), GetGValue(piece.color),
+                                            GetBValue(piece.color))}},
+                         Html::Text(piece.text));
   }
-  return log + "</pre>\n";
+  return Html::Element("h2", {}, Html::Text("Log")) + Line() + Html::Element("pre", {{"class", "log"}}, log) + Line();
 }
 
 }  // namespace
@@ -392,10 +439,17 @@ std::string Log(const std::vector<LogPiece>& pieces) {
 std::string FormatRunReport(const ServiceRecord& record, const RunAccount& account, const std::vector<LogPiece>& log) {
   const ImageFacts& image = record.code.path.empty() ? record.font : record.code;
   const std::string name = image.path.substr(image.path.find_last_of('/') + 1);
-  std::string page = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n";
-  page += "<meta charset=\"utf-8\"/>\n<title>Run report: " + Escaped(name) + Printed(" on COM%d", record.portNumber) +
-          "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
-  page += "<h1>Run report: " + Escaped(name) + "</h1>\n" + Verdict(record) + Facts(record);
-  page += BlockMap(account) + Timing(account, record.elapsedMs) + Log(log);
-  return page + "</body>\n</html>\n";
+  const Html head =
+      Html::Empty("meta", {{"charset", "utf-8"}}) + Line() +
+      Html::Element("title", {},
+                    Html::Text("Run report: " + name + " on " + platform::ComPortName(record.portNumber))) +
+      Line() + Html::Element("style", {}, Html::Literal(kStyle)) + Line();
+  const Html body = Html::Element("h1", {}, Html::Text("Run report: " + name)) + Line() + Verdict(record) +
+                    Facts(record) + BlockMap(account) + Timing(account, record.elapsedMs) + Log(log);
+  const Html page = Html::Literal("<!DOCTYPE html>\n") +
+                    Html::Element("html", {{"xmlns", "http://www.w3.org/1999/xhtml"}, {"lang", "en"}},
+                                  Line() + Html::Element("head", {}, Line() + head) + Line() +
+                                      Html::Element("body", {}, Line() + body) + Line()) +
+                    Line();
+  return page.Markup();
 }

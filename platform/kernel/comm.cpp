@@ -3,7 +3,8 @@
 #include <strings.h>
 #include <cstring>
 
-#include "platform/kernel/handles.h"
+#include "platform/kernel/com_port.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/kernel/last_error.h"
 #include "platform/kernel/serial_device.h"
 #include "platform/kernel/sync.h"
@@ -20,8 +21,7 @@ unsigned PortNumberFromName(const char* name) {
   const char* const kDevicePrefix = "\\\\.\\";
   const bool devicePath = std::strncmp(name, kDevicePrefix, std::strlen(kDevicePrefix)) == 0;
   if (devicePath) name += std::strlen(kDevicePrefix);
-  if (strncasecmp(name, "COM", 3) != 0) return 0;
-  const unsigned number = platform::posix::PortOfNumber(name + 3);
+  const unsigned number = platform::ComPortNumber(name);
   return devicePath || number <= 9 ? number : 0;
 }
 
@@ -55,7 +55,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD /*access*/, DWORD /*shareMode*/, void* /*s
   return platform::InsertHandle(std::move(device));
 }
 
-CString DescribeCommOpenFailure(LPCSTR portName) {
+CString platform::DescribeCommOpenFailure(LPCSTR portName) {
   return CString(platform::posix::DescribeLastOpenFailure(portName ? portName : ""));
 }
 
@@ -76,7 +76,7 @@ DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length) {
   return static_cast<DWORD>(device.size() + 2);
 }
 
-CString QueryPortLocation(LPCSTR portName) {
+CString platform::QueryPortLocation(LPCSTR portName) {
   const unsigned port = portName ? PortNumberFromName((std::string("\\\\.\\") + portName).c_str()) : 0;
   return CString(port ? platform::posix::PortLocation(port) : std::string());
 }

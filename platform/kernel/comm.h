@@ -75,19 +75,10 @@ struct COMSTAT {
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, void* securityAttributes, DWORD creation,
                    DWORD flagsAndAttributes, HANDLE templateFile);
-// Why the last CreateFileA of a comm port on this thread failed, in a sentence for the
-// operator that calls the port `portName`: the permission the user lacks, or the program that
-// holds the port. Empty when there is nothing to add (no such port, say).
-CString DescribeCommOpenFailure(LPCSTR portName);
 // The device behind the port name "COMn" (the target of its link in the port map), into
 // `target` with a second NUL after it as QueryDosDevice's list form has on Windows. Answers the characters
 // stored with both NULs; 0 when there is no such port or the buffer is too small.
 DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length);
-// The socket the device behind the port name "COMn" (any n) is plugged into, as Windows
-// answers from the device's location path: the name the system gives that socket, which
-// stays the same when the device comes back under another identity. Empty when the port
-// leads to no device or the socket has no name.
-CString QueryPortLocation(LPCSTR portName);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED* overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED* overlapped);
 BOOL GetOverlappedResult(HANDLE file, OVERLAPPED* overlapped, LPDWORD transferred, BOOL wait);
@@ -103,3 +94,18 @@ BOOL GetCommState(HANDLE file, DCB* dcb);
 BOOL SetCommState(HANDLE file, const DCB* dcb);
 BOOL EscapeCommFunction(HANDLE file, DWORD function);
 BOOL ClearCommError(HANDLE file, LPDWORD errors, COMSTAT* status);
+
+// Ours, beside the comm calls; Windows has no such calls.
+namespace platform {
+
+// Why the last CreateFileA of a comm port on this thread failed, in a sentence for the
+// operator that calls the port `portName`: the permission the user lacks, or the program that
+// holds the port. Empty when there is nothing to add (no such port, say).
+CString DescribeCommOpenFailure(LPCSTR portName);
+// The socket the device behind the port name "COMn" (any n) is plugged into, as Windows knows
+// it from the device's location path: the name the system gives that socket, which stays the
+// same when the device comes back under another identity. Empty when the port leads to no
+// device or the socket has no name.
+CString QueryPortLocation(LPCSTR portName);
+
+}  // namespace platform

@@ -30,7 +30,7 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD length, char* buffer, char** filePart)
   return static_cast<DWORD>(full.size());
 }
 
-BOOL SaveFileWhole(LPCSTR path, const void* data, DWORD size) {
+BOOL platform::SaveFileWhole(LPCSTR path, const void* data, DWORD size) {
   const int error = platform::posix::ReplaceFileWhole(platform::posix::NativePath(path ? path : ""), data, size);
   SetLastError(error == 0 ? ERROR_SUCCESS : platform::Win32ErrorFromErrno(error));
   return error == 0;

@@ -12,7 +12,11 @@ constexpr DWORD MAX_PATH = 4096;
 // failure. `filePart`, if given, points at the file name inside `buffer`.
 DWORD GetFullPathNameA(LPCSTR name, DWORD length, char* buffer, char** filePart);
 
-// Writes the file whole: the bytes go to "<path>.tmp", which then replaces `path` on the disk,
-// so a reader finds the old contents or the new, never a part of them. FALSE leaves `path` as
-// it was.
+namespace platform {
+
+// Ours; Windows has no such call. Writes the file whole: the bytes go to "<path>.tmp", which
+// then replaces `path` on the disk, so a reader finds the old contents or the new, never a
+// part of them. FALSE leaves `path` as it was.
 BOOL SaveFileWhole(LPCSTR path, const void* data, DWORD size);
+
+}  // namespace platform

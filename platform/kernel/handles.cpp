@@ -1,4 +1,4 @@
-#include "platform/kernel/handles.h"
+#include "platform/kernel/internal/handle_table.h"
 
 #include <mutex>
 #include <unordered_map>

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/kernel/comm.h"
-#include "platform/kernel/handles.h"
+#include "platform/kernel/internal/handle_table.h"
 
 namespace platform {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 
-#include "platform/kernel/handles.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/kernel/last_error.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "platform/kernel/handles.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/kernel/last_error.h"
 
 namespace {

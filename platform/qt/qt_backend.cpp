@@ -8,6 +8,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_shape.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 

@@ -17,6 +17,7 @@
 
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_owner_draw.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 

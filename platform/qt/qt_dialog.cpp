@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include "platform/qt/qt_gdi.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"

@@ -8,6 +8,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_dialog.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "platform/user/window_messages.h"
 #include "platform/user/wnd.h"

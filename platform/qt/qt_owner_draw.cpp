@@ -5,6 +5,7 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/user/controls.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 
 namespace platform::qt {

@@ -17,6 +17,7 @@
 #include "platform/user/app.h"
 #include "platform/user/device_change.h"
 #include "platform/user/file_dialog.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/kernel/handles.h"
+#include "platform/kernel/internal/handle_table.h"
 #include "platform/kernel/last_error.h"
 #include "platform/posix/hive_file.h"
 

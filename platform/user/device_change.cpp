@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/kernel/com_port.h"
 #include "platform/posix/device_names.h"
 #include "platform/posix/device_watcher.h"
 #include "platform/posix/port_map.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "platform/user/wnd.h"
 
@@ -72,7 +74,7 @@ void BroadcastPortChange(bool arrived, unsigned port) {
   DEV_BROADCAST_PORT record{};
   record.dbcp_size = sizeof record;
   record.dbcp_devicetype = DBT_DEVTYP_PORT;
-  std::snprintf(record.dbcp_name, sizeof record.dbcp_name, "COM%u", port);
+  std::snprintf(record.dbcp_name, sizeof record.dbcp_name, "%s", platform::ComPortName(port).c_str());
   const HWND self = TheNotifications().broadcaster ? TheNotifications().broadcaster->GetSafeHwnd() : nullptr;
   // A window that an earlier one's handler destroyed is skipped: its handle names nothing.
   for (const HWND window : TopLevelWindows()) {

@@ -4,6 +4,7 @@
 
 #include "platform/user/app.h"
 #include "platform/user/handler_slot.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"
 #include "platform/user/resources.h"

@@ -8,9 +8,9 @@
 
 #include "platform/kernel/clock.h"
 #include "platform/kernel/last_error.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/window_backend.h"
 #include "platform/user/window_messages.h"
-#include "platform/user/window_table.h"
 #include "platform/user/wnd.h"
 
 namespace platform {

@@ -14,7 +14,6 @@
 
 #include "platform/kernel/geometry.h"
 #include "platform/kernel/types.h"
-#include "platform/user/window_table.h"
 
 class CWnd;
 
@@ -30,6 +29,8 @@ struct MSG {
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
+// Whether the handle names a window that still exists.
+BOOL IsWindow(HWND window);
 BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Filters as PeekMessage's on Windows: a null window takes every window's messages, and a range of 0, 0 every message.

@@ -1,9 +1,9 @@
 #include "platform/user/paint.h"
 
+#include "platform/user/internal/window_table.h"
 #include "platform/user/resources.h"
 #include "platform/user/ui_system.h"
 #include "platform/user/window_backend.h"
-#include "platform/user/window_table.h"
 #include "platform/user/wnd.h"
 
 int GetSystemMetrics(int index) { return index == SM_CXICON || index == SM_CYICON ? platform::kSystemIconSize : 0; }

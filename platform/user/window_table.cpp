@@ -1,4 +1,4 @@
-#include "platform/user/window_table.h"
+#include "platform/user/internal/window_table.h"
 
 #include <algorithm>
 #include <memory>

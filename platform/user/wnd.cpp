@@ -5,6 +5,7 @@
 
 #include "platform/gdi/region.h"
 #include "platform/user/controls.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"

@@ -12,6 +12,7 @@
 #include "platform/gdi/region.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_gdi.h"
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "tests/controls/balloon_support.h"

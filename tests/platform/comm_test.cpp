@@ -138,13 +138,13 @@ TEST_F(CommExclusiveTest, HeldPortIsRefusedUnderEitherNameAndItsHolderNamed) {
     SCOPED_TRACE(name);
     EXPECT_EQ(OpenPort(name), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(DescribeCommOpenFailure("COM4"),
+    EXPECT_EQ(platform::DescribeCommOpenFailure("COM4"),
               ("COM4 (" + m_pty.SlavePath() + ") is in use by " + holder + ".").c_str());
   }
   EXPECT_TRUE(CloseHandle(first));
   // A port that is not there needs no more words than its absence.
   EXPECT_EQ(OpenPort("COM5"), INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(DescribeCommOpenFailure("COM5").IsEmpty());
+  EXPECT_TRUE(platform::DescribeCommOpenFailure("COM5").IsEmpty());
 }
 
 TEST(CommOpenFailure, APermissionMissingNamesTheGroupThatHasIt) {

@@ -257,7 +257,7 @@ TEST_F(DeviceWatcherTest, AHandsetIsNumberedOnceUdevHasNamedItAndTheWatcherThenS
       });
       ASSERT_EQ(Reports(++reports).back(), Arrival(3));
       EXPECT_EQ(LinkOf(3), ById(handset));
-      EXPECT_EQ(std::string(QueryPortLocation("COM3")), SerialLink("by-path", handset.byPath))
+      EXPECT_EQ(std::string(platform::QueryPortLocation("COM3")), SerialLink("by-path", handset.byPath))
           << "the socket is known as soon as the port is";
     }
     EXPECT_TRUE(watcher->SettlesDown(kSettle + 100ms)) << "no rescans while the handset sits there";
@@ -520,8 +520,9 @@ TEST_F(DeviceWatcherTest, QueryPortLocationNamesTheSocketOfThePortsDevice) {
       {"COM256", ""},
       {"LPT1", ""},
   };
-  for (const auto& [port, location] : cases) EXPECT_EQ(std::string(QueryPortLocation(port)), location) << port;
-  EXPECT_EQ(std::string(QueryPortLocation(nullptr)), "");
+  for (const auto& [port, location] : cases)
+    EXPECT_EQ(std::string(platform::QueryPortLocation(port)), location) << port;
+  EXPECT_EQ(std::string(platform::QueryPortLocation(nullptr)), "");
 }
 
 // Reports reach the top-level windows as WM_DEVICECHANGE on the thread that pumps messages.

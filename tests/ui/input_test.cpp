@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "platform/user/internal/window_table.h"
 #include "platform/user/messages.h"
 #include "resources/resource.h"
 #include "tests/support/modal_script.h"

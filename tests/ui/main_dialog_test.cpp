@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/user/internal/window_table.h"
 #include "platform/user/menu.h"
 #include "platform/user/message_box.h"
 #include "platform/user/messages.h"

@@ -5,6 +5,7 @@
 
 #include "link/commands.h"
 #include "platform/kernel/clock.h"
+#include "ui/html.h"
 #include "ui/run_report.h"
 
 namespace {
@@ -21,9 +22,16 @@ class ReportPage : public ::testing::Test {
   ServiceRecord record;
 };
 
+// Text and attribute values become markup only escaped; markup joins markup as it is.
+TEST(Html, EscapesTextAndAttributeValuesByConstruction) {
+  const Html page = Html::Element("rect", {{"class", "a\"b"}, {"x", "<1>"}}, Html::Text("R&D <b>\x07")) +
+                    Html::Empty("br", {}) + Html::Literal("\n");
+  EXPECT_EQ(page.Markup(), "<rect class=\"a&quot;b\" x=\"&lt;1&gt;\">R&amp;D &lt;b&gt;\xEF\xBF\xBD</rect><br/>\n");
+}
+
 TEST_F(ReportPage, APathIsShownAsTextWhateverItHolds) {
   record.code.path = "/srv/<b>Q&A \"images\"/\x01PHONE.bin";
-  record.ends = {"download completed"};
+  record.ends = {RunEnd::Completed};
   const std::string page = FormatRunReport(record, account, {{"a <log> & line", RGB(255, 0, 0), true}});
   EXPECT_TRUE(Has(page, "<code>/srv/&lt;b&gt;Q&amp;A &quot;images&quot;/\xEF\xBF\xBDPHONE.bin</code>")) << page;
   EXPECT_TRUE(Has(page, "<h1>Run report: \xEF\xBF\xBDPHONE.bin</h1>"));
@@ -33,7 +41,7 @@ TEST_F(ReportPage, APathIsShownAsTextWhateverItHolds) {
 
 // The boot area went whole; the code area's erase was never answered and nothing of it was sent.
 TEST_F(ReportPage, EachAreaHasItsMapAndTheLegendCountsThemAll) {
-  record.ends = {"no answer from the handset"};
+  record.ends = {RunEnd::NoAnswer};
   account.Clear();
   account.BeginArea(0x0, 0x4000, 2);
   for (int block = 0; block < 2; ++block) {

@@ -1,5 +1,5 @@
-// The table of windows: each handle names a window, with the CWnd object attached to it, the
-// real window's backend, its parent and control id. Handles are never reused.
+// The table of windows, for the platform's own use: each handle names a window, with the CWnd object attached to it,
+// the real window's backend, its parent and control id. Handles are never reused.
 #pragma once
 
 #include <vector>
@@ -34,5 +34,3 @@ std::vector<HWND> TopLevelWindows();
 MenuData* SystemMenuOf(HWND window);
 
 }  // namespace platform
-
-BOOL IsWindow(HWND window);

@@ -1,0 +1,32 @@
+# Fails when a file of the product folder FOLDER includes a header of a folder not in ALLOWED
+# (comma-separated: its own and the folders beneath it, "platform" for the platform's public
+# headers, "platform/posix" where Linux must be named); touches STAMP otherwise. The platform's
+# internal headers and its window system are never the product's to include.
+cmake_minimum_required(VERSION 3.25)
+
+string(REPLACE "," ";" allowed "${ALLOWED}")
+file(GLOB files ${FOLDER}/*.h ${FOLDER}/*.cpp)
+foreach(file IN LISTS files)
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(include IN LISTS includes)
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*$" "\\1" header "${include}")
+    if(NOT header MATCHES "/")
+      continue()
+    endif()
+    string(REGEX REPLACE "^([^/]+)/.*$" "\\1" folder "${header}")
+    set(refused OFF)
+    if(header MATCHES "\\.\\./|/internal/|^platform/qt/")
+      set(refused ON)
+    elseif(header MATCHES "^platform/posix/")
+      if(NOT "platform/posix" IN_LIST allowed)
+        set(refused ON)
+      endif()
+    elseif(NOT folder IN_LIST allowed)
+      set(refused ON)
+    endif()
+    if(refused)
+      message(FATAL_ERROR "${file}: ${include}\n${FOLDER} may include only {${ALLOWED}}.")
+    endif()
+  endforeach()
+endforeach()
+file(TOUCH ${STAMP})
