@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/images.h"
 #include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/thread_probe.h"
@@ -16,31 +17,14 @@ namespace {
 using testing_support::MessageBoxRecorder;
 using testing_support::TempDir;
 
-std::vector<BYTE> Header(const char* tag, DWORD firstAreaLength, DWORD loadAddress, DWORD displayNumber) {
-  std::vector<BYTE> header(64, 0xAB);
-  std::copy(tag, tag + 4, header.begin());
-  for (int i = 0; i < 4; ++i) {
-    header[4 + i] = static_cast<BYTE>(firstAreaLength >> (8 * i));
-    header[8 + i] = static_cast<BYTE>(loadAddress >> (8 * i));
-    header[32 + i] = static_cast<BYTE>(displayNumber >> (8 * i));
-  }
-  return header;
-}
-
-// An image of `size` bytes whose bytes after the header count up, so any offset can be checked.
 std::vector<BYTE> Image(const char* tag, std::size_t size, DWORD firstAreaLength = 0, DWORD loadAddress = 0,
                         DWORD displayNumber = 0) {
-  std::vector<BYTE> bytes =
-      Header(tag, firstAreaLength ? firstAreaLength : static_cast<DWORD>(size), loadAddress, displayNumber);
-  bytes.resize(size);
-  for (std::size_t i = 64; i < size; ++i) bytes[i] = static_cast<BYTE>(i * 7 + (i >> 8));
-  return bytes;
+  return testing_support::MakeImage({tag, static_cast<DWORD>(size), firstAreaLength, loadAddress, 0, displayNumber});
 }
 
 std::string Write(const TempDir& dir, const std::string& name, const std::vector<BYTE>& bytes) {
-  const std::string path = dir.File(name);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return path;
+  testing_support::WriteBytes(dir.File(name), bytes);
+  return dir.File(name);
 }
 
 class ImageFileTest : public ::testing::Test {

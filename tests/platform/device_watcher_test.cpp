@@ -28,12 +28,15 @@
 #include "platform/user/messages.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/pump.h"
+#include "tests/support/read_file.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/thread_probe.h"
 
 namespace {
+
+using testing_support::ReadWholeFile;
 
 using namespace std::chrono_literals;
 using testing_support::OpenDescriptorCount;
@@ -67,13 +70,6 @@ bool Eventually(const std::function<bool()>& done) {
     std::this_thread::sleep_for(1ms);
   }
   return true;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 mode_t ModeOf(const std::string& path) {
@@ -291,7 +287,7 @@ TEST_F(DeviceWatcherTest, AHandsetIsNumberedOnceUdevHasNamedItAndTheWatcherThenS
   EXPECT_TRUE(Eventually([&] { return LinkOf(4) == ById(late); }));
   EXPECT_TRUE(watcher->SettlesDown());
   EXPECT_EQ(Reports(reports).size(), reports) << "the port stays as it was";
-  EXPECT_EQ(FileText(map.Directory() + "/.numbers"), "3 " + ById(HandsetNo(0)) + "\n4 " + ById(late) + "\n");
+  EXPECT_EQ(ReadWholeFile(map.Directory() + "/.numbers"), "3 " + ById(HandsetNo(0)) + "\n4 " + ById(late) + "\n");
 }
 
 // The kernel makes the node first and udev the names after it: a new node waits for them
@@ -410,8 +406,8 @@ TEST_F(DeviceWatcherTest, TwoWatchersOnOneMapGiveEightHandsetsArrivingAtOnceOneN
     EXPECT_TRUE(each->SettlesDown());
     EXPECT_EQ(each->Reports(kHandsets).size(), static_cast<std::size_t>(kHandsets)) << "each port once";
   }
-  EXPECT_EQ(FileText(map.Directory() + "/.numbers"), numbers) << "every handset once, by its by-id name";
-  EXPECT_EQ(FileText(map.Directory() + "/.own-links"), numbers) << "and a link of its own for each";
+  EXPECT_EQ(ReadWholeFile(map.Directory() + "/.numbers"), numbers) << "every handset once, by its by-id name";
+  EXPECT_EQ(ReadWholeFile(map.Directory() + "/.own-links"), numbers) << "and a link of its own for each";
 }
 
 // A station stopped while it held the map keeps no other from its ports: a watcher waits for
@@ -443,7 +439,8 @@ TEST_F(DeviceWatcherTest, TheMapFolderRemovedWhileRunningIsMadeAgainAndKeepsItsN
   ASSERT_EQ(Reports(3).back(), Arrival(4)) << "3 is still the first handset's";
   Plug(HandsetNo(0));
   ASSERT_EQ(Reports(4).back(), Arrival(3));
-  EXPECT_EQ(FileText(map.Directory() + "/.numbers"), "3 " + ById(HandsetNo(0)) + "\n4 " + ById(HandsetNo(1)) + "\n");
+  EXPECT_EQ(ReadWholeFile(map.Directory() + "/.numbers"),
+            "3 " + ById(HandsetNo(0)) + "\n4 " + ById(HandsetNo(1)) + "\n");
 }
 
 TEST_F(DeviceWatcherTest, AMalformedLineOfTheNumbersIsSkippedAndTheLinesAfterItKept) {
@@ -465,7 +462,7 @@ TEST_F(DeviceWatcherTest, AMalformedLineOfTheNumbersIsSkippedAndTheLinesAfterItK
   ASSERT_EQ(Reports(2).back(), Arrival(5));
   Plug(HandsetNo(2));
   ASSERT_EQ(Reports(3).back(), Arrival(3)) << "2 is no number a device is given";
-  EXPECT_EQ(FileText(map.Directory() + "/.numbers"),
+  EXPECT_EQ(ReadWholeFile(map.Directory() + "/.numbers"),
             "3 " + ById(HandsetNo(2)) + "\n5 " + known + "\n6 " + later + "\n");
 }
 
@@ -586,7 +583,7 @@ TEST_F(DeviceWatcherTest, NotificationsStartOnAFreshAccountOrSayWhyNot) {
       {"~/.config there already, as it is", [](const TempDir& home) { mkdir(home.File(".config").c_str(), 0755); }, "",
        0755},
   };
-  unsetenv("FLASHGATE_PORTS_DIR");
+  const ScopedEnv defaultMap("FLASHGATE_PORTS_DIR", nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir home;

@@ -27,14 +27,9 @@ TEST(DriveMap, DriveCPathsLandInTheDriveDirectoryWithEitherSlash) {
 
 TEST(DriveMap, WithoutASettingDriveCIsTheHomeDirectory) {
   TempDir home;
-  const std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
-  const char* savedDrive = getenv("FLASHGATE_DRIVE_C");
-  const std::string savedDriveValue = savedDrive ? savedDrive : "";
-  unsetenv("FLASHGATE_DRIVE_C");
-  setenv("HOME", home.Path().c_str(), 1);
+  const testing_support::ScopedEnv defaultDrive("FLASHGATE_DRIVE_C", nullptr);
+  const testing_support::ScopedEnv homeDir("HOME", home.Path());
   EXPECT_EQ(platform::posix::NativePath("c:/x.dat"), home.File("x.dat"));
-  setenv("HOME", savedHome.c_str(), 1);
-  if (savedDrive) setenv("FLASHGATE_DRIVE_C", savedDriveValue.c_str(), 1);
 }
 
 TEST(File, WritesReadsSeeksAndReportsItsSize) {

@@ -24,22 +24,20 @@
 
 #include "platform/kernel/last_error.h"
 #include "platform/posix/hive_file.h"
+#include "tests/support/read_file.h"
 #include "tests/support/sanitized.h"
 #include "tests/support/scoped_hive.h"
 #include "tests/support/thread_probe.h"
 
 namespace {
 
+using testing_support::ReadWholeFile;
+
 using platform::posix::Hive;
 using testing_support::kSanitized;
 using testing_support::WaitUntil;
 
 constexpr char kKey[] = "SOFTWARE\\KORVANT\\DOWNLOADER";
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -143,7 +141,7 @@ TEST_F(RegistryValues, NamesMatchWhateverTheirCaseAndKeepTheirFirstSpelling) {
   ASSERT_EQ(Store("software\\korvant", "PORT", "3"), ERROR_SUCCESS);
   EXPECT_EQ(Fetch("SOFTWARE\\KORVANT", "port"), "3");
   EXPECT_EQ(Fetch("software\\KORVANT\\downloader", "Port"), "2");
-  EXPECT_EQ(ReadFile(HivePath()),
+  EXPECT_EQ(ReadWholeFile(HivePath()),
             "REGEDIT4\n\n"
             "[HKEY_LOCAL_MACHINE\\Software]\n\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Korvant]\n\"Port\"=\"3\"\n\n"
@@ -153,7 +151,7 @@ TEST_F(RegistryValues, NamesMatchWhateverTheirCaseAndKeepTheirFirstSpelling) {
 TEST_F(RegistryValues, TheHiveIsRegedit4ATechnicianCanRead) {
   ASSERT_EQ(Store(kKey, "VOD_PORT", "7"), ERROR_SUCCESS);
   ASSERT_EQ(Store(kKey, "VOD_PHONE_FONT_PATH", "C:\\\"폰트\"\\"), ERROR_SUCCESS);
-  EXPECT_EQ(ReadFile(HivePath()),
+  EXPECT_EQ(ReadWholeFile(HivePath()),
             "REGEDIT4\n"
             "\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n"
@@ -195,15 +193,13 @@ TEST_F(RegistryValues, ReadingCreatesNothing) {
 }
 
 TEST_F(RegistryValues, WithoutASettingTheHiveIsInTheHomeConfigDirectoryMadeByTheFirstWrite) {
-  unsetenv("FLASHGATE_REGISTRY");
-  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  setenv("HOME", m_hive.Dir().Path().c_str(), 1);
+  const testing_support::ScopedEnv defaultHive("FLASHGATE_REGISTRY", nullptr);
+  const testing_support::ScopedEnv home("HOME", m_hive.Dir().Path());
   EXPECT_FALSE(KeyExists(kKey));
   EXPECT_TRUE(FilesIn(m_hive.Dir().Path()).empty()) << "reading made no directory";
   EXPECT_EQ(Store(kKey, "VOD_PORT", "3"), ERROR_SUCCESS);
-  EXPECT_NE(ReadFile(m_hive.Dir().File(".config/flashgate/registry.reg")).find("\"VOD_PORT\"=\"3\""),
+  EXPECT_NE(ReadWholeFile(m_hive.Dir().File(".config/flashgate/registry.reg")).find("\"VOD_PORT\"=\"3\""),
             std::string::npos);
-  setenv("HOME", savedHome.c_str(), 1);
 }
 
 // ---- Queries ----
@@ -291,7 +287,7 @@ TEST_F(RegistryQuery, KeysOpenedUnderAnotherKeyAreFoundBelowIt) {
 
 TEST_F(RegistryQuery, WhatTheHiveCannotHoldIsRefused) {
   ASSERT_EQ(Store(kKey, "VOD_PORT", "1"), ERROR_SUCCESS);
-  const std::string before = ReadFile(HivePath());
+  const std::string before = ReadWholeFile(HivePath());
   const BYTE two[] = "2";
   EXPECT_EQ(RegSetValueExA(HKEY_LOCAL_MACHINE, "VOD_PORT", 0, REG_SZ, two, 1), ERROR_FILE_NOT_FOUND)
       << "the root holds keys, not values";
@@ -310,7 +306,7 @@ TEST_F(RegistryQuery, WhatTheHiveCannotHoldIsRefused) {
   EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\A\nB", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                             nullptr, &refused, nullptr),
             ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(ReadFile(HivePath()), before) << "nothing refused reached the file";
+  EXPECT_EQ(ReadWholeFile(HivePath()), before) << "nothing refused reached the file";
 
   const BYTE withNul[] = "/home/tech/fw/";
   EXPECT_EQ(RegSetValueExA(key, "VOD_PHONE_CODE_PATH", 0, REG_SZ, withNul, sizeof withNul), ERROR_SUCCESS)
@@ -345,7 +341,7 @@ TEST_F(RegistryDamagedHive, AHiveNotWhollyUnderstoodReadsAsNoKey) {
     WriteFile(HivePath(), text);
     EXPECT_FALSE(KeyExists(kKey)) << text;
     EXPECT_EQ(Fetch(kKey, "VOD_PORT"), std::nullopt) << text;
-    EXPECT_EQ(ReadFile(HivePath()), text) << "reading leaves it as it is";
+    EXPECT_EQ(ReadWholeFile(HivePath()), text) << "reading leaves it as it is";
   }
 }
 
@@ -364,7 +360,7 @@ TEST_F(RegistryDamagedHive, TheFirstWriteKeepsItAsideAndSaysSoOnce) {
   EXPECT_EQ(files[0], "registry.reg");
   EXPECT_EQ(files[1].rfind("registry.reg.bad-", 0), 0u) << files[1];
   EXPECT_EQ(files[2], "registry.reg.lock");
-  EXPECT_EQ(ReadFile(m_hive.Dir().File(files[1])), damaged) << "kept as it was";
+  EXPECT_EQ(ReadWholeFile(m_hive.Dir().File(files[1])), damaged) << "kept as it was";
   EXPECT_EQ(Fetch(kKey, "DLOAD_TYPE_TEST"), "1");
   EXPECT_EQ(Fetch(kKey, "VOD_PORT"), "4");
 
@@ -383,7 +379,7 @@ TEST_F(RegistryDamagedHive, AnUnreadableHiveIsKeptAsideToo) {
   EXPECT_EQ(Fetch(kKey, "VOD_PORT"), "2");
   const std::vector<std::string> files = FilesIn(m_hive.Dir().Path());
   ASSERT_EQ(files.size(), 3u);
-  EXPECT_EQ(ReadFile(m_hive.Dir().File(files[1]) + "/inside"), "kept");
+  EXPECT_EQ(ReadWholeFile(m_hive.Dir().File(files[1]) + "/inside"), "kept");
 }
 
 // ---- Crash safety ----
@@ -470,7 +466,7 @@ TEST_F(RegistryCrashSafety, AKilledSaveLeavesTheWholeOldOrTheWholeNewHive) {
 
     // A temporary file left behind shows the kill came between writing the new hive and renaming it.
     if (std::filesystem::remove(HivePath() + ".tmp")) ++killedInsideASave;
-    const std::string text = ReadFile(HivePath());
+    const std::string text = ReadWholeFile(HivePath());
     if (text == firstText) {
       ++endedFirst;
     } else if (text == secondText) {

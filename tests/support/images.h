@@ -17,7 +17,8 @@ struct ImageLayout {
   DWORD size = 0;
   DWORD firstAreaLength = 0;  // 0: the whole file
   DWORD loadAddress = 0;
-  BYTE salt = 0;  // mixed into every byte, so that images of one size differ
+  BYTE salt = 0;            // mixed into every byte, so that images of one size differ
+  DWORD displayNumber = 0;  // the version the window shows
 };
 
 inline Bytes MakeImage(const ImageLayout& layout) {
@@ -29,6 +30,7 @@ inline Bytes MakeImage(const ImageLayout& layout) {
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(layout.tag[i]);
   putLe32(4, layout.firstAreaLength ? layout.firstAreaLength : layout.size);
   putLe32(8, layout.loadAddress);
+  putLe32(32, layout.displayNumber);
   return bytes;
 }
 

@@ -1,6 +1,7 @@
-// Sets an environment variable for one scope and puts back what was there before.
+// Sets or unsets an environment variable for one scope and puts back what was there before.
 #pragma once
 
+#include <cstddef>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -12,6 +13,11 @@ class ScopedEnv {
   ScopedEnv(const char* name, const std::string& value) : m_name(name) {
     if (const char* previous = std::getenv(name)) m_previous = previous;
     setenv(name, value.c_str(), 1);
+  }
+  // Unset for the scope.
+  ScopedEnv(const char* name, std::nullptr_t) : m_name(name) {
+    if (const char* previous = std::getenv(name)) m_previous = previous;
+    unsetenv(name);
   }
   ~ScopedEnv() {
     if (m_previous) {

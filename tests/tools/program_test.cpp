@@ -14,12 +14,15 @@
 #include <iterator>
 #include <sstream>
 
+#include "tests/support/read_file.h"
 #include "tests/tools/host_line.h"
 
 extern char** environ;
 
 namespace handset_sim_test {
 namespace {
+
+using testing_support::ReadWholeFile;
 
 // The program, started with its output on a pipe.
 class Program {
@@ -101,11 +104,6 @@ class Program {
   std::string m_all;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 TEST(Program, ExplainsItselfAndRefusesBadUsage) {
   Program help({"--help"});
   EXPECT_EQ(help.WaitForExit(), 0);
@@ -156,7 +154,7 @@ TEST(Program, AppearsInADeviceFolderAndHangsWhenToldTo) {
   EXPECT_NE(program.WaitForLine("#2 HELLO -> ignored (hung)"), "") << program.Output();
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(), 0);
-  EXPECT_EQ(ReadFile(logDump), "#1 HELLO -> ACK, then hangs\n#2 HELLO -> ignored (hung)\n");
+  EXPECT_EQ(ReadWholeFile(logDump), "#1 HELLO -> ACK, then hangs\n#2 HELLO -> ignored (hung)\n");
   EXPECT_EQ(LinkTarget(byId), "") << "its names leave with it";
   EXPECT_EQ(LinkTarget(dev.Path() + "/ttyACM1"), "");
 }
@@ -178,10 +176,10 @@ TEST(Program, ServesTheLineAndDumpsOnSignal) {
 
   program.Signal(SIGUSR1);
   ASSERT_NE(program.WaitForLine("dumps written"), "");
-  const std::string flash = ReadFile(flashDump);
+  const std::string flash = ReadWholeFile(flashDump);
   ASSERT_EQ(flash.size(), 0x2000u);
   EXPECT_EQ(Bytes(flash.begin() + 0x100, flash.begin() + 0x100 + 300), data);
-  EXPECT_EQ(ReadFile(logDump),
+  EXPECT_EQ(ReadWholeFile(logDump),
             "#1 ERASE start=0x00000000 length=0x00002000 -> ACK\n"
             "#2 WRITE offset=0x00000100 count=300 -> ACK\n");
 
@@ -189,7 +187,7 @@ TEST(Program, ServesTheLineAndDumpsOnSignal) {
   EXPECT_EQ(host.Read(4), kAckFrame);
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(), 0);
-  EXPECT_NE(ReadFile(logDump).find("#3 HELLO -> ACK"), std::string::npos) << "dumped again at exit";
+  EXPECT_NE(ReadWholeFile(logDump).find("#3 HELLO -> ACK"), std::string::npos) << "dumped again at exit";
 }
 
 }  // namespace

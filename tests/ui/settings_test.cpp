@@ -10,14 +10,12 @@
 
 #include "platform/kernel/last_error.h"
 #include "platform/registry/registry.h"
+#include "tests/support/read_file.h"
 #include "tests/support/scoped_hive.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
+using testing_support::ReadWholeFile;
 
 // Every test has a hive of its own.
 class SettingsTest : public ::testing::Test {
@@ -53,7 +51,7 @@ TEST_F(SettingsFirstStart, WithoutAHiveEveryReadGivesTheDefaultAndCreatesNothing
 
 TEST_F(SettingsFirstStart, TheFirstWriteCreatesTheKey) {
   EXPECT_TRUE(WriteRegString(kPortValue, "3"));
-  EXPECT_NE(ReadFile(HivePath()).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANT\\DOWNLOADER]\n\"VOD_PORT\"=\"3\"\n"),
+  EXPECT_NE(ReadWholeFile(HivePath()).find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANT\\DOWNLOADER]\n\"VOD_PORT\"=\"3\"\n"),
             std::string::npos);
   EXPECT_EQ(ReadRegInt(kPortValue, 1), 3);
   EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), 0) << "a value not yet written still gives its default";
@@ -91,7 +89,7 @@ TEST_F(SettingsNumbers, WriteRegIntStoresDecimalText) {
   EXPECT_EQ(ReadRegString(kPortValue), "7");
   EXPECT_EQ(StoredSize(kPortValue), 1u);
   WriteRegInt(kDownloadTypeValue, -3);
-  EXPECT_NE(ReadFile(HivePath()).find("\"DLOAD_TYPE_TEST\"=\"-3\"\n"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(HivePath()).find("\"DLOAD_TYPE_TEST\"=\"-3\"\n"), std::string::npos);
   EXPECT_EQ(ReadRegString(kDownloadTypeValue), "-3");
   EXPECT_EQ(ReadRegInt(kDownloadTypeValue, 0), -3);
   WriteRegInt(kPortValue, INT_MIN);
@@ -101,7 +99,7 @@ TEST_F(SettingsNumbers, WriteRegIntStoresDecimalText) {
 TEST_F(SettingsFolders, AFolderIsStoredWithoutANulAndReadBackExactly) {
   ASSERT_TRUE(WriteRegString(kCodeFolderValue, "/home/tech/fw/"));
   EXPECT_EQ(StoredSize(kCodeFolderValue), 14u);
-  EXPECT_NE(ReadFile(HivePath()).find("\"VOD_PHONE_CODE_PATH\"=\"/home/tech/fw/\"\n"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(HivePath()).find("\"VOD_PHONE_CODE_PATH\"=\"/home/tech/fw/\"\n"), std::string::npos);
   const CString folder = ReadRegString(kCodeFolderValue);
   EXPECT_EQ(folder, "/home/tech/fw/");
   EXPECT_EQ(folder.GetLength(), 14);
