@@ -32,7 +32,7 @@ bool CDownloaderDlg::ConnectHandset() {
     if (m_pThreadRX) return true;
   }
   // An earlier receive thread has not been stopped, or no new one could be made.
-  MessageBox("Can't start Downloader\n", nullptr, MB_OK);
+  View().ShowBox("Can't start Downloader\n");
   m_serialPort.Release();
   return false;
 }
@@ -44,14 +44,13 @@ void CDownloaderDlg::ExplainOpenFailure() {
 
 void CDownloaderDlg::StopRun() {
   KillTimer(m_run.timerId);
-  EnableControls(true);
-  m_strElapsed.Empty();
-  m_strAddress.Empty();
+  View().EnableControls(true);
+  View().ShowElapsed("");
+  View().ShowAddress("");
   m_run.step = STEP_START;
   m_run.response = nullptr;
   if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
-  ShowIdleBar();
-  UpdateData(FALSE);
+  View().ShowIdleBar();
 }
 
 void CDownloaderDlg::ResetRun() {
@@ -62,19 +61,8 @@ void CDownloaderDlg::ResetRun() {
   m_run.account.Clear();
   m_run.reported = false;
   m_logQueue.Reset();
-  ClearLog();
+  View().ClearLog();
   m_run.startTime = GetTickCount();
-}
-
-void CDownloaderDlg::EnableControls(bool enable) {
-  GetDlgItem(IDC_CODE)->EnableWindow(enable);
-  GetDlgItem(IDC_FONT)->EnableWindow(enable);
-  if (m_bCodeSelected) GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(enable);
-  // Download needs an image to send.
-  GetDlgItem(IDC_DOWNLOAD)->EnableWindow(enable && (m_bCodeSelected || m_bFontSelected));
-  if (m_bFontSelected) GetDlgItem(IDC_FONT_ADDRESS)->EnableWindow(enable);
-  GetDlgItem(IDC_DOWNLOAD_TYPE)->EnableWindow(enable);
-  GetDlgItem(IDC_PORT)->EnableWindow(enable);
 }
 
 LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
@@ -89,7 +77,7 @@ LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
   NotifyRunEnded(RunEnd::HandsetLost);
   StopRun();
   g_bThreadLost = FALSE;
-  SetWindowText(kWindowTitle);
+  View().ShowIdleTitle();
   return TRUE;
 }
 

@@ -19,22 +19,12 @@ COLORREF ColorOfKind(int kind) {
 }  // namespace
 
 void CDownloaderDlg::AppendLogLine(COLORREF color, const CString& text) {
-  // To the end first: text the operator has selected for copying keeps its colour.
-  m_log.SetSel(-1, -1);
-  m_logFormat.crTextColor = color;
-  m_log.SetSelectionCharFormat(m_logFormat);
-  m_log.SetSel(-1, -1);
-  m_log.ReplaceSel("\n");
-  m_log.SetSel(-1, -1);
-  m_log.ReplaceSel(text);
+  View().ShowLogLine(color, text);
   NotifyLogText(text, color, true);
 }
 
 void CDownloaderDlg::AppendTick() {
-  m_log.SetSel(-1, -1);
-  m_logFormat.crTextColor = COLOR_TICK;
-  m_log.SetSelectionCharFormat(m_logFormat);
-  m_log.ReplaceSel(kTick);
+  View().ShowLogText(COLOR_TICK, kTick);
   NotifyLogText(kTick, COLOR_TICK, false);
 }
 
@@ -45,10 +35,4 @@ LRESULT CDownloaderDlg::OnLogQueued(WPARAM, LPARAM) {
   // A line that arrives after the run has stopped is dropped.
   if (m_logQueue.Pop(entry) && g_bKeepRunning) AppendLogLine(ColorOfKind(entry.m_nKind), entry.m_strText);
   return TRUE;
-}
-
-void CDownloaderDlg::ClearLog() {
-  m_log.SetSel(0, -1);
-  m_log.Clear();
-  m_log.SetSel(0, 0);
 }

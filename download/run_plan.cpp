@@ -1,11 +1,10 @@
 // Which image a run sends and which byte range of it: the font start address the operator
-// typed, the kind of a code image and the operator's Change Boot Area choice.
+// typed and the kind of a code image, with the operator's Change Boot Area choice.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/user/message_box.h"
-#include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 
 namespace {
@@ -37,11 +36,11 @@ bool CDownloaderDlg::ValidateFontAddress() {
   UpdateData(TRUE);
   if (!m_bFontSelected) return true;
   if (m_strFontAddress.IsEmpty()) {
-    MessageBox("Font Address를 입력하세요!", nullptr, MB_OK);
+    View().ShowBox("Font Address를 입력하세요!");
     return false;
   }
   if (std::strchr(m_strFontAddress, ' ')) {
-    MessageBox("Font Address를 정확하게 써주세요!", nullptr, MB_OK);
+    View().ShowBox("Font Address를 정확하게 써주세요!");
     return false;
   }
   m_dwFontAddress = ParseFontAddress(m_strFontAddress);
@@ -74,7 +73,7 @@ void CDownloaderDlg::RefuseHeader(DWORD offset, DWORD length) {
   }
   // The box says only that something is wrong; the log keeps what, behind it and after it.
   AppendLogLine(COLOR_ERROR, "The " + m_strRefusal + ".");
-  MessageBox("Header infomation is different from actual thing", nullptr, MB_OK);
+  View().ShowBox("Header infomation is different from actual thing");
 }
 
 bool CDownloaderDlg::ClassifyFontImage() {
@@ -120,7 +119,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
       return true;
     case ImageKind::BootOnly:
       if (!m_bBootArea) {
-        MessageBox("This is Boot Binary, Check [Change Boot Area]", nullptr, MB_OK);
+        View().ShowBox("This is Boot Binary, Check [Change Boot Area]");
         return false;
       }
       AppendLogLine(COLOR_RUN, "Boot Only Binary. ");
@@ -149,20 +148,4 @@ bool CDownloaderDlg::SelectNextImage() {
   }
   // Nothing to send: a run with the plan of an earlier one must not start.
   return false;
-}
-
-void CDownloaderDlg::OnChangeBootArea() {
-  UpdateData(TRUE);
-  if (!m_nBootAreaCheck) {
-    m_bBootArea = 0;
-    return;
-  }
-  CBootAreaConfirmDlg confirm;
-  if (confirm.DoModal() == IDOK) {
-    m_bBootArea = 1;
-    return;
-  }
-  m_nBootAreaCheck = 0;
-  m_bBootArea = 0;
-  UpdateData(FALSE);
 }

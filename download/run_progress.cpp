@@ -10,25 +10,7 @@ int g_nLastShownPercent = 0;
 
 }  // namespace
 
-void CDownloaderDlg::ResetProgress() {
-  m_idleBar.ShowWindow(SW_HIDE);
-  m_runBar.ShowWindow(SW_SHOW);
-  m_runBar.SetRange(0, 100);
-  m_runBar.SetPos(0);
-  m_runBar.m_crStartColor = RGB(0, 0, 128);
-  m_runBar.m_crEndColor = RGB(128, 0, 0);
-  m_runBar.m_crBkColor = RGB(192, 192, 192);
-  m_runBar.m_crTextColor = RGB(255, 255, 255);
-  m_runBar.m_bShowPercent = TRUE;
-  m_strAddress.Empty();
-  UpdateData(FALSE);
-}
-
-void CDownloaderDlg::ShowIdleBar() {
-  m_runBar.ShowWindow(SW_HIDE);
-  m_idleBar.ShowWindow(SW_SHOW);
-  UpdateData(FALSE);
-}
+void CDownloaderDlg::ResetProgress() { View().ShowRunBar(); }
 
 void CDownloaderDlg::UpdateProgress() {
   // The block index has already moved past the block just sent.
@@ -36,16 +18,13 @@ void CDownloaderDlg::UpdateProgress() {
       static_cast<int>(static_cast<double>(m_run.plan.blockIndex) / static_cast<double>(m_run.plan.blockCount) * 100.0);
   // Bar and title change only with the whole percentage.
   if (percent != g_nLastShownPercent || percent == 0) {
-    m_runBar.SetPos(percent);
-    CString title;
-    title.Format("%d%% Completed. - Flashgate", percent);
-    SetWindowText(title);
+    View().ShowPercent(percent);
     g_nLastShownPercent = percent;
   }
-  m_strAddress.Format(
-      "Addr = 0x%lx",
-      static_cast<unsigned long>(static_cast<DWORD>(m_run.plan.blockIndex) * kImageBlockDataSize + ShownBase()));
-  UpdateData(FALSE);
+  CString address;
+  address.Format("Addr = 0x%lx", static_cast<unsigned long>(
+                                     static_cast<DWORD>(m_run.plan.blockIndex) * kImageBlockDataSize + ShownBase()));
+  View().ShowAddress(address);
 }
 
 CString CDownloaderDlg::ElapsedText() const {
@@ -58,7 +37,4 @@ CString CDownloaderDlg::ElapsedText() const {
   return text;
 }
 
-void CDownloaderDlg::UpdateElapsed() {
-  m_strElapsed = ElapsedText();
-  UpdateData(FALSE);
-}
+void CDownloaderDlg::UpdateElapsed() { View().ShowElapsed(ElapsedText()); }

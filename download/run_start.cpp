@@ -15,7 +15,7 @@ void CDownloaderDlg::OnDownload() {
   const DownloadType* type = ChosenDownloadType();
   // A stored value that is no type shows no item: the operator has a type to choose first.
   if (!type) {
-    MessageBox("Download Type을 선택하세요!", nullptr, MB_OK);
+    View().ShowBox("Download Type을 선택하세요!");
     NotifyRunEnded(RunEnd::NoDownloadType);
     return;
   }
@@ -24,7 +24,7 @@ void CDownloaderDlg::OnDownload() {
 
 void CDownloaderDlg::StartEmergencyDownload() {
   if (!EnsureConnected()) {
-    EnableControls(true);
+    View().EnableControls(true);
     NotifyRunEnded(RunEnd::PortNotOpened);
     return;
   }
@@ -34,16 +34,15 @@ void CDownloaderDlg::StartEmergencyDownload() {
 }
 
 bool CDownloaderDlg::PrepareRun() {
-  EnableControls(false);
+  View().EnableControls(false);
   ResetRun();
-  m_strElapsed.Empty();
-  UpdateData(FALSE);
+  View().ShowElapsed("");
   m_run.retryCount = 0;
   m_run.currentImage = IMAGE_CODE;
   const bool planned = m_bCodeSelected ? ClassifyImage() : SelectNextImage();
   // A refused image leaves the connection as it is, ready for the next try.
   if (!planned) {
-    EnableControls(true);
+    View().EnableControls(true);
     NotifyRunEnded(RunEnd::Refused);
   }
   return planned;
@@ -51,8 +50,8 @@ bool CDownloaderDlg::PrepareRun() {
 
 void CDownloaderDlg::StartNormalDownload() {
   m_logQueue.Reset();
-  ClearLog();
-  EnableControls(false);
+  View().ClearLog();
+  View().EnableControls(false);
 
   m_serialPort.SetPortNumber(static_cast<BYTE>(m_nPortNumber));
   m_serialPort.Release();
@@ -60,7 +59,7 @@ void CDownloaderDlg::StartNormalDownload() {
   m_serialPort.Attach(this, &m_logQueue);
   if (!m_serialPort.Open()) {
     m_serialPort.Release();
-    EnableControls(true);
+    View().EnableControls(true);
     AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
     ExplainOpenFailure();
     NotifyRunEnded(RunEnd::PortNotOpened);
@@ -71,19 +70,18 @@ void CDownloaderDlg::StartNormalDownload() {
   m_serialPort.SendDownloadAtCommand();
   Sleep(500);
   StopRun();
-  EnableControls(false);
+  View().EnableControls(false);
 
-  m_modeChangeDlg.Create(IDD_MODE_CHANGE, this);
-  m_modeChangeDlg.ShowWindow(SW_SHOW);
+  View().ShowModeChange();
   ArmTimer(TIMER_MODE_CHANGE, kModeChangeMs);
 }
 
 void CDownloaderDlg::OnModeChangeOver() {
-  if (m_modeChangeDlg.GetSafeHwnd()) m_modeChangeDlg.DestroyWindow();
+  View().HideModeChange();
   StopRun();
   Sleep(500);
   if (!ConnectHandset()) {
-    EnableControls(true);
+    View().EnableControls(true);
     NotifyRunEnded(RunEnd::PortNotOpened);
     return;
   }

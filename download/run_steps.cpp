@@ -185,7 +185,7 @@ void CDownloaderDlg::EndArea() {
     ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
   }
   // Modal: the answer to the reset, or its time-out, may bring the final report meanwhile.
-  AfxMessageBox("Download Completed.", MB_OK);
+  View().ShowAlert("Download Completed.");
 }
 
 void CDownloaderDlg::ReportCompletion() {
@@ -202,7 +202,7 @@ void CDownloaderDlg::ReportCompletion() {
   NotifyRunEnded(m_run.account.AllConfirmed() ? RunEnd::Completed : RunEnd::CompletedUnconfirmed);
   CString text;
   text.Format("Downloading completed\n%s", elapsed.GetString());
-  MessageBox(text, nullptr, MB_OK);
+  View().ShowBox(text);
   KillTimer(m_run.timerId);
 }
 

@@ -2,7 +2,6 @@
 // reconnection.
 #include "platform/kernel/clock.h"
 #include "platform/kernel/thread.h"
-#include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 
 namespace {
@@ -64,7 +63,7 @@ void CDownloaderDlg::GiveUp(UINT id) {
     // The run stays where it is: a late answer still carries it on.
     m_run.retryCount = 0;
     AppendLogLine(COLOR_ERROR, "응답이 없습니다.");
-    ShowIdleBar();
+    View().ShowIdleBar();
     NotifyRunEnded(RunEnd::NoAnswer);
   } else if (id == TIMER_RETRY) {
     Reconnect();
@@ -78,8 +77,7 @@ void CDownloaderDlg::Reconnect() {
   if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
   Sleep(1000);
 
-  CRetryDlg retry;
-  if (retry.DoModal() == IDOK) {
+  if (View().AskReconnect()) {
     if (ConnectHandset()) {
       AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
       m_run.account.Reconnected();
@@ -87,11 +85,11 @@ void CDownloaderDlg::Reconnect() {
       if (AdvanceRun()) ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
     } else {
       AppendLogLine(COLOR_ERROR, "재연결 실패!!!!!");
-      EnableControls(true);
+      View().EnableControls(true);
       NotifyRunEnded(RunEnd::ReconnectFailed);
     }
   } else {
-    EnableControls(true);
+    View().EnableControls(true);
     NotifyRunEnded(RunEnd::ReconnectDeclined);
   }
   m_run.reconnecting = false;

@@ -10,6 +10,7 @@
 #include "download/download_type.h"
 #include "download/run_observer.h"
 #include "download/run_state.h"
+#include "download/run_view.h"
 #include "image/image_file.h"
 #include "link/log_queue.h"
 #include "platform/user/controls.h"
@@ -25,7 +26,8 @@ extern const char* const kWindowTitle;
 
 class CRunRecorder;
 
-class CDownloaderDlg : public CDialog {
+// The main dialog is the run's view: what the run shows and asks goes to its controls and boxes.
+class CDownloaderDlg : public CDialog, private RunView {
  public:
   explicit CDownloaderDlg(CWnd* parent = nullptr);
 
@@ -90,7 +92,6 @@ class CDownloaderDlg : public CDialog {
   void AppendTick();
   void LogLine(int kind, const CString& text);
   void ResetProgress();
-  void ShowIdleBar();
   void UpdateProgress();
   void UpdateElapsed();
 
@@ -113,7 +114,7 @@ class CDownloaderDlg : public CDialog {
   bool ConnectHandset();
   void StopRun();
   void ResetRun();
-  void EnableControls(bool enable);
+  void EnableControls(bool enable) override;
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override;
@@ -149,7 +150,23 @@ class CDownloaderDlg : public CDialog {
   enum class ImageChoice { Cancelled, Refused, Chosen };
   ImageChoice BrowseImage(const char* filter, const char* folderValue, CString& path);
 
-  void ClearLog();
+  // The view (ui/dialog_view.cpp).
+  RunView& View() { return *this; }
+  void ShowLogLine(COLORREF color, const CString& text) override;
+  void ShowLogText(COLORREF color, const CString& text) override;
+  void ClearLog() override;
+  void ShowRunBar() override;
+  void ShowIdleBar() override;
+  void ShowPercent(int percent) override;
+  void ShowAddress(const CString& text) override;
+  void ShowElapsed(const CString& text) override;
+  void ShowIdleTitle() override;
+  void ShowModeChange() override;
+  void HideModeChange() override;
+  void ShowBox(const CString& text) override;
+  void ShowAlert(const CString& text) override;
+  bool AskReconnect() override;
+
   void SaveLogAs();
   void OpenRunReport();
   CString ElapsedText() const;

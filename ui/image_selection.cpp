@@ -3,6 +3,7 @@
 #include "platform/user/file_dialog.h"
 #include "platform/user/message_box.h"
 #include "resources/resource.h"
+#include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
 #include "ui/settings.h"
 
@@ -88,5 +89,21 @@ void CDownloaderDlg::OnBrowseFont() {
     }
   }
   UpdateDownloadButton();
+  UpdateData(FALSE);
+}
+
+void CDownloaderDlg::OnChangeBootArea() {
+  UpdateData(TRUE);
+  if (!m_nBootAreaCheck) {
+    m_bBootArea = 0;
+    return;
+  }
+  CBootAreaConfirmDlg confirm;
+  if (confirm.DoModal() == IDOK) {
+    m_bBootArea = 1;
+    return;
+  }
+  m_nBootAreaCheck = 0;
+  m_bBootArea = 0;
   UpdateData(FALSE);
 }
