@@ -6,9 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/posix/home_dir.h"
-#include "platform/posix/private_folder.h"
-#include "platform/posix/whole_file.h"
+#include "platform/kernel/file_system.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +33,8 @@ std::vector<std::string> RecordNames(const std::string& folder) {
 RecordStore::RecordStore(std::string folder, size_t kept) : m_folder(std::move(folder)), m_kept(kept) {}
 
 std::string RecordStore::DefaultFolder() {
-  const std::string folder = platform::posix::StateDirectory();
-  if (platform::posix::MakePrivateFolders(fs::path(folder).parent_path()) != 0) return {};
+  const std::string folder = platform::StateFolder();
+  if (platform::MakePrivateFolders(fs::path(folder).parent_path()) != 0) return {};
   return folder;
 }
 
@@ -52,7 +50,7 @@ bool RecordStore::Save(const std::string& name, const std::string& text, std::st
     return false;
   }
   // A reader never meets a torn record: a new version replaces the old one whole.
-  if (const int failure = platform::posix::ReplaceFileWhole(m_folder + "/" + name, text.data(), text.size())) {
+  if (const int failure = platform::ReplaceFileWhole(m_folder + "/" + name, text.data(), text.size())) {
     *error = std::string("the record cannot be written (") + std::strerror(failure) + ")";
     return false;
   }

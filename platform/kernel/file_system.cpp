@@ -8,6 +8,8 @@
 
 #include "platform/kernel/last_error.h"
 #include "platform/posix/drive_map.h"
+#include "platform/posix/home_dir.h"
+#include "platform/posix/private_folder.h"
 #include "platform/posix/whole_file.h"
 
 DWORD GetFullPathNameA(LPCSTR name, DWORD length, char* buffer, char** filePart) {
@@ -29,6 +31,14 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD length, char* buffer, char** filePart)
   if (filePart) *filePart = buffer + full.rfind('/') + 1;
   return static_cast<DWORD>(full.size());
 }
+
+int platform::ReplaceFileWhole(const std::string& path, const void* data, std::size_t size) {
+  return posix::ReplaceFileWhole(path, data, size);
+}
+
+std::string platform::StateFolder() { return posix::StateDirectory(); }
+
+int platform::MakePrivateFolders(const std::string& path) { return posix::MakePrivateFolders(path); }
 
 BOOL platform::SaveFileWhole(LPCSTR path, const void* data, DWORD size) {
   const int error = platform::posix::ReplaceFileWhole(platform::posix::NativePath(path ? path : ""), data, size);
