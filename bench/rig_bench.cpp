@@ -21,7 +21,7 @@ using testing_support::Guest;
 
 namespace {
 
-// Microseconds from the trace's first frame to its last.
+// Seconds from the trace's first frame to its last.
 double LineSeconds(const std::string& trace) {
   std::istringstream lines(trace);
   std::string line;
@@ -42,11 +42,15 @@ int main(int argc, char** argv) {
   const int mebibytes = argc > 1 ? std::stoi(argv[1]) : 4;
   const testing_support::TempDir share;
   chmod(share.Path().c_str(), 0755);
-  std::string why;
-  const std::unique_ptr<Guest> guest = Guest::Boot(share.Path(), 1, &why);
-  if (!guest) {
+  std::string why = Guest::Unavailable();
+  if (!why.empty()) {
     std::cout << "SKIP: the kernel rig cannot run here: " << why << "\n";
     return 77;
+  }
+  const std::unique_ptr<Guest> guest = Guest::Boot(share.Path(), 1, &why);
+  if (!guest) {
+    std::cerr << "the guest did not come up: " << why << "\n";
+    return 1;
   }
   handset_sim::Config config;
   config.socketPath = guest->UsbSocket(0);
@@ -58,10 +62,10 @@ int main(int argc, char** argv) {
   const testing_support::Bytes image =
       testing_support::MakeImage({"CODE", static_cast<DWORD>(mebibytes) << 20, 0, 0, 0x5A});
   testing_support::WriteBytes(share.File("image.bin"), image);
-  const Guest::Result run =
-      guest->Run("HOME=" + share.File("home") + " " FLASHGATE_PROGRAM " --batch --type emergency --port 3 --code " +
-                     share.File("image.bin") + " --trace " + share.File("run.trace"),
-                 std::chrono::seconds(600));
+  const Guest::Result run = guest->Run("HOME=" + share.File("home") + " " + Guest::Quoted(FLASHGATE_PROGRAM) +
+                                           " --batch --type emergency --port 3 --code " + share.File("image.bin") +
+                                           " --trace " + share.File("run.trace"),
+                                       std::chrono::seconds(600));
   if (run.code != 0 || handset.Flash() != image) {
     std::cerr << "the run failed (" << run.code.value_or(-1) << "):\n" << run.output;
     return 1;

@@ -7,6 +7,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <elf.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,10 +26,11 @@ using Clock = std::chrono::steady_clock;
 // Under emulation on a loaded machine the guest takes about 15 s; this is its limit.
 constexpr std::chrono::seconds kBootLimit{180};
 
-// The program's path on $PATH; empty when it is not there.
+// The program's path on $PATH or in the system's folders, which a user's $PATH may lack;
+// empty when it is nowhere.
 std::string FindProgram(const std::string& program) {
   const char* path = std::getenv("PATH");
-  const std::string dirs = path ? path : "/usr/bin:/bin";
+  const std::string dirs = std::string(path ? path : "/usr/bin:/bin") + ":/usr/sbin:/sbin";
   for (std::size_t from = 0; from <= dirs.size();) {
     const std::size_t to = std::min(dirs.find(':', from), dirs.size());
     const std::string candidate = dirs.substr(from, to - from) + "/" + program;
@@ -63,29 +66,64 @@ std::string ChooseAccelerator() {
   return virtualisation ? "kvm" : "tcg";
 }
 
+// The last `lines` lines of `text`.
 std::string Tail(const std::string& text, std::size_t lines) {
   std::size_t at = text.size();
-  while (lines-- > 0 && at > 0) at = text.rfind('\n', at - 1);
-  return at == std::string::npos ? text : text.substr(at == 0 ? 0 : at + 1);
+  if (at > 0 && text[at - 1] == '\n') --at;
+  while (lines-- > 0) {
+    const std::size_t newline = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+    if (newline == std::string::npos) return text;
+    at = newline;
+  }
+  return text.substr(at + 1);
 }
 
+// Whether the program at `path` stands alone: an ELF file without an interpreter.
+bool StaticallyLinked(const std::string& path) {
+  const std::string elf = ReadWholeFile(path);
+  Elf64_Ehdr header{};
+  if (elf.size() < sizeof header) return false;
+  std::memcpy(&header, elf.data(), sizeof header);
+  if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64) return false;
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr program{};
+    const std::size_t at = header.e_phoff + std::size_t{i} * header.e_phentsize;
+    if (at + sizeof program > elf.size()) return false;
+    std::memcpy(&program, elf.data() + at, sizeof program);
+    if (program.p_type == PT_INTERP) return false;
+  }
+  return true;
+}
 }  // namespace
 
-std::unique_ptr<Guest> Guest::Boot(const std::string& share, int usbDevices, std::string* why) {
+std::string Guest::Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string Guest::Unavailable() {
   for (const char* program : {"qemu-system-x86_64", "cpio", "modprobe"}) {
-    if (FindProgram(program).empty()) {
-      *why = std::string(program) + " is not installed (scripts/setup installs it)";
-      return nullptr;
-    }
+    if (FindProgram(program).empty()) return std::string(program) + " is not installed (scripts/setup installs it)";
   }
   const std::string version = InstalledKernelVersion();
-  if (version.empty()) {
-    *why = "no kernel with its modules in /boot and /lib/modules (package linux-image-amd64)";
-    return nullptr;
-  }
+  if (version.empty()) return "no kernel with its modules in /boot and /lib/modules (package linux-image-amd64)";
+  if (access(("/boot/vmlinuz-" + version).c_str(), R_OK) != 0) return "cannot read /boot/vmlinuz-" + version;
+  if (!StaticallyLinked("/bin/busybox")) return "no static /bin/busybox (package busybox-static)";
+  return "";
+}
+
+std::unique_ptr<Guest> Guest::Boot(const std::string& share, int usbDevices, std::string* why) {
+  const std::string version = InstalledKernelVersion();
   const std::string kernel = "/boot/vmlinuz-" + version;
-  if (access(kernel.c_str(), R_OK) != 0) {
-    *why = "cannot read " + kernel + " (Debian makes it readable by root only)";
+  // The first process goes into the shared folder, whose name the kernel's command line carries
+  // unharmed wherever the build tree is.
+  std::error_code copied;
+  std::filesystem::copy_file(RIG_DIR "/guest-init", share + "/guest-init",
+                             std::filesystem::copy_options::overwrite_existing, copied);
+  std::filesystem::permissions(share + "/guest-init", std::filesystem::perms(0755), copied);
+  if (copied) {
+    *why = "cannot copy guest-init into " + share + ": " + copied.message();
     return nullptr;
   }
   ChildProcess initramfs({"/bin/bash", RIG_DIR "/make-initramfs", version, share + "/initrd.gz"}, {},
@@ -101,7 +139,7 @@ std::unique_ptr<Guest> Guest::Boot(const std::string& share, int usbDevices, std
       "/usr/bin/setpriv", "--pdeathsig", "KILL", FindProgram("qemu-system-x86_64"), "-accel", guest->m_accelerator,
       "-m", "1024", "-smp", "2", "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot", "-serial",
       "file:" + share + "/console.log", "-kernel", kernel, "-initrd", share + "/initrd.gz", "-append",
-      "console=ttyS0 quiet panic=-1 rig.init=" RIG_DIR "/guest-init rig.share=" + share,
+      "console=ttyS0 quiet panic=-1 rig.init=" + share + "/guest-init rig.share=" + share,
       // The host's root, so that the guest runs the build tree's programs at their own paths.
       "-virtfs", "local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap", "-virtfs",
       "local,path=" + share + ",mount_tag=rigshare,security_model=none",

@@ -22,10 +22,14 @@ class Guest {
     std::string output;       // standard output and error, as they came
   };
 
-  // Boots a guest with `usbDevices` USB serial devices, sharing `share`. Null with the reason
-  // in `why` when this machine cannot run one: QEMU, the kernel or busybox missing, or a guest
-  // that does not come up.
+  // Why this machine cannot run a guest (QEMU, the kernel or a static busybox missing); empty
+  // when it can.
+  static std::string Unavailable();
+  // Boots a guest with `usbDevices` USB serial devices, sharing `share` (a folder whose name
+  // holds no blank). Null with the reason in `why` when the guest does not come up.
   static std::unique_ptr<Guest> Boot(const std::string& share, int usbDevices, std::string* why);
+  // `text` as one word of a shell command.
+  static std::string Quoted(const std::string& text);
   ~Guest();
   Guest(const Guest&) = delete;
   Guest& operator=(const Guest&) = delete;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -29,7 +30,13 @@ using std::chrono::seconds;
 constexpr int kUsbDevices = 2;
 constexpr seconds kRunLimit{120};
 // A technician as a desk has one: an account of their own in the port's group.
-const std::string kTechnician = "--reuid=1000 --regid=1000 --groups=dialout";
+// A technician as a desk has one: an account of their own, in the port's group. The guest's
+// root is whoever runs the rig; run by root, the technician is uid 1000.
+const uid_t kTechnicianUid = getuid() == 0 ? 1000 : getuid();
+const gid_t kTechnicianGid = getuid() == 0 ? 1000 : getgid();
+const std::string kTechnicianIds =
+    "--reuid=" + std::to_string(kTechnicianUid) + " --regid=" + std::to_string(kTechnicianGid);
+const std::string kTechnician = kTechnicianIds + " --groups=dialout";
 
 Guest* g_guest = nullptr;
 const TempDir* g_share = nullptr;
@@ -71,11 +78,11 @@ class KernelRig : public ::testing::Test {
     return Path(name);
   }
 
-  // A fresh account's home in the shared folder, open to every user of the guest.
+  // A fresh account's home in the shared folder, the technician's own.
   std::string FreshHome(const std::string& name) const {
     const std::string home = Path(name);
     EXPECT_EQ(mkdir(home.c_str(), 0700), 0);
-    EXPECT_EQ(chown(home.c_str(), 1000, 1000), 0);
+    EXPECT_EQ(chown(home.c_str(), kTechnicianUid, kTechnicianGid), 0);
     return home;
   }
 
@@ -182,7 +189,7 @@ TEST_F(KernelRig, AUserOutsideDialoutIsToldTheGroup) {
   EXPECT_EQ(guest.Run("stat -c '%U:%G %a' /dev/ttyUSB0").output, "root:dialout 660\n");
   const Guest::Result run =
       guest.Run(Station(FreshHome("outsider"), "--port 3 --code " + WriteImage("outsider.bin", CodeImage(8192, 0)),
-                        "--reuid=1000 --regid=1000 --clear-groups"),
+                        kTechnicianIds + " --clear-groups"),
                 kRunLimit);
   EXPECT_EQ(run.code, 5) << run.output;
 
@@ -197,8 +204,9 @@ TEST_F(KernelRig, ThePackagedRuleTagsTheHandsetsPort) {
   const std::string rule = "/etc/udev/rules.d/70-flashgate-handset.rules";
   const Guest::Result test = guest.Run(
       "eval \"$(udevadm info -q property -x -n /dev/ttyUSB0 | grep -E '^ID_(VENDOR|MODEL)_ID=')\" && sed "
-      "\"s/VVVV/$ID_VENDOR_ID/; s/PPPP/$ID_MODEL_ID/\" " SOURCE_DIR "/packaging/70-flashgate-handset.rules > " +
-      rule + " && udevadm test --action=add \"$(udevadm info -q path -n /dev/ttyUSB0)\" 2>&1; rm -f " + rule);
+      "\"s/VVVV/$ID_VENDOR_ID/; s/PPPP/$ID_MODEL_ID/\" " +
+      Guest::Quoted(SOURCE_DIR "/packaging/70-flashgate-handset.rules") + " > " + rule +
+      " && udevadm test --action=add \"$(udevadm info -q path -n /dev/ttyUSB0)\" 2>&1; rm -f " + rule);
   EXPECT_TRUE(Has(test.output, "ID_MM_DEVICE_IGNORE=1\n")) << test.output;
   EXPECT_TRUE(Has(test.output, "uaccess")) << test.output;
 }
@@ -208,7 +216,8 @@ TEST_F(KernelRig, ThePackagedRuleTagsTheHandsetsPort) {
 TEST_F(KernelRig, TheWindowSeesTheKernelsPortArriveAndLeave) {
   const std::string signals = Path("window");
   mkdir(signals.c_str(), 0777);
-  const int probe = guest.Start("QT_QPA_PLATFORM=offscreen RIG_SIGNALS=" + signals + " " WINDOW_PROBE_PROGRAM);
+  const int probe =
+      guest.Start("QT_QPA_PLATFORM=offscreen RIG_SIGNALS=" + signals + " " + Guest::Quoted(WINDOW_PROBE_PROGRAM));
   const auto signalled = [&](const std::string& name) {
     for (int waited = 0; waited < 60000; waited += 50) {
       if (std::filesystem::exists(signals + "/" + name)) return true;
@@ -231,19 +240,23 @@ TEST_F(KernelRig, TheWindowSeesTheKernelsPortArriveAndLeave) {
 }  // namespace
 }  // namespace testing_support
 
-// Boots the guest once for every test; where this machine cannot, the tests are skipped with
-// the reason.
+// Boots the guest once for every test. Where this machine lacks what a guest needs, the tests
+// are skipped with the reason; a guest that does not come up is a failure.
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   const testing_support::TempDir share;
   chmod(share.Path().c_str(), 0755);
   // The technician cannot reach a build tree in a private folder (a home is 0700).
   std::filesystem::copy_file(FLASHGATE_PROGRAM, share.File("flashgate"));
-  std::string why;
-  std::unique_ptr<testing_support::Guest> guest = testing_support::Guest::Boot(share.Path(), 2, &why);
-  if (!guest) {
+  std::string why = testing_support::Guest::Unavailable();
+  if (!why.empty()) {
     std::cout << "SKIP: the kernel rig cannot run here: " << why << "\n";
     return 77;
+  }
+  std::unique_ptr<testing_support::Guest> guest = testing_support::Guest::Boot(share.Path(), 2, &why);
+  if (!guest) {
+    std::cout << "The guest did not come up: " << why << "\n";
+    return 1;
   }
   testing_support::g_guest = guest.get();
   testing_support::g_share = &share;

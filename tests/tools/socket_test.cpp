@@ -70,10 +70,18 @@ TEST(SimulatorOnSocket, ConnectsToPlugInAndClosesToPullTheCable) {
 
   simulator.TriggerUnplug();
   EXPECT_EQ(Receive(plugged.value, 64), Bytes{}) << "the cable is still in";
-  const Fd back(Accept(listener.value));
-  ASSERT_GE(back.value, 0) << "the handset never came back into its socket";
-  ASSERT_TRUE(simulator.WaitForReturns(1, milliseconds(2000)));
-  EXPECT_EQ(simulator.SlavePath(), options.config.socketPath);
+  {
+    const Fd back(Accept(listener.value));
+    ASSERT_GE(back.value, 0) << "the handset never came back into its socket";
+    ASSERT_TRUE(simulator.WaitForReturns(1, milliseconds(2000)));
+    EXPECT_EQ(simulator.SlavePath(), options.config.socketPath);
+    // The machine stops reading, then goes: the answer's write fails without a signal that would
+    // end the process, and the closing pulls the cable.
+    ASSERT_EQ(shutdown(back.value, SHUT_RD), 0);
+    ASSERT_EQ(write(back.value, kHelloFrame.data(), kHelloFrame.size()), static_cast<ssize_t>(kHelloFrame.size()));
+    ASSERT_TRUE(simulator.WaitForRequests(2, milliseconds(2000)));
+  }
+  EXPECT_TRUE(simulator.WaitForDropOffs(2, milliseconds(2000))) << "the machine's closing went unnoticed";
   simulator.Stop();
 }
 

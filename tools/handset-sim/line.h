@@ -3,6 +3,9 @@
 // takes the handset off the bus.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 
 namespace handset_sim {
@@ -10,8 +13,10 @@ namespace handset_sim {
 class Line {
  public:
   virtual ~Line() = default;
-  // Non-blocking; read for the host's requests, written with the answers.
+  // Non-blocking; read for the host's requests.
   virtual int Fd() const = 0;
+  // Writes what the line takes now, as write(2) answers.
+  virtual ssize_t Write(const void* data, std::size_t count) = 0;
   // What the host's side is reached through: the pseudo-terminal's slave, or the socket.
   virtual std::string Device() const = 0;
   // How the line shows itself in the handset's messages.

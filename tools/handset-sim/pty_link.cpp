@@ -62,6 +62,8 @@ std::unique_ptr<PtyLink> PtyLink::Open(const std::string& linkPath, std::string*
 PtyLink::PtyLink(int master, int slave, std::string slavePath, std::string linkPath)
     : m_master(master), m_slave(slave), m_slavePath(std::move(slavePath)), m_linkPath(std::move(linkPath)) {}
 
+ssize_t PtyLink::Write(const void* data, std::size_t count) { return write(m_master, data, count); }
+
 PtyLink::~PtyLink() {
   RemoveLinkIfOurs(m_linkPath, m_slavePath);
   close(m_master);

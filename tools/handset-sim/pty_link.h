@@ -23,6 +23,7 @@ class PtyLink : public Line {
   PtyLink& operator=(const PtyLink&) = delete;
 
   int Fd() const override { return m_master; }
+  ssize_t Write(const void* data, std::size_t count) override;
   std::string Device() const override { return m_slavePath; }
   std::string Shown() const override { return m_linkPath + " -> " + m_slavePath; }
 

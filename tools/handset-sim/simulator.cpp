@@ -128,10 +128,15 @@ void Simulator::ReadLine() {
   Byte buffer[4096];
   const std::size_t step = std::min(sizeof buffer, m_input.StepBytes());
   const ssize_t n = read(m_link->Fd(), buffer, step);
-  if (n <= 0) {
-    // The slave side is held open, so this is not the usual "no host yet"; wait a little
-    // rather than spin on a line that keeps failing.
-    if (n < 0 && errno != EAGAIN && errno != EINTR) Doze(Clock::now() + std::chrono::milliseconds(50));
+  // The end of the line: the machine behind a socket took the device away (a pseudo-terminal's
+  // slave is held open, so its master never reads it).
+  if (n == 0) {
+    DropOffBus(DropOff::Unplug);
+    return;
+  }
+  if (n < 0) {
+    // Not the usual "no host yet": wait a little rather than spin on a line that keeps failing.
+    if (errno != EAGAIN && errno != EINTR) Doze(Clock::now() + std::chrono::milliseconds(50));
     return;
   }
   m_input.Book(static_cast<std::size_t>(n), Clock::now());
@@ -229,7 +234,7 @@ bool Simulator::WriteAll(const Byte* data, std::size_t count) {
       }
       step = std::min(step, m_output.StepBytes());
     }
-    const ssize_t n = write(m_link->Fd(), data + done, step);
+    const ssize_t n = m_link->Write(data + done, step);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       m_output.Book(static_cast<std::size_t>(n), Clock::now());

@@ -5,11 +5,19 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "tools/handset-sim/links.h"
 
 namespace handset_sim {
+namespace {
+
+constexpr std::chrono::seconds kConnectPatience{2};
+
+}  // namespace
 
 std::unique_ptr<SocketLine> SocketLine::Connect(const std::string& socketPath, std::string* error) {
   sockaddr_un address{};
@@ -24,16 +32,22 @@ std::unique_ptr<SocketLine> SocketLine::Connect(const std::string& socketPath, s
     *error = ErrnoText("socket");
     return nullptr;
   }
-  // Connected while blocking, so that a refused connection is known here; then non-blocking, as
-  // the simulator's loop polls every line.
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    *error = ErrnoText("cannot connect to " + socketPath);
-    close(fd);
-    return nullptr;
-  }
+  // Non-blocking, as the simulator's loop polls every line. A listener whose backlog is full
+  // (a paused machine) refuses at once; it is asked again for a while, never without end.
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + kConnectPatience;
+  while (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (errno != EAGAIN || std::chrono::steady_clock::now() >= deadline) {
+      *error = ErrnoText("cannot connect to " + socketPath);
+      close(fd);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   return std::unique_ptr<SocketLine>(new SocketLine(fd, socketPath));
 }
+
+ssize_t SocketLine::Write(const void* data, std::size_t count) { return send(m_fd, data, count, MSG_NOSIGNAL); }
 
 SocketLine::~SocketLine() { close(m_fd); }
 

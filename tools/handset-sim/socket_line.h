@@ -19,6 +19,8 @@ class SocketLine : public Line {
   SocketLine& operator=(const SocketLine&) = delete;
 
   int Fd() const override { return m_fd; }
+  // A machine that has gone answers EPIPE, not a signal that would end the program.
+  ssize_t Write(const void* data, std::size_t count) override;
   std::string Device() const override { return m_socketPath; }
   std::string Shown() const override { return "plugged into " + m_socketPath; }
 
