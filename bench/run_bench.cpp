@@ -264,7 +264,7 @@ int LogAppend(int lines) {
       CString text;
       text.Format("Flash Programming 중 %d", i);
       const Clock::time_point start = Clock::now();
-      dialog.AppendLogLine(i % 3 == 0 ? COLOR_RUN : COLOR_INFO, text);
+      dialog.m_run.AppendLogLine(i % 3 == 0 ? COLOR_RUN : COLOR_INFO, text);
       const double took = Seconds(Clock::now() - start);
       if (i < kSample) first += took;
       if (i >= lines - kSample) last += took;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/downloader_dlg.h"
+#include "download/download_run.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ const DownloadType* Find(Matches matches) {
 
 const std::vector<DownloadType>& DownloadTypes() {
   static const std::vector<DownloadType> types = {
-      {"EMERGENCY", "emergency", "EMERGENCY", 0, false, &CDownloaderDlg::StartEmergencyDownload},
-      {"NORMAL", "normal", "NORMAL", 1, true, &CDownloaderDlg::StartNormalDownload},
+      {"EMERGENCY", "emergency", "EMERGENCY", 0, false, &CDownloadRun::StartEmergencyDownload},
+      {"NORMAL", "normal", "NORMAL", 1, true, &CDownloadRun::StartNormalDownload},
   };
   return types;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-class CDownloaderDlg;
+class CDownloadRun;
 
 struct DownloadType {
   const char* comboText;    // its item in the Download Type combo
@@ -16,7 +16,7 @@ struct DownloadType {
   // The handset restarts into download mode before the run and may come back on another port,
   // which a station then follows.
   bool handsetRestarts;
-  void (CDownloaderDlg::*start)();  // what Download does once the operator's choices are checked
+  void (CDownloadRun::*start)();  // what Download does once the operator's choices are checked
 };
 
 // Every type, in the order of the combo's items: an item's place is its row. The first is the

@@ -1,7 +1,7 @@
 // The run's log: coloured lines written at once, lines queued by either thread and written
 // when their message arrives, and the tick that closes a finished step.
+#include "download/download_run.h"
 #include "link/log_queue.h"
-#include "ui/downloader_dlg.h"
 
 namespace {
 
@@ -18,21 +18,20 @@ COLORREF ColorOfKind(int kind) {
 
 }  // namespace
 
-void CDownloaderDlg::AppendLogLine(COLORREF color, const CString& text) {
+void CDownloadRun::AppendLogLine(COLORREF color, const CString& text) {
   View().ShowLogLine(color, text);
   NotifyLogText(text, color, true);
 }
 
-void CDownloaderDlg::AppendTick() {
+void CDownloadRun::AppendTick() {
   View().ShowLogText(COLOR_TICK, kTick);
   NotifyLogText(kTick, COLOR_TICK, false);
 }
 
-void CDownloaderDlg::LogLine(int kind, const CString& text) { QueueLogLine(&m_logQueue, this, kind, text); }
+void CDownloadRun::LogLine(int kind, const CString& text) { QueueLogLine(&m_logQueue, &m_host, kind, text); }
 
-LRESULT CDownloaderDlg::OnLogQueued(WPARAM, LPARAM) {
+void CDownloadRun::OnLogQueued() {
   CLogEntry entry;
   // A line that arrives after the run has stopped is dropped.
   if (m_logQueue.Pop(entry) && g_bKeepRunning) AppendLogLine(ColorOfKind(entry.m_nKind), entry.m_strText);
-  return TRUE;
 }

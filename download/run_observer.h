@@ -25,6 +25,8 @@ class RunObserver {
   // Text as the log receives it, in its colour: a new line, or text added to the current one
   // (a tick).
   virtual void OnLogText(const CString& text, COLORREF color, bool newLine) = 0;
+  // The text of a box the run shows, before it is shown.
+  virtual void OnMessageBox(const CString& text) { (void)text; }
   // `portNumber` is the port the run used last: a NORMAL run may have followed its handset.
   // `account` is what the handset confirmed of the run so far.
   virtual void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) = 0;

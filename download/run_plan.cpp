@@ -4,8 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/user/message_box.h"
-#include "ui/downloader_dlg.h"
+#include "download/download_run.h"
 
 namespace {
 
@@ -22,32 +21,29 @@ ImageKind KindOf(DWORD firstAreaLength, DWORD fileSize, DWORD loadAddress) {
   return ImageKind::Inconsistent;
 }
 
-// Hexadecimal digits as strtoul reads them after a "0X" prefix of its own, held to 32 bits:
-// reading stops at the first character that is no digit, and a larger value is 0xFFFFFFFF.
+}  // namespace
+
 DWORD ParseFontAddress(const CString& text) {
   const CString prefixed = "0X" + text;
   const unsigned long long value = std::strtoull(prefixed, nullptr, 16);
   return value > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(value);
 }
 
-}  // namespace
-
-bool CDownloaderDlg::ValidateFontAddress() {
-  UpdateData(TRUE);
-  if (!m_bFontSelected) return true;
-  if (m_strFontAddress.IsEmpty()) {
-    View().ShowBox("Font Address를 입력하세요!");
+bool CDownloadRun::ValidateFontAddress() {
+  if (!m_choices.fontSelected) return true;
+  if (m_choices.fontAddress.IsEmpty()) {
+    ShowBox("Font Address를 입력하세요!");
     return false;
   }
-  if (std::strchr(m_strFontAddress, ' ')) {
-    View().ShowBox("Font Address를 정확하게 써주세요!");
+  if (std::strchr(m_choices.fontAddress, ' ')) {
+    ShowBox("Font Address를 정확하게 써주세요!");
     return false;
   }
-  m_dwFontAddress = ParseFontAddress(m_strFontAddress);
+  m_dwFontAddress = ParseFontAddress(m_choices.fontAddress);
   return true;
 }
 
-bool CDownloaderDlg::ClassifyImage() {
+bool CDownloadRun::ClassifyImage() {
   m_strRefusal.Empty();
   const bool classified = m_run.currentImage == IMAGE_FONT ? ClassifyFontImage() : ClassifyCodeImage();
   return classified && PlanInsideFile();
@@ -56,14 +52,14 @@ bool CDownloaderDlg::ClassifyImage() {
 // Every block the plan sends must lie in the file: one past its end (an interrupted copy) would
 // go out with no data, and the handset would confirm it all the same. The second area of a
 // boot+code image runs from the end of the first to the end of the file.
-bool CDownloaderDlg::PlanInsideFile() {
+bool CDownloadRun::PlanInsideFile() {
   const RunPlan& plan = m_run.plan;
   if (plan.areaLength != 0 && std::uint64_t{plan.areaBase} + plan.areaLength <= m_imageFile.m_dwFileSize) return true;
   RefuseHeader(plan.areaBase, plan.areaLength);
   return false;
 }
 
-void CDownloaderDlg::RefuseHeader(DWORD offset, DWORD length) {
+void CDownloadRun::RefuseHeader(DWORD offset, DWORD length) {
   const auto fileSize = static_cast<unsigned>(m_imageFile.m_dwFileSize);
   if (offset == 0) {
     m_strRefusal.Format("image header gives %u bytes, the file has %u", static_cast<unsigned>(length), fileSize);
@@ -73,12 +69,22 @@ void CDownloaderDlg::RefuseHeader(DWORD offset, DWORD length) {
   }
   // The box says only that something is wrong; the log keeps what, behind it and after it.
   AppendLogLine(COLOR_ERROR, "The " + m_strRefusal + ".");
-  View().ShowBox("Header infomation is different from actual thing");
+  ShowBox("Header infomation is different from actual thing");
 }
 
-bool CDownloaderDlg::ClassifyFontImage() {
-  // An image the reader refused starts no run: its box has told the operator.
-  if (!m_imageFile.Open(m_strFontPath)) return false;
+bool CDownloadRun::OpenImage(const CString& path) {
+  if (m_imageFile.Open(path)) return true;
+  TellImageProblem();
+  return false;
+}
+
+void CDownloadRun::TellImageProblem() {
+  if (!m_imageFile.Problem().IsEmpty()) ShowNotice(m_imageFile.Problem());
+}
+
+bool CDownloadRun::ClassifyFontImage() {
+  // An image the reader refused starts no run; one it could not read at all, the operator is told of.
+  if (!OpenImage(m_choices.fontPath)) return false;
   m_run.plan.areaLength = m_imageFile.m_dwFirstAreaLength;
   m_run.plan.displayBase = m_dwFontAddress;
   m_run.plan.areaBase = 0;
@@ -87,8 +93,8 @@ bool CDownloaderDlg::ClassifyFontImage() {
   return true;
 }
 
-bool CDownloaderDlg::ClassifyCodeImage() {
-  if (!m_imageFile.Open(m_strCodePath)) return false;
+bool CDownloadRun::ClassifyCodeImage() {
+  if (!OpenImage(m_choices.codePath)) return false;
   const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
   const DWORD loadAddress = m_imageFile.m_dwLoadAddress;
   m_run.plan.areaLength = firstAreaLength;
@@ -100,7 +106,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
   switch (KindOf(firstAreaLength, m_imageFile.m_dwFileSize, loadAddress)) {
     case ImageKind::Inconsistent: RefuseHeader(0, firstAreaLength); return false;
     case ImageKind::BootAndCode:
-      if (m_bBootArea) {
+      if (m_choices.bootArea) {
         AppendLogLine(COLOR_RUN, "Boot+Code Binary. ");
         m_run.plan.areaBase = 0;
         m_run.bootFirst = true;
@@ -110,7 +116,7 @@ bool CDownloaderDlg::ClassifyCodeImage() {
       }
       return true;
     case ImageKind::CodeOnly:
-      if (m_bBootArea) {
+      if (m_choices.bootArea) {
         AppendLogLine(COLOR_RUN, "Code Only Binary. Skip Boot Area.");
         m_run.plan.areaBase = 0;
       } else {
@@ -118,8 +124,8 @@ bool CDownloaderDlg::ClassifyCodeImage() {
       }
       return true;
     case ImageKind::BootOnly:
-      if (!m_bBootArea) {
-        View().ShowBox("This is Boot Binary, Check [Change Boot Area]");
+      if (!m_choices.bootArea) {
+        ShowBox("This is Boot Binary, Check [Change Boot Area]");
         return false;
       }
       AppendLogLine(COLOR_RUN, "Boot Only Binary. ");
@@ -129,22 +135,22 @@ bool CDownloaderDlg::ClassifyCodeImage() {
   return false;
 }
 
-void CDownloaderDlg::PlanCodeArea() {
+void CDownloadRun::PlanCodeArea() {
   const DWORD firstAreaLength = m_imageFile.m_dwFirstAreaLength;
   m_run.plan.areaBase = firstAreaLength;
   m_run.plan.displayBase = 0;
   m_run.plan.areaLength = m_imageFile.m_dwFileSize - firstAreaLength;
 }
 
-bool CDownloaderDlg::SelectNextImage() {
+bool CDownloadRun::SelectNextImage() {
   // Callers come here when the code image is not selected: the font image is sent if it is.
   if (m_run.currentImage == IMAGE_CODE) {
     m_run.currentImage = IMAGE_FONT;
-    if (m_bFontSelected) return ClassifyImage();
+    if (m_choices.fontSelected) return ClassifyImage();
   }
   if (m_run.currentImage == IMAGE_FONT) {
     m_run.currentImage = IMAGE_CODE;
-    if (m_bCodeSelected) return ClassifyImage();
+    if (m_choices.codeSelected) return ClassifyImage();
   }
   // Nothing to send: a run with the plan of an earlier one must not start.
   return false;

@@ -1,7 +1,7 @@
 // Progress of a run: the run bar, the percentage in the title, the flash address and the
 // elapsed time.
+#include "download/download_run.h"
 #include "platform/kernel/clock.h"
-#include "ui/downloader_dlg.h"
 
 namespace {
 
@@ -10,12 +10,22 @@ int g_nLastShownPercent = 0;
 
 }  // namespace
 
-void CDownloaderDlg::ResetProgress() { View().ShowRunBar(); }
+int ProgressPercent(int blockIndex, int blockCount) {
+  return static_cast<int>(static_cast<double>(blockIndex) / static_cast<double>(blockCount) * 100.0);
+}
 
-void CDownloaderDlg::UpdateProgress() {
+CString ElapsedText(DWORD elapsedMs) {
+  const DWORD seconds = elapsedMs / 1000;
+  CString text;
+  text.Format("Elapsed time : %d min %d sec", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
+  return text;
+}
+
+void CDownloadRun::ResetProgress() { View().ShowRunBar(); }
+
+void CDownloadRun::UpdateProgress() {
   // The block index has already moved past the block just sent.
-  const int percent =
-      static_cast<int>(static_cast<double>(m_run.plan.blockIndex) / static_cast<double>(m_run.plan.blockCount) * 100.0);
+  const int percent = ProgressPercent(m_run.plan.blockIndex, m_run.plan.blockCount);
   // Bar and title change only with the whole percentage.
   if (percent != g_nLastShownPercent || percent == 0) {
     View().ShowPercent(percent);
@@ -27,14 +37,6 @@ void CDownloaderDlg::UpdateProgress() {
   View().ShowAddress(address);
 }
 
-CString CDownloaderDlg::ElapsedText() const {
-  // Wall time since the run began, on the platform clock: processor time, which the C
-  // library's clock() measures here, would stay near zero while the run waits for the handset.
-  const DWORD elapsedMs = GetTickCount() - m_run.startTime;
-  const DWORD seconds = elapsedMs / 1000;
-  CString text;
-  text.Format("Elapsed time : %d min %d sec", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
-  return text;
-}
-
-void CDownloaderDlg::UpdateElapsed() { View().ShowElapsed(ElapsedText()); }
+// Wall time since the run began, on the platform clock: processor time, which the C library's
+// clock() measures here, would stay near zero while the run waits for the handset.
+void CDownloadRun::UpdateElapsed() { View().ShowElapsed(ElapsedText(GetTickCount() - m_run.startTime)); }

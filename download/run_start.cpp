@@ -1,28 +1,27 @@
 // The start of a run from the Download button: at once for a handset that waits in its
 // download mode (EMERGENCY), or after telling a handset that runs its normal software to
 // restart in download mode (NORMAL).
+#include "download/download_run.h"
 #include "platform/kernel/clock.h"
-#include "platform/user/message_box.h"
-#include "resources/resource.h"
-#include "ui/downloader_dlg.h"
 
-void CDownloaderDlg::OnDownload() {
+void CDownloadRun::OnDownload(const RunChoices& choices) {
+  m_choices = choices;
   NotifyRunStarted();
   if (!ValidateFontAddress()) {
     NotifyRunEnded(RunEnd::Refused);
     return;
   }
-  const DownloadType* type = ChosenDownloadType();
+  const DownloadType* type = m_choices.downloadType;
   // A stored value that is no type shows no item: the operator has a type to choose first.
   if (!type) {
-    View().ShowBox("Download Type을 선택하세요!");
+    ShowBox("Download Type을 선택하세요!");
     NotifyRunEnded(RunEnd::NoDownloadType);
     return;
   }
   (this->*type->start)();
 }
 
-void CDownloaderDlg::StartEmergencyDownload() {
+void CDownloadRun::StartEmergencyDownload() {
   if (!EnsureConnected()) {
     View().EnableControls(true);
     NotifyRunEnded(RunEnd::PortNotOpened);
@@ -33,13 +32,13 @@ void CDownloaderDlg::StartEmergencyDownload() {
   ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
 }
 
-bool CDownloaderDlg::PrepareRun() {
+bool CDownloadRun::PrepareRun() {
   View().EnableControls(false);
   ResetRun();
   View().ShowElapsed("");
   m_run.retryCount = 0;
   m_run.currentImage = IMAGE_CODE;
-  const bool planned = m_bCodeSelected ? ClassifyImage() : SelectNextImage();
+  const bool planned = m_choices.codeSelected ? ClassifyImage() : SelectNextImage();
   // A refused image leaves the connection as it is, ready for the next try.
   if (!planned) {
     View().EnableControls(true);
@@ -48,15 +47,15 @@ bool CDownloaderDlg::PrepareRun() {
   return planned;
 }
 
-void CDownloaderDlg::StartNormalDownload() {
+void CDownloadRun::StartNormalDownload() {
   m_logQueue.Reset();
   View().ClearLog();
   View().EnableControls(false);
 
-  m_serialPort.SetPortNumber(static_cast<BYTE>(m_nPortNumber));
+  m_serialPort.SetPortNumber(static_cast<BYTE>(m_choices.portNumber));
   m_serialPort.Release();
   Sleep(100);
-  m_serialPort.Attach(this, &m_logQueue);
+  m_serialPort.Attach(&m_host, &m_logQueue);
   if (!m_serialPort.Open()) {
     m_serialPort.Release();
     View().EnableControls(true);
@@ -76,7 +75,7 @@ void CDownloaderDlg::StartNormalDownload() {
   ArmTimer(TIMER_MODE_CHANGE, kModeChangeMs);
 }
 
-void CDownloaderDlg::OnModeChangeOver() {
+void CDownloadRun::OnModeChangeOver() {
   View().HideModeChange();
   StopRun();
   Sleep(500);

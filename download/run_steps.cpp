@@ -2,9 +2,9 @@
 // before has arrived.
 #include <algorithm>
 
+#include "download/download_run.h"
 #include "link/commands.h"
-#include "platform/user/message_box.h"
-#include "ui/downloader_dlg.h"
+#include "platform/kernel/clock.h"
 
 namespace {
 
@@ -14,19 +14,18 @@ constexpr BYTE kNakGiveUpCount = 10;
 
 }  // namespace
 
-LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
+void CDownloadRun::OnResponseReady() {
   const BYTE* response = m_serialPort.TakeResponse();
   // Its answer came on a connection that has since been closed.
-  if (!response) return TRUE;
+  if (!response) return;
   m_run.response = response;
   // Whatever the answer says, the time-out it ends is over; a run that gave up waiting goes on.
   KillTimer(m_run.timerId);
   m_run.stalled = false;
   if (HandleResponse()) m_run.retryCount = 0;
-  return TRUE;
 }
 
-bool CDownloaderDlg::HandleResponse() {
+bool CDownloadRun::HandleResponse() {
   m_run.reconnecting = false;
   switch (m_run.response ? m_run.response[0] : 0) {
     case ACK:
@@ -41,7 +40,7 @@ bool CDownloaderDlg::HandleResponse() {
   }
 }
 
-bool CDownloaderDlg::ResendAfterNak(BYTE code, const char* text) {
+bool CDownloadRun::ResendAfterNak(BYTE code, const char* text) {
   m_run.account.Refused(code);
   AppendLogLine(COLOR_RUN, text);
   // A handset that refuses the same request over and over is as good as silent: resending
@@ -58,7 +57,7 @@ bool CDownloaderDlg::ResendAfterNak(BYTE code, const char* text) {
   return false;
 }
 
-bool CDownloaderDlg::AdvanceRun() {
+bool CDownloadRun::AdvanceRun() {
   switch (m_run.step) {
     case STEP_START:
       WriteBanner();
@@ -120,7 +119,7 @@ bool CDownloaderDlg::AdvanceRun() {
   return true;
 }
 
-void CDownloaderDlg::WriteBanner() {
+void CDownloadRun::WriteBanner() {
   const char* title = m_run.currentImage == IMAGE_CODE   ? "Phone Code Download"
                       : m_run.currentImage == IMAGE_FONT ? "Phone Font Download"
                                                          : nullptr;
@@ -130,15 +129,15 @@ void CDownloaderDlg::WriteBanner() {
   AppendLogLine(COLOR_RUN, kRule);
 }
 
-bool CDownloaderDlg::SendBlock() {
+bool CDownloadRun::SendBlock() {
   const auto index = static_cast<DWORD>(m_run.plan.blockIndex);
   // The last block of an area carries only what is left of the area.
   const std::uint64_t start = std::uint64_t{index} * kImageBlockDataSize;
   const std::uint64_t left = start < m_run.plan.areaLength ? m_run.plan.areaLength - start : 0;
   const auto due = static_cast<WORD>(std::min<std::uint64_t>(left, kImageBlockDataSize));
-  // A file that shrank or went away since the run began (the reader has told the operator of
-  // one it cannot open): what it no longer holds cannot be sent.
+  // A file that shrank or went away since the run began: what it no longer holds cannot be sent.
   if (!m_imageFile.ReadBlock(m_run.plan.areaBase, index, &m_run.block) || m_run.block.count < due) {
+    TellImageProblem();
     StopForUnreadableImage(m_run.plan.areaBase + index * kImageBlockDataSize);
     return false;
   }
@@ -153,7 +152,7 @@ bool CDownloaderDlg::SendBlock() {
   return true;
 }
 
-void CDownloaderDlg::StopForUnreadableImage(DWORD offset) {
+void CDownloadRun::StopForUnreadableImage(DWORD offset) {
   CString text;
   text.Format("The image cannot be read at offset 0x%x: the download stops.", static_cast<unsigned>(offset));
   AppendLogLine(COLOR_ERROR, text);
@@ -161,7 +160,7 @@ void CDownloaderDlg::StopForUnreadableImage(DWORD offset) {
   StopRun();
 }
 
-void CDownloaderDlg::EndArea() {
+void CDownloadRun::EndArea() {
   // The last block's answer did not come if the run ends the area after silence.
   m_run.account.MovedOn();
   if (m_run.bootFirst) {
@@ -185,11 +184,11 @@ void CDownloaderDlg::EndArea() {
     ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
   }
   // Modal: the answer to the reset, or its time-out, may bring the final report meanwhile.
-  View().ShowAlert("Download Completed.");
+  ShowAlert("Download Completed.");
 }
 
-void CDownloaderDlg::ReportCompletion() {
-  const CString elapsed = ElapsedText();
+void CDownloadRun::ReportCompletion() {
+  const CString elapsed = ElapsedText(GetTickCount() - m_run.startTime);
   AppendLogLine(COLOR_RUN, kRule);
   AppendLogLine(COLOR_RUN, "Download Completed.");
   AppendLogLine(COLOR_RUN, elapsed);
@@ -202,19 +201,19 @@ void CDownloaderDlg::ReportCompletion() {
   NotifyRunEnded(m_run.account.AllConfirmed() ? RunEnd::Completed : RunEnd::CompletedUnconfirmed);
   CString text;
   text.Format("Downloading completed\n%s", elapsed.GetString());
-  View().ShowBox(text);
+  ShowBox(text);
   KillTimer(m_run.timerId);
 }
 
-void CDownloaderDlg::ArmTimer(UINT id, UINT intervalMs) {
+void CDownloadRun::ArmTimer(UINT id, UINT intervalMs) {
   // One run timer at a time: a timer left running beside this one would fire as a false
   // time-out later.
   KillTimer(m_run.timerId);
   m_run.timerId = id;
   m_run.timerInterval = intervalMs;
-  SetTimer(id, intervalMs, nullptr);
+  SetTimer(id, intervalMs);
 }
 
-DWORD CDownloaderDlg::ShownBase() const {
+DWORD CDownloadRun::ShownBase() const {
   return m_run.currentImage == IMAGE_FONT ? m_run.plan.displayBase : m_run.plan.areaBase;
 }

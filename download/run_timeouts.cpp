@@ -1,8 +1,8 @@
 // Silence from the handset: the run's timers, their retries, the give-ups and the
 // reconnection.
+#include "download/download_run.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/thread.h"
-#include "ui/downloader_dlg.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr BYTE kGiveUpCount = 3;
 
 }  // namespace
 
-void CDownloaderDlg::OnTimer(UINT_PTR id) {
+void CDownloadRun::OnTimer(UINT id) {
   // The run's timers are one-shot.
   KillTimer(id);
   if (id == TIMER_MODE_CHANGE) {
@@ -26,11 +26,11 @@ void CDownloaderDlg::OnTimer(UINT_PTR id) {
   if (m_run.retryCount < kGiveUpCount) {
     RetryAfterSilence();
   } else {
-    GiveUp(static_cast<UINT>(id));
+    GiveUp(id);
   }
 }
 
-void CDownloaderDlg::RetryAfterSilence() {
+void CDownloadRun::RetryAfterSilence() {
   switch (m_run.step) {
     case STEP_FIRST_BLOCK:
     case STEP_BLOCKS: {
@@ -53,12 +53,12 @@ void CDownloaderDlg::RetryAfterSilence() {
   }
 }
 
-void CDownloaderDlg::ReportWithoutResetAnswer() {
+void CDownloadRun::ReportWithoutResetAnswer() {
   AppendLogLine(COLOR_RUN, "reset cmd에 대한 응답은 받지 못했지만 다운로드 종료");
   AdvanceRun();
 }
 
-void CDownloaderDlg::GiveUp(UINT id) {
+void CDownloadRun::GiveUp(UINT id) {
   if (id == TIMER_ANSWER) {
     // The run stays where it is: a late answer still carries it on.
     m_run.retryCount = 0;
@@ -70,7 +70,7 @@ void CDownloaderDlg::GiveUp(UINT id) {
   }
 }
 
-void CDownloaderDlg::Reconnect() {
+void CDownloadRun::Reconnect() {
   // The end of the old receive thread is expected while this runs, and is no stop of the run.
   m_run.reconnecting = true;
   KillTimer(m_run.timerId);

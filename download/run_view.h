@@ -34,9 +34,11 @@ class RunView {
   virtual void ShowModeChange() = 0;
   virtual void HideModeChange() = 0;
 
-  // A box the operator closes: the window's own, or the program's alert with its mark.
+  // A box the operator closes: the window's own, the program's alert with its mark, or the
+  // program's notice with the information mark (an image that cannot be read).
   virtual void ShowBox(const CString& text) = 0;
   virtual void ShowAlert(const CString& text) = 0;
+  virtual void ShowNotice(const CString& text) = 0;
   // After repeated silence: whether to open the port again and go on.
   virtual bool AskReconnect() = 0;
 };

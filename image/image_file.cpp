@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "platform/user/message_box.h"
-
 namespace {
 
 constexpr const char* kTags[] = {"CODE", "ADLL", "RESC", "STRS"};
@@ -21,14 +19,12 @@ bool HasKnownTag(const BYTE* header) {
   return false;
 }
 
-void TellOperator(const char* format, const CString& path) {
-  CString text;
-  text.Format(format, path.GetString());
-  text += kCheckFile;
-  AfxMessageBox(text, MB_ICONINFORMATION);
-}
-
 }  // namespace
+
+void CImageFile::NoteProblem(const char* format) {
+  m_strProblem.Format(format, m_strPath.GetString());
+  m_strProblem += kCheckFile;
+}
 
 CImageFile::~CImageFile() { Close(); }
 
@@ -37,8 +33,9 @@ void CImageFile::Close() {
 }
 
 bool CImageFile::CheckHeader() {
+  m_strProblem.Empty();
   if (!m_file.Open(m_strPath, CFile::modeRead | CFile::shareCompat)) {
-    TellOperator(" Fail to read from %s", m_strPath);
+    NoteProblem(" Fail to read from %s");
     return false;
   }
   BYTE header[kHeaderSize] = {};
@@ -68,7 +65,7 @@ bool CImageFile::Open(const CString& path) {
     return true;
   }
   Close();
-  TellOperator(" Fail to get file info from %s", m_strPath);
+  NoteProblem(" Fail to get file info from %s");
   return false;
 }
 

@@ -15,13 +15,15 @@ class CImageFile {
   CImageFile(const CImageFile&) = delete;
   CImageFile& operator=(const CImageFile&) = delete;
 
-  // Checks the header and takes its fields and the file size; tells the operator when the
-  // file cannot be read.
+  // Checks the header and takes its fields and the file size.
   bool Open(const CString& path);
   // Reads block `blockNumber` of the area starting at `areaStart`. A block at or beyond the
   // end of the file is read with a count of 0.
   bool ReadBlock(DWORD areaStart, DWORD blockNumber, ImageBlock* block);
   void Close();
+  // After Open or ReadBlock failed: what the operator is to be told when the file could not be
+  // read at all; empty when it was read and refused.
+  const CString& Problem() const { return m_strProblem; }
 
   DWORD m_dwFirstAreaLength = 0;
   DWORD m_dwFileSize = 0;
@@ -32,4 +34,7 @@ class CImageFile {
 
  private:
   bool CheckHeader();
+  void NoteProblem(const char* format);
+
+  CString m_strProblem;
 };

@@ -92,6 +92,8 @@ void CDownloaderDlg::ShowBox(const CString& text) { MessageBox(text, nullptr, MB
 
 void CDownloaderDlg::ShowAlert(const CString& text) { AfxMessageBox(text, MB_OK); }
 
+void CDownloaderDlg::ShowNotice(const CString& text) { AfxMessageBox(text, MB_ICONINFORMATION); }
+
 bool CDownloaderDlg::AskReconnect() {
   CRetryDlg retry;
   return retry.DoModal() == IDOK;

@@ -2,35 +2,14 @@
 
 #include <cstdio>
 
-#include "platform/user/message_box.h"
 #include "resources/resources.h"
-#include "ui/batch_dialog.h"
+#include "ui/batch_station.h"
 #include "ui/downloader_dlg.h"
 #include "ui/run_recorder.h"
 
 #ifndef FLASHGATE_VERSION
 #error "FLASHGATE_VERSION comes from the build"
 #endif
-
-namespace {
-
-// Passes every message box on as it was, and notes it in the service record of the run.
-class BoxesToRecord {
- public:
-  explicit BoxesToRecord(CRunRecorder& recorder)
-      : m_previous(platform::SetMessageBoxHandler([this, &recorder](const platform::MessageBoxRequest& box) {
-          recorder.NoteMessageBox(box.text);
-          return m_previous(box);
-        })) {}
-  ~BoxesToRecord() { platform::SetMessageBoxHandler(m_previous); }
-  BoxesToRecord(const BoxesToRecord&) = delete;
-  BoxesToRecord& operator=(const BoxesToRecord&) = delete;
-
- private:
-  platform::MessageBoxHandler m_previous;
-};
-
-}  // namespace
 
 CDownloaderApp::CDownloaderApp() = default;
 
@@ -58,19 +37,6 @@ BOOL CDownloaderApp::InitInstance() {
   // The window system hosts every control of the templates, the 3-D look and the rich edit
   // included, without being asked; what the program brings is its resources.
   resources::RegisterResources();
-  if (m_commandLine.batch) {
-    CBatchDownloaderDlg dialog(m_commandLine.stallSeconds, m_commandLine.eraseSeconds, stdout, stderr);
-    if (RunMainDialog(dialog)) m_nExitCode = dialog.ExitCode();
-  } else {
-    CDownloaderDlg dialog;
-    RunMainDialog(dialog);
-  }
-  return FALSE;
-}
-
-int CDownloaderApp::ExitInstance() { return m_nExitCode; }
-
-bool CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
   CRunRecorder recorder{RecordStore(RecordStore::DefaultFolder())};
   // A station that asked for the report where it wants it learns at once that it cannot have it.
   std::string error;
@@ -78,10 +44,20 @@ bool CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
     std::fprintf(stderr, "flashgate: the run report cannot be written to %s: %s\n", m_commandLine.reportPath.c_str(),
                  error.c_str());
     m_nExitCode = EXIT_USAGE;
-    return false;
+    return FALSE;
   }
-  // After the dialog's own handler, if it has one: the record sees the boxes it answers.
-  BoxesToRecord boxes(recorder);
+  if (m_commandLine.batch) {
+    RunStation(recorder);
+  } else {
+    RunWindow(recorder);
+  }
+  return FALSE;
+}
+
+int CDownloaderApp::ExitInstance() { return m_nExitCode; }
+
+void CDownloaderApp::RunWindow(CRunRecorder& recorder) {
+  CDownloaderDlg dialog;
   dialog.AddRunObserver(&recorder);
   dialog.SetPreselection(m_commandLine.preselection);
   dialog.ShowReportsOf(&recorder);
@@ -90,5 +66,14 @@ bool CDownloaderApp::RunMainDialog(CDownloaderDlg& dialog) {
   dialog.DoModal();
   m_pMainWnd = nullptr;
   dialog.RemoveRunObserver(&recorder);
-  return true;
+}
+
+void CDownloaderApp::RunStation(CRunRecorder& recorder) {
+  CBatchStation station(m_commandLine.stallSeconds, m_commandLine.eraseSeconds, stdout, stderr);
+  station.AddRunObserver(&recorder);
+  if (!m_commandLine.tracePath.empty()) station.TraceFrames(&m_trace);
+  station.Start(m_commandLine.preselection);
+  station.RunToTheEnd();
+  station.RemoveRunObserver(&recorder);
+  m_nExitCode = station.ExitCode();
 }

@@ -1,12 +1,12 @@
-// The application object: reads the command line, runs the main dialog modally (on no screen
-// for a batch run) and ends the program with it.
+// The application object: reads the command line, runs the main dialog modally, or a batch
+// run as a station without a window, and ends the program with it.
 #pragma once
 
 #include "link/frame_trace.h"
 #include "platform/user/app.h"
 #include "ui/command_line.h"
 
-class CDownloaderDlg;
+class CRunRecorder;
 
 class CDownloaderApp : public CWinApp {
  public:
@@ -16,8 +16,8 @@ class CDownloaderApp : public CWinApp {
   int ExitInstance() override;
 
  private:
-  // False when it could not run: the report asked for cannot be written.
-  bool RunMainDialog(CDownloaderDlg& dialog);
+  void RunWindow(CRunRecorder& recorder);
+  void RunStation(CRunRecorder& recorder);
 
   CommandLine m_commandLine;
   CFrameTrace m_trace;

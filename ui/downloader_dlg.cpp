@@ -44,9 +44,7 @@ ON_MESSAGE(WM_RESPONSE_READY, OnResponseReady)
 END_MESSAGE_MAP()
 
 CDownloaderDlg::CDownloaderDlg(CWnd* parent)
-    : CDialog(IDD_DOWNLOADER_DIALOG, parent), m_logFormat(LogFormat()), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {
-  g_bKeepRunning = FALSE;
-}
+    : CDialog(IDD_DOWNLOADER_DIALOG, parent), m_logFormat(LogFormat()), m_hIcon(AfxLoadIcon(IDR_MAINFRAME)) {}
 
 void CDownloaderDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
@@ -87,9 +85,7 @@ BOOL CDownloaderDlg::OnInitDialog() {
   ListPort(m_nPortNumber);
   // Ports that arrive would go unannounced, and a handset plugged in would get no port.
   const std::string failure = platform::DeviceNotificationsFailure();
-  if (!failure.empty()) AppendLogLine(COLOR_ERROR, failure.c_str());
-  m_run.reconnecting = false;
-  m_run.bootFirst = false;
+  if (!failure.empty()) m_run.AppendLogLine(COLOR_ERROR, failure.c_str());
   UpdateData(FALSE);
   ApplyPreselection();
   return TRUE;
@@ -122,21 +118,14 @@ void CDownloaderDlg::LoadSettings() {
   m_strFontPath.Empty();
   m_bBootArea = 0;
 
-  int port = ReadRegInt(kPortValue, 1);
-  // A number beyond the ports would open another port once cut to the port's byte.
-  if (port < 1 || port > CSerialPort::kLastPortNumber) {
-    CString why;
-    why.Format("The stored port (%s \"%s\") is not one of COM1 to COM255 and is not used.", kPortValue,
-               ReadRegString(kPortValue).GetString());
-    AppendLogLine(COLOR_ERROR, why);
-    port = 1;
-  }
+  CString why;
+  const int port = StoredPortNumber(&why);
+  if (!why.IsEmpty()) m_run.AppendLogLine(COLOR_ERROR, why);
   m_nPortIndex = port - 1;
   m_nPortNumber = port;
 
   // A value that is no type selects no item.
-  m_nDownloadType = ComboIndexOf(DownloadTypeStoredAs(ReadRegInt(kDownloadTypeValue, DownloadTypes()[0].storedValue)));
-  m_run.currentImage = IMAGE_CODE;
+  m_nDownloadType = ComboIndexOf(StoredDownloadType());
 }
 
 void CDownloaderDlg::UpdateDownloadButton() {
@@ -197,3 +186,44 @@ void CDownloaderDlg::OnLButtonDown(UINT flags, CPoint point) {
 }
 
 void CDownloaderDlg::OnChangeFontAddress() { UpdateData(TRUE); }
+
+RunChoices CDownloaderDlg::Choices() const {
+  RunChoices choices;
+  choices.portNumber = m_nPortNumber;
+  choices.downloadType = ChosenDownloadType();
+  choices.codeSelected = m_bCodeSelected != 0;
+  choices.fontSelected = m_bFontSelected != 0;
+  choices.codePath = m_strCodePath;
+  choices.fontPath = m_strFontPath;
+  choices.fontAddress = m_strFontAddress;
+  choices.bootArea = m_bBootArea != 0;
+  return choices;
+}
+
+// The run moves with these: Download, its timers, and what its receive thread posts.
+void CDownloaderDlg::OnDownload() {
+  UpdateData(TRUE);
+  m_run.OnDownload(Choices());
+}
+
+void CDownloaderDlg::OnTimer(UINT_PTR id) { m_run.OnTimer(static_cast<UINT>(id)); }
+
+LRESULT CDownloaderDlg::OnLogQueued(WPARAM, LPARAM) {
+  m_run.OnLogQueued();
+  return TRUE;
+}
+
+LRESULT CDownloaderDlg::OnRxThreadEnded(WPARAM, LPARAM) {
+  m_run.OnRxThreadEnded();
+  return TRUE;
+}
+
+LRESULT CDownloaderDlg::OnResponseReady(WPARAM, LPARAM) {
+  m_run.OnResponseReady();
+  return TRUE;
+}
+
+void CDownloaderDlg::OnClose() {
+  m_run.OnClose();
+  CDialog::OnOK();
+}

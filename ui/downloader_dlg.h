@@ -1,23 +1,15 @@
-// The main dialog: every control of the tool, the selections and settings behind them, and
-// the serial port, log queue and image reader that a download run uses.
+// The main dialog: every control of the tool, the selections and settings behind them, and the
+// download run they start, which shows itself in them.
 #pragma once
 
-#include <vector>
 #include "controls/balloon_tip.h"
 #include "controls/icon_button.h"
 #include "controls/percent_progress_ctrl.h"
 
-#include "download/download_type.h"
-#include "download/run_observer.h"
-#include "download/run_state.h"
-#include "download/run_view.h"
-#include "image/image_file.h"
-#include "link/log_queue.h"
+#include "download/download_run.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialog.h"
 #include "platform/user/resources.h"
-#include "serial/serial_port.h"
-#include "serial/thread_rx.h"
 #include "ui/aux_dialogs.h"
 #include "ui/command_line.h"
 
@@ -35,12 +27,12 @@ class CDownloaderDlg : public CDialog, private RunView {
   void UpdateDownloadButton();
 
   // Those who follow every run, and the choices the window starts with (ui/preselection.cpp).
-  void AddRunObserver(RunObserver* observer);
-  void RemoveRunObserver(RunObserver* observer);
+  void AddRunObserver(RunObserver* observer) { m_run.AddRunObserver(observer); }
+  void RemoveRunObserver(RunObserver* observer) { m_run.RemoveRunObserver(observer); }
   void SetPreselection(const Preselection& preselection) { m_preselection = preselection; }
   // Where the log's menu finds the last run's report; and the trace every frame goes into.
   void ShowReportsOf(const CRunRecorder* recorder) { m_pRecorder = recorder; }
-  void TraceFrames(CFrameTrace* trace) { m_serialPort.SetTrace(trace); }
+  void TraceFrames(CFrameTrace* trace) { m_run.SetTrace(trace); }
 
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
@@ -77,43 +69,13 @@ class CDownloaderDlg : public CDialog, private RunView {
   BYTE m_bBootArea = 0;
   DWORD m_dwFontAddress = 0;
   int m_nPortNumber = 0;
-  // The connection to the handset, and the image it is sent.
-  CThreadRX* m_pThreadRX = nullptr;  // the receive thread while connected; it deletes its own object
-  CLogQueue m_logQueue;
-  CImageFile m_imageFile;
-  CSerialPort m_serialPort;
-  // The download run, and the notice shown while a handset restarts into download mode.
-  RunState m_run;
-  CString m_strRefusal;  // why the last image was refused, for those who cannot see its box
+  // The notice shown while a handset restarts into download mode, and the run itself.
   CModeChangeDlg m_modeChangeDlg;
+  CDownloadRun m_run{*this, View()};
 
-  // Progress and log (download/run_log.cpp, download/run_progress.cpp).
-  void AppendLogLine(COLORREF color, const CString& text);
-  void AppendTick();
-  void LogLine(int kind, const CString& text);
-  void ResetProgress();
-  void UpdateProgress();
-  void UpdateElapsed();
-
-  // The plan (download/run_plan.cpp).
-  bool ValidateFontAddress();
-  bool ClassifyImage();
-  bool SelectNextImage();
-
-  // The step machine (download/run_steps.cpp, download/run_timeouts.cpp). AdvanceRun answers
-  // false when the run stopped instead (the image could no longer be read).
-  bool HandleResponse();
-  bool AdvanceRun();
-  void ArmTimer(UINT id, UINT intervalMs);
-
-  // Start, connection and stop (download/run_start.cpp, download/connection.cpp).
   const DownloadType* ChosenDownloadType() const { return DownloadTypeAt(m_nDownloadType); }
-  void StartEmergencyDownload();
-  void StartNormalDownload();
-  bool EnsureConnected();
-  bool ConnectHandset();
-  void StopRun();
-  void ResetRun();
+  // The operator's choices as the controls hold them.
+  RunChoices Choices() const;
   void EnableControls(bool enable) override;
 
  protected:
@@ -141,9 +103,6 @@ class CDownloaderDlg : public CDialog, private RunView {
   LRESULT OnRxThreadEnded(WPARAM, LPARAM);
   LRESULT OnResponseReady(WPARAM, LPARAM);
 
-  // The run's start and ends are told to its observers (download/run_events.cpp).
-  void NotifyRunEnded(RunEnd end);
-
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -165,38 +124,11 @@ class CDownloaderDlg : public CDialog, private RunView {
   void HideModeChange() override;
   void ShowBox(const CString& text) override;
   void ShowAlert(const CString& text) override;
+  void ShowNotice(const CString& text) override;
   bool AskReconnect() override;
 
   void SaveLogAs();
   void OpenRunReport();
-  CString ElapsedText() const;
-  // Where the operator is shown the area being sent begins.
-  DWORD ShownBase() const;
-  void WriteBanner();
-  bool SendBlock();
-  void StopForUnreadableImage(DWORD offset);
-  void EndArea();
-  void PlanCodeArea();
-  void ReportCompletion();
-  bool ResendAfterNak(BYTE code, const char* text);
-  void RetryAfterSilence();
-  // The final report when the final reset went unanswered: after its time-out, or at once when
-  // the handset restarted.
-  void ReportWithoutResetAnswer();
-  void GiveUp(UINT id);
-  void Reconnect();
-  bool ClassifyCodeImage();
-  bool ClassifyFontImage();
-  bool PlanInsideFile();
-  void RefuseHeader(DWORD offset, DWORD length);
-  bool PrepareRun();
-  // Beneath "USB 연결 상태를 확인하세요.": what keeps the port closed, when that is known.
-  void ExplainOpenFailure();
-  void OnModeChangeOver();
-
-  void NotifyRunStarted();
-  void NotifyLogText(const CString& text, COLORREF color, bool newLine);
-  std::vector<RunObserver*> m_runObservers;
 
   // The command line's choices (ui/preselection.cpp).
   void ApplyPreselection();

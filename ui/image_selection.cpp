@@ -5,6 +5,7 @@
 #include "resources/resource.h"
 #include "ui/aux_dialogs.h"
 #include "ui/downloader_dlg.h"
+#include "ui/preselection.h"
 #include "ui/settings.h"
 
 namespace {
@@ -22,7 +23,7 @@ CDownloaderDlg::ImageChoice CDownloaderDlg::BrowseImage(const char* filter, cons
 
   CString extension = dialog.GetFileExt();
   if (extension.MakeLower() != "bin") {
-    MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
+    MessageBox(kNotAnImage, nullptr, MB_OK);
     return ImageChoice::Refused;
   }
   path = dialog.GetPathName();

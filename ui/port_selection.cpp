@@ -32,7 +32,7 @@ void CDownloaderDlg::ListPort(int number) {
 
 void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) {
   // While the operator is asked whether to reconnect, the ports coming and going are the run's.
-  if (m_run.reconnecting || message != WM_DEVICECHANGE) return;
+  if (m_run.Reconnecting() || message != WM_DEVICECHANGE) return;
   const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
   if (!header || header->dbch_devicetype != DBT_DEVTYP_PORT) return;
   const char* name = reinterpret_cast<const DEV_BROADCAST_PORT*>(header)->dbcp_name;
@@ -41,6 +41,7 @@ void CDownloaderDlg::OnDeviceChange(UINT message, WPARAM wParam, LPARAM lParam) 
     // A name that is not a COM port's gives 0.
     const int number = static_cast<int>(platform::ComPortNumber(name));
     m_nPortNumber = number;
+    m_run.FollowPort(number);
     if (number > 2) {
       m_nPortIndex = number - 1;
       WriteRegInt(kPortValue, number);

@@ -1,5 +1,7 @@
 // The choices given on the command line, made in the window as the operator would make them:
 // the same checks, the same controls switched on, nothing written to the settings.
+#include "ui/preselection.h"
+
 #include <cstring>
 
 #include "platform/kernel/com_port.h"
@@ -16,18 +18,31 @@ CString FullPath(const std::string& path) {
   return length > 0 && length < sizeof full ? CString(full) : CString(path.c_str());
 }
 
-// The file made absolute, if its name ends in ".bin" in any case, as the open-file dialog lets
-// through; otherwise the operator is told, as there.
+// Otherwise the operator is told, as the open-file dialog would.
 bool AcceptImage(CWnd& owner, const std::string& given, CString* path) {
-  *path = FullPath(given);
-  const char* name = std::strrchr(*path, '/');
-  const char* dot = std::strrchr(name ? name : path->GetString(), '.');
-  if (dot && CString(dot + 1).MakeLower() == "bin") return true;
-  owner.MessageBox("다운로드용 파일이 아닙니다.", nullptr, MB_OK);
+  if (TakeImagePath(given, path)) return true;
+  owner.MessageBox(kNotAnImage, nullptr, MB_OK);
   return false;
 }
 
 }  // namespace
+
+bool TakeImagePath(const std::string& given, CString* path) {
+  *path = FullPath(given);
+  const char* name = std::strrchr(*path, '/');
+  const char* dot = std::strrchr(name ? name : path->GetString(), '.');
+  return dot && CString(dot + 1).MakeLower() == "bin";
+}
+
+CString DemoNote(int portNumber) {
+  CString note;
+  note.Format(
+      "Demo: the handset on %s is the bundled simulator. Switch on Code, choose a sample image "
+      "and press Download. After a download it restarts into its normal software, as a handset "
+      "does: choose NORMAL for the next one. Your own settings are not used.",
+      platform::ComPortName(portNumber).c_str());
+  return note;
+}
 
 void CDownloaderDlg::SelectCodeImage(const CString& path) {
   m_nCodeCheck = 1;
@@ -36,7 +51,7 @@ void CDownloaderDlg::SelectCodeImage(const CString& path) {
   m_strCodePath = path;
   GetDlgItem(IDC_CHANGE_BOOT_AREA)->EnableWindow(TRUE);
   // The number of the image a run read last; 0 before any run.
-  m_strVersion.Format("%d", static_cast<int>(m_imageFile.m_dwDisplayNumber));
+  m_strVersion.Format("%d", static_cast<int>(m_run.ImageDisplayNumber()));
 }
 
 void CDownloaderDlg::SelectFontImage(const CString& path) {
@@ -76,20 +91,11 @@ void CDownloaderDlg::ApplyPreselection() {
   }
   UpdateDownloadButton();
   UpdateData(FALSE);
-  if (pick.demo) {
-    CString note;
-    note.Format(
-        "Demo: the handset on %s is the bundled simulator. Switch on Code, choose a sample image "
-        "and press Download. After a download it restarts into its normal software, as a handset "
-        "does: choose NORMAL for the next one. Your own settings are not used.",
-        platform::ComPortName(m_nPortNumber).c_str());
-    AppendLogLine(COLOR_INFO, note);
-  }
+  if (pick.demo) m_run.AppendLogLine(COLOR_INFO, DemoNote(m_nPortNumber));
   if (!pick.start) return;
   // Half of what was asked for is not sent: a refused image refuses the run as a whole.
   if (refused) {
-    NotifyRunStarted();
-    NotifyRunEnded(RunEnd::Refused);
+    m_run.RefuseStart(Choices());
     return;
   }
   // As a click would: what the run refuses, it refuses with its own boxes.

@@ -66,7 +66,7 @@ void CRunRecorder::OnLogText(const CString& text, COLORREF color, bool newLine) 
   m_log.push_back(LogPiece{text.str(), color, newLine});
 }
 
-void CRunRecorder::NoteMessageBox(const CString& text) {
+void CRunRecorder::OnMessageBox(const CString& text) {
   if (!m_bStarted) return;
   CString box = text;
   box.TrimRight();

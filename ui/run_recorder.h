@@ -18,7 +18,7 @@ class CRunRecorder : public RunObserver {
   void OnRunStarted(const RunStart& start) override;
   void OnLogText(const CString& text, COLORREF color, bool newLine) override;
   void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) override;
-  void NoteMessageBox(const CString& text);
+  void OnMessageBox(const CString& text) override;
 
   // The files of the current or last run; empty before the first.
   std::string LastRecordPath() const;

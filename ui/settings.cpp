@@ -5,8 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "download/download_type.h"
 #include "platform/kernel/last_error.h"
 #include "platform/registry/registry.h"
+#include "serial/serial_port.h"
 
 CString ReadRegString(const CString& name) {
   HKEY key = nullptr;
@@ -56,4 +58,18 @@ void WriteRegInt(const CString& name, int value) {
   CString text;
   text.Format("%d", value);
   WriteRegString(name, text);
+}
+
+int StoredPortNumber(CString* why) {
+  why->Empty();
+  const int port = ReadRegInt(kPortValue, 1);
+  // A number beyond the ports would open another port once cut to the port's byte.
+  if (port >= 1 && port <= CSerialPort::kLastPortNumber) return port;
+  why->Format("The stored port (%s \"%s\") is not one of COM1 to COM255 and is not used.", kPortValue,
+              ReadRegString(kPortValue).GetString());
+  return 1;
+}
+
+const DownloadType* StoredDownloadType() {
+  return DownloadTypeStoredAs(ReadRegInt(kDownloadTypeValue, DownloadTypes()[0].storedValue));
 }

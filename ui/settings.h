@@ -4,6 +4,8 @@
 
 #include "platform/kernel/text.h"
 
+struct DownloadType;
+
 inline constexpr char SETTINGS_KEY_PATH[] = "SOFTWARE\\KORVANT\\DOWNLOADER";
 // Given to the key when the first write creates it.
 inline constexpr char SETTINGS_KEY_CLASS[] = "Korvant Integrated Downloader";
@@ -21,3 +23,10 @@ bool WriteRegString(const CString& name, const CString& value);
 // text that does not begin with a number gives 0.
 int ReadRegInt(const CString& name, int defaultValue);
 void WriteRegInt(const CString& name, int value);
+
+// The port of the last session, COM1 when none is stored. A stored number that is no port is
+// not used either: `why` then says so, and is empty otherwise.
+int StoredPortNumber(CString* why);
+// The download type of the last session, the first type when none is stored; null when the
+// stored value is none of the types.
+const DownloadType* StoredDownloadType();

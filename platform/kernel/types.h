@@ -44,3 +44,4 @@ constexpr BYTE GetGValue(COLORREF color) { return static_cast<BYTE>(color >> 8);
 constexpr BYTE GetBValue(COLORREF color) { return static_cast<BYTE>(color >> 16); }
 
 constexpr UINT WM_USER = 0x0400;
+constexpr UINT WM_APP = 0x8000;

@@ -1,5 +1,6 @@
 #include "platform/user/messages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -146,6 +147,21 @@ bool WaitForPostedMessage(DWORD timeoutMs) {
   Queue& queue = TheQueue();
   std::unique_lock<std::mutex> lock(queue.mutex);
   return queue.posted.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !queue.messages.empty(); });
+}
+
+void RunMessageLoopUntil(const std::function<bool()>& done) {
+  // Timers are set while messages are dispatched, so the next one due is known before each wait;
+  // the bound only keeps a wait with none from being endless.
+  constexpr std::uint64_t kLongestWaitMs = 1000;
+  while (!done()) {
+    std::uint64_t waitMs = kLongestWaitMs;
+    if (const std::optional<std::uint64_t> due = NextTimerDue()) {
+      const std::uint64_t now = ActiveClock().NowMs();
+      waitMs = *due > now ? std::min(*due - now, kLongestWaitMs) : 0;
+    }
+    WaitForPostedMessage(static_cast<DWORD>(waitMs));
+    PumpPostedMessages();
+  }
 }
 
 void SetQueueWakeHook(std::function<void()> hook) {

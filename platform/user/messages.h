@@ -49,6 +49,9 @@ std::optional<std::uint64_t> NextTimerDue();
 int PumpPostedMessages();
 // Waits in real time, at most timeoutMs, until the queue holds a message.
 bool WaitForPostedMessage(DWORD timeoutMs);
+// The message loop of a program without windows on a screen: dispatches what is posted and the
+// timers as they come due, waiting for them in between, until `done` answers true.
+void RunMessageLoopUntil(const std::function<bool()>& done);
 // Called, from whatever thread, whenever a message is posted or a timer is set or killed;
 // the toolkit uses it to wake its event loop.
 void SetQueueWakeHook(std::function<void()> hook);

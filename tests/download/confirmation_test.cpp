@@ -16,7 +16,7 @@
 #include "tests/support/read_file.h"
 #include "tests/support/sanitized.h"
 #include "tools/handset-sim/fault_schedule.h"
-#include "ui/batch_dialog.h"
+#include "ui/batch_station.h"
 #include "ui/run_recorder.h"
 #include "ui/settings.h"
 
@@ -63,42 +63,37 @@ class Captured {
   std::FILE* m_file;
 };
 
-// What a batch run prints, there before its dialog is made.
+// What a batch run prints, there before its station is made.
 struct BatchOutput {
   Captured out;
   Captured err;
 };
 
-// A station's run in the fixture: the batch dialog answers the boxes and the reconnection
-// question itself, and the test moves the clock.
-class BatchRun : protected BatchOutput, public DownloadRun {
+// A station's run in the fixture: the station answers the boxes and the reconnection question
+// itself, and the test moves the clock.
+class BatchRun : protected BatchOutput, public HandsetBench {
  protected:
-  BatchRun() : DownloadRun([this] { return std::make_unique<CBatchDownloaderDlg>(60, 300, out.File(), err.File()); }) {}
+  BatchRun() { station.AddRunObserver(&observed); }
 
-  CBatchDownloaderDlg& Batch() { return static_cast<CBatchDownloaderDlg&>(dialog); }
-
-  // Runs the dialog as the program does, with `operate` moving the clock inside its modal loop.
-  void RunBatch(const std::function<void()>& operate) {
-    platform::ModalHandler batch;
-    batch = platform::SetModalHandler([&](CDialog& shown) {
-      if (&shown != &dialog) return batch(shown);
-      operate();
-      if (dialog.GetSafeHwnd()) dialog.SendMessage(WM_CLOSE);
-      return 0;
-    });
-    dialog.DoModal();
-    platform::SetModalHandler(batch);
+  // Starts the station as the program does, with `operate` dispatching and moving the clock in
+  // place of the program's message loop; then closes it.
+  void RunBatch(const Preselection& pick, const std::function<void()>& operate) {
+    station.Start(pick);
+    operate();
+    station.Close();
   }
 
   // Moves the clock on by `step` until the batch run has ended, at most `steps` times.
   bool ElapseUntilEnded(DWORD step, int steps) {
-    const auto ended = [this] { return Batch().ExitCode() != EXIT_FAILED; };
+    const auto ended = [this] { return station.ExitCode() != EXIT_FAILED; };
     for (int i = 0; i < steps && !ended(); ++i) {
       Elapse(step);
       PumpUntil(ended, 100);
     }
     return ended();
   }
+
+  CBatchStation station{60, 300, out.File(), err.File()};
 };
 
 // The handset refuses block 1 and then says nothing more, its port still open. The station
@@ -110,21 +105,20 @@ TEST_F(BatchRun, AHandsetThatHangsAfterANakIsNeverCalledFlashed) {
   StartHandset(config);
   const Bytes image = MakeImage({"CODE", 6 * kBlock});
   CRunRecorder recorder{RecordStore(files.File("records"))};
-  dialog.AddRunObserver(&recorder);
+  station.AddRunObserver(&recorder);
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", image);
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] {
+  RunBatch(pick, [&] {
     const DWORD started = GetTickCount();
     ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest + 1));
     ASSERT_TRUE(ElapseUntilEnded(kRetryTimeoutMs, 10));
     EXPECT_LT(GetTickCount() - started, 30000u) << "ended by the reconnections, not by the stall guard";
   });
-  dialog.RemoveRunObserver(&recorder);
+  station.RemoveRunObserver(&recorder);
 
-  EXPECT_EQ(Batch().ExitCode(), EXIT_RECONNECT_FAILED) << err.Text();
+  EXPECT_EQ(station.ExitCode(), EXIT_RECONNECT_FAILED) << err.Text();
   const std::string errors = err.Text();
   EXPECT_NE(errors.find("[reconnecting to the handset]\n[not reconnecting: the handset said nothing since the "
                         "last reconnection]\nflashgate: the reconnection was declined"),
@@ -151,24 +145,23 @@ TEST_P(EraseDeadline, StandsInForTheStallGuard) {
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] {
+  RunBatch(pick, [&] {
     ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest - 1));
     Elapse(240000);
-    ASSERT_EQ(Batch().ExitCode(), EXIT_FAILED) << "still erasing after four minutes: " << err.Text();
+    ASSERT_EQ(station.ExitCode(), EXIT_FAILED) << "still erasing after four minutes: " << err.Text();
     if (finishes) {
       handset->AnswerNow(ACK);
-      ASSERT_TRUE(PumpUntil([&] { return Batch().ExitCode() != EXIT_FAILED; }));
+      ASSERT_TRUE(PumpUntil([&] { return station.ExitCode() != EXIT_FAILED; }));
     } else {
       ASSERT_TRUE(ElapseUntilEnded(60000, 1));
     }
   });
 
   if (finishes) {
-    EXPECT_EQ(Batch().ExitCode(), EXIT_COMPLETED) << err.Text();
+    EXPECT_EQ(station.ExitCode(), EXIT_COMPLETED) << err.Text();
   } else {
-    EXPECT_EQ(Batch().ExitCode(), EXIT_NO_ANSWER);
+    EXPECT_EQ(station.ExitCode(), EXIT_NO_ANSWER);
     EXPECT_NE(err.Text().find("flashgate: no answer from the handset: the handset did not finish the erase in 300 s\n"),
               std::string::npos)
         << err.Text();
@@ -188,9 +181,8 @@ TEST_F(BatchRun, RefusalsAndTheRunsOwnLinesDoNotHoldOffTheStallGuard) {
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 4 * kBlock}));
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] {
+  RunBatch(pick, [&] {
     ASSERT_TRUE(PumpUntilRequests(kFirstBlockRequest + 1));
     Elapse(30000);
     handset->AnswerNow(NAK_FAILED);
@@ -198,7 +190,7 @@ TEST_F(BatchRun, RefusalsAndTheRunsOwnLinesDoNotHoldOffTheStallGuard) {
     ASSERT_TRUE(ElapseUntilEnded(30000, 1));
   });
 
-  EXPECT_EQ(Batch().ExitCode(), EXIT_NO_ANSWER) << err.Text();
+  EXPECT_EQ(station.ExitCode(), EXIT_NO_ANSWER) << err.Text();
   EXPECT_NE(err.Text().find("flashgate: the handset has confirmed nothing for 60 s\n"), std::string::npos)
       << err.Text();
 }
@@ -335,7 +327,7 @@ TEST_F(DownloadRun, AReconnectionLeavesOneTimerRunning) {
     PressDownload();
     ASSERT_TRUE(SilenceUntilReconnection(kBaud + 1, kBaud + 3));
     ASSERT_TRUE(PumpUntilRequests(kBaud + 4)) << "the reset after the reconnection";
-    EXPECT_EQ(dialog.m_run.step, STEP_HELLO);
+    EXPECT_EQ(dialog.m_run.State().step, STEP_HELLO);
     Elapse(kAnswerTimeoutMs);
     EXPECT_FALSE(LogHas({"응답이 없습니다.", COLOR_ERROR, false}));
     EXPECT_TRUE(observed.ends.empty());
@@ -351,19 +343,18 @@ TEST_F(BatchRun, ANormalHandsetThatNeverComesBackIsAPortNotOpened) {
   config.comesBack = false;
   StartHandset(config);
   CRunRecorder recorder{RecordStore(files.File("records"))};
-  dialog.AddRunObserver(&recorder);
+  station.AddRunObserver(&recorder);
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] {
+  RunBatch(pick, [&] {
     ASSERT_TRUE(PumpUntil([&] { return handset->WaitForDropOffs(1, std::chrono::milliseconds(0)); }));
     ASSERT_TRUE(ElapseUntilEnded(kModeChangeMs, 2));
   });
-  dialog.RemoveRunObserver(&recorder);
+  station.RemoveRunObserver(&recorder);
 
-  EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED) << err.Text();
+  EXPECT_EQ(station.ExitCode(), EXIT_PORT_NOT_OPENED) << err.Text();
   EXPECT_EQ(LineStarting(ReadWholeFile(recorder.LastRecordPath()), "End:"),
             "End:            the port could not be opened");
 }
@@ -374,17 +365,16 @@ TEST_F(BatchRun, AStoredTypeThatIsNoTypeEndsTheStationAtOnce) {
   WriteRegInt(kDownloadTypeValue, 2);
   StartHandset();
   CRunRecorder recorder{RecordStore(files.File("records"))};
-  dialog.AddRunObserver(&recorder);
+  station.AddRunObserver(&recorder);
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", kBlock}));
   pick.start = true;
-  dialog.SetPreselection(pick);
 
   // The clock stands still: the stall guard cannot be what ends it.
-  RunBatch([&] { EXPECT_TRUE(PumpUntil([&] { return Batch().ExitCode() != EXIT_FAILED; })); });
-  dialog.RemoveRunObserver(&recorder);
+  RunBatch(pick, [&] { EXPECT_TRUE(PumpUntil([&] { return station.ExitCode() != EXIT_FAILED; })); });
+  station.RemoveRunObserver(&recorder);
 
-  EXPECT_EQ(Batch().ExitCode(), EXIT_REFUSED) << err.Text();
+  EXPECT_EQ(station.ExitCode(), EXIT_REFUSED) << err.Text();
   EXPECT_NE(err.Text().find("flashgate: no download type was chosen: Download Type을 선택하세요!\n"), std::string::npos)
       << err.Text();
   const std::string record = ReadWholeFile(recorder.LastRecordPath());
@@ -407,9 +397,8 @@ TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] {
+  RunBatch(pick, [&] {
     ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[following the handset to COM7]") != std::string::npos; }));
     std::string error;
     ASSERT_TRUE(other.Start(&error)) << error;
@@ -418,7 +407,7 @@ TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
   });
   platform::StopDeviceNotifications();
 
-  EXPECT_EQ(Batch().ExitCode(), EXIT_PORT_NOT_OPENED);
+  EXPECT_EQ(station.ExitCode(), EXIT_PORT_NOT_OPENED);
   EXPECT_NE(err.Text().find("flashgate: the port could not be opened: COM7 and COM8 arrived while the handset "
                             "restarted, and no socket tells which one is this station's\n"),
             std::string::npos)
@@ -489,7 +478,7 @@ class RunInvariant : public BatchRun, public ::testing::WithParamInterface<Sched
   // Lets the handset answer and the run take up every answer; then moves the clock to the next
   // timer due. False if the run never ended.
   bool DriveToTheEnd() {
-    const auto ended = [this] { return Batch().ExitCode() != EXIT_FAILED; };
+    const auto ended = [this] { return station.ExitCode() != EXIT_FAILED; };
     for (int step = 0; step < 400 && !ended(); ++step) {
       if (handset) handset->WaitForInputTaken(std::chrono::seconds(2));
       if (platform::WaitForPostedMessage(kQuietMs)) {
@@ -523,11 +512,10 @@ TEST_P(RunInvariant, ExitZeroOnlyForWhatTheHandsetConfirmedAndForEveryCleanRun) 
   Preselection pick;
   pick.codePath = WriteImage("PHONE.bin", image);
   pick.start = true;
-  dialog.SetPreselection(pick);
 
-  RunBatch([&] { ASSERT_TRUE(DriveToTheEnd()) << err.Text(); });
+  RunBatch(pick, [&] { ASSERT_TRUE(DriveToTheEnd()) << err.Text(); });
 
-  const int exitCode = Batch().ExitCode();
+  const int exitCode = station.ExitCode();
   if (exitCode == EXIT_COMPLETED) {
     EXPECT_EQ(FlashRange(0, image.size()), image) << "exit 0 for a flash that differs\n" << err.Text();
     EXPECT_TRUE(HandsetAckedEveryEraseAndBlock(handset->Log())) << "exit 0 for what the handset did not acknowledge\n"

@@ -76,8 +76,8 @@ TEST_P(NakAnswers, AreLoggedAndTheRequestResentUnderTheRetryTimer) {
     PressDownload();
     ASSERT_TRUE(PumpUntilRequests(nak.at + 1));
     EXPECT_EQ(LineAfter(Log(), {nak.text, COLOR_RUN, false}), kResent);
-    EXPECT_EQ(dialog.m_run.timerId, TIMER_RETRY);
-    EXPECT_EQ(dialog.m_run.timerInterval, 5000u);
+    EXPECT_EQ(dialog.m_run.State().timerId, TIMER_RETRY);
+    EXPECT_EQ(dialog.m_run.State().timerInterval, 5000u);
     const std::vector<handset_sim::LogEntry> requests = handset->Log();
     EXPECT_EQ(requests[nak.at].code, requests[nak.at - 1].code);
     EXPECT_EQ(requests[nak.at].offset, requests[nak.at - 1].offset);
@@ -188,7 +188,7 @@ TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
       // The old receive thread's end arrives while the question is open, and stops nothing.
       platform::PumpPostedMessages();
       EXPECT_FALSE(g_bThreadActive);
-      EXPECT_EQ(dialog.m_run.step, STEP_BLOCKS);
+      EXPECT_EQ(dialog.m_run.State().step, STEP_BLOCKS);
       if (answer == AtRetry::HandsetGone) {
         handset->TriggerUnplug();
         EXPECT_TRUE(handset->WaitForDropOffs(1, std::chrono::seconds(5)));
@@ -197,7 +197,7 @@ TEST_P(Reconnection, FollowsTheOperatorsAnswer) {
       return 0;
     });
     Elapse(5000);
-    EXPECT_FALSE(dialog.m_run.reconnecting);
+    EXPECT_FALSE(dialog.m_run.State().reconnecting);
 
     switch (answer) {
       case AtRetry::HandsetBack:
@@ -238,7 +238,7 @@ TEST_F(Faults, AHandsetUnpluggedMidBlocksGivesTheControlsBack) {
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); }));
     EXPECT_EQ(Title(), kWindowTitle);
     EXPECT_TRUE(Visible(IDC_IDLE_BAR));
-    EXPECT_EQ(dialog.m_run.step, STEP_START);
+    EXPECT_EQ(dialog.m_run.State().step, STEP_START);
     EXPECT_TRUE(dialog.m_strAddress.IsEmpty());
     EXPECT_FALSE(g_bKeepRunning);
     EXPECT_FALSE(g_bThreadActive);
@@ -371,7 +371,7 @@ TEST_F(Faults, TheNormalTypeSwitchesTheHandsetFirst) {
   StartHandset(config);
   RunDialog([&] {
     SelectCodeImage(3);
-    dialog.AppendLogLine(COLOR_RUN, "a line of an earlier run");
+    dialog.m_run.AppendLogLine(COLOR_RUN, "a line of an earlier run");
     PressDownload();
     EXPECT_EQ(Log().size(), 1u) << "emptied at once";
     EXPECT_TRUE(dialog.m_modeChangeDlg.IsWindowVisible());

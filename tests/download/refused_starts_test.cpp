@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "serial/serial_port.h"
 #include "tests/download/run_fixture.h"
+#include "tests/download/run_probe.h"
 #include "ui/settings.h"
 
 namespace testing_support {
@@ -57,7 +58,7 @@ TEST_P(RefusedStarts, TellTheOperatorAndSendNothing) {
       SelectCode(path);
     }
     // As a thread that was never stopped would leave it; the pointer is only compared.
-    if (start.staleThread) dialog.m_pThreadRX = reinterpret_cast<CThreadRX*>(&dialog);
+    if (start.staleThread) RunProbe(dialog.m_run).LeaveReceiveThread(reinterpret_cast<CThreadRX*>(&dialog));
     PressDownload();
 
     std::vector<std::string> expectedBoxes;
@@ -144,10 +145,10 @@ TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
     SelectCode(boot);
     PressDownload();
     ASSERT_TRUE(g_bPortOpen);
-    const HANDLE port = dialog.m_serialPort.GetHandle();
+    const HANDLE port = dialog.m_run.PortHandle();
     SelectCode(code);
     PressDownload();
-    EXPECT_EQ(dialog.m_serialPort.GetHandle(), port) << "connected once";
+    EXPECT_EQ(dialog.m_run.PortHandle(), port) << "connected once";
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
   });
 }

@@ -40,10 +40,7 @@ std::ostream& operator<<(std::ostream& out, const LogLine& line) {
              << (line.ticked ? " with tick" : "");
 }
 
-DownloadRun::DownloadRun() : DownloadRun([] { return std::make_unique<CDownloaderDlg>(); }) {}
-
-DownloadRun::DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>& makeDialog)
-    : ownDialog(makeDialog()), dialog(*ownDialog) {
+HandsetBench::HandsetBench() {
   platform::PumpPostedMessages();
   // A host pause lets the handset take in what was sent, as real time would: a port closed
   // right after a write can otherwise discard bytes the kernel still carries between the ends.
@@ -51,24 +48,22 @@ DownloadRun::DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>&
     if (handset && std::this_thread::get_id() == dialogThread) handset->WaitForInputTaken(std::chrono::seconds(2));
   });
   platform::UseClock(&clock);
-  app.m_pMainWnd = &dialog;
-  dialog.AddRunObserver(&observed);
   WriteRegInt(kPortValue, static_cast<int>(kPort));
 }
 
-DownloadRun::~DownloadRun() {
+HandsetBench::~HandsetBench() {
   EXPECT_EQ(script.unexpected, 0) << "a dialog the test did not expect";
   EXPECT_TRUE(script.Done()) << "a dialog the test expected never came";
   platform::UseClock(nullptr);
 }
 
-std::string DownloadRun::WriteImage(const std::string& name, const Bytes& bytes) const {
+std::string HandsetBench::WriteImage(const std::string& name, const Bytes& bytes) const {
   const std::string path = files.File(name);
   WriteBytes(path, bytes);
   return path;
 }
 
-handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
+handset_sim::Simulator& HandsetBench::StartHandset(handset_sim::Config config) {
   config.port = kPort;
   config.portsDir = ports.Directory();
   handset = std::make_unique<handset_sim::Simulator>(std::move(config));
@@ -77,15 +72,20 @@ handset_sim::Simulator& DownloadRun::StartHandset(handset_sim::Config config) {
   return *handset;
 }
 
-void DownloadRun::UseNormalType() const { WriteRegInt(kDownloadTypeValue, DownloadTypeNamed("normal")->storedValue); }
+void HandsetBench::UseNormalType() const { WriteRegInt(kDownloadTypeValue, DownloadTypeNamed("normal")->storedValue); }
 
-void DownloadRun::StartNormalHandsetReturningOn(unsigned returnPort) {
+void HandsetBench::StartNormalHandsetReturningOn(unsigned returnPort) {
   UseNormalType();
   handset_sim::Config config;
   config.mode = handset_sim::Mode::Normal;
   config.returnPort = returnPort;
   config.returnDelay = std::chrono::milliseconds(0);
   StartHandset(config);
+}
+
+DownloadRun::DownloadRun() {
+  app.m_pMainWnd = &dialog;
+  dialog.AddRunObserver(&observed);
 }
 
 void DownloadRun::AnswerFileDialog(const std::string& path) {
@@ -138,7 +138,7 @@ void DownloadRun::RunDialog(const std::function<void()>& operate) {
   EXPECT_FALSE(g_bThreadActive) << "the receive thread outlived the dialog";
 }
 
-bool DownloadRun::PumpUntilBox(const std::string& prefix, int timeoutMs) {
+bool HandsetBench::PumpUntilBox(const std::string& prefix, int timeoutMs) {
   return PumpUntil(
       [&] {
         for (const std::string& text : BoxTexts()) {
@@ -149,7 +149,7 @@ bool DownloadRun::PumpUntilBox(const std::string& prefix, int timeoutMs) {
       timeoutMs);
 }
 
-bool DownloadRun::PumpUntilRequests(std::uint64_t count) {
+bool HandsetBench::PumpUntilRequests(std::uint64_t count) {
   if (!PumpUntil([&] { return handset->WaitForRequests(count, std::chrono::milliseconds(0)); })) return false;
   // What the handset answered to the last of them, if anything, is handled too.
   platform::WaitForPostedMessage(0);
@@ -157,7 +157,7 @@ bool DownloadRun::PumpUntilRequests(std::uint64_t count) {
   return true;
 }
 
-void DownloadRun::Elapse(DWORD ms) {
+void HandsetBench::Elapse(DWORD ms) {
   clock.Advance(ms);
   platform::PumpPostedMessages();
 }
@@ -211,13 +211,13 @@ bool DownloadRun::LogHas(const LogLine& line) const {
   return false;
 }
 
-std::vector<std::string> DownloadRun::BoxTexts() const {
+std::vector<std::string> HandsetBench::BoxTexts() const {
   std::vector<std::string> texts;
   for (const platform::MessageBoxRequest& box : boxes.boxes) texts.push_back(box.text.str());
   return texts;
 }
 
-bool DownloadRun::HasBox(const std::string& text) const {
+bool HandsetBench::HasBox(const std::string& text) const {
   for (const std::string& shown : BoxTexts()) {
     if (shown == text) return true;
   }
@@ -234,7 +234,7 @@ CString DownloadRun::Title() const {
   return title;
 }
 
-Bytes DownloadRun::FlashRange(std::size_t offset, std::size_t count) const {
+Bytes HandsetBench::FlashRange(std::size_t offset, std::size_t count) const {
   const std::vector<std::uint8_t> flash = handset->Flash();
   if (offset + count > flash.size()) return {};
   return Bytes(flash.begin() + static_cast<std::ptrdiff_t>(offset),

@@ -1,7 +1,7 @@
 // A download run as a technician makes it, against the handset stand-in on a pseudo-terminal:
-// a private settings hive, port map and drive C, a manual clock that only the test moves,
-// images written for the test, and the main dialog with the test as its operator. Message
-// boxes are recorded and answered OK; other modal dialogs follow the script.
+// a private settings hive, port map and drive C, a manual clock that only the test moves and
+// images written for the test (HandsetBench); and the main dialog with the test as its operator
+// (DownloadRun). Message boxes are recorded and answered OK; other modal dialogs follow the script.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -58,50 +58,30 @@ struct ObservedRuns : RunObserver {
   std::string text;  // since the last start, as the log control received it
 };
 
-class DownloadRun : public ::testing::Test {
+class HandsetBench : public ::testing::Test {
  protected:
   static constexpr unsigned kPort = 3;
 
-  DownloadRun();
-  // The main dialog of another kind (a batch run's), made once the fixture's seams are in place.
-  explicit DownloadRun(const std::function<std::unique_ptr<CDownloaderDlg>()>& makeDialog);
-  ~DownloadRun() override;
+  HandsetBench();
+  ~HandsetBench() override;
 
   std::string WriteImage(const std::string& name, const Bytes& bytes) const;
   // Starts the handset on kPort, in download mode unless the config says otherwise.
   handset_sim::Simulator& StartHandset(handset_sim::Config config = {});
-  // Settings read when the dialog opens.
+  // Settings read when a run is set up.
   void UseNormalType() const;
   // The NORMAL type, and a handset in its normal software that restarts into download mode on
   // COM `returnPort` at once.
   void StartNormalHandsetReturningOn(unsigned returnPort);
-
-  // The operator's choices through the Code and Font buttons and the file dialog.
-  void AnswerFileDialog(const std::string& path);
-  void SelectCode(const std::string& path);
-  void SelectFont(const std::string& path, const char* address);
-  void PressDownload();
-
-  // Runs the main dialog with `operate` as the operator, and closes it afterwards.
-  void RunDialog(const std::function<void()>& operate);
 
   // Dispatch what arrives until the handset has done so much (see tests/support/pump.h).
   bool PumpUntilBox(const std::string& prefix, int timeoutMs = 10000);
   bool PumpUntilRequests(std::uint64_t count);
   // Moves the clock on and dispatches what became due.
   void Elapse(DWORD ms);
-  // Requests `first` to `last` go unanswered, each waited out on the retry timer; the operator
-  // answers the reconnection question that follows the last with OK. False if a request never came.
-  bool SilenceUntilReconnection(std::uint64_t first, std::uint64_t last);
 
-  std::vector<LogLine> Log() const;
-  bool LogHas(const LogLine& line) const;
-  bool LogIsBoldTenPoint() const;
   std::vector<std::string> BoxTexts() const;
   bool HasBox(const std::string& text) const;
-  bool Enabled(int id) const;
-  bool Visible(int id) const;
-  CString Title() const;
   // What the handset holds at `offset`, `count` bytes (empty if it holds less).
   Bytes FlashRange(std::size_t offset, std::size_t count) const;
 
@@ -113,9 +93,33 @@ class DownloadRun : public ::testing::Test {
   MessageBoxRecorder boxes;
   ModalScript script;
   std::unique_ptr<handset_sim::Simulator> handset;
-  std::unique_ptr<CDownloaderDlg> ownDialog;
-  CDownloaderDlg& dialog;
   ObservedRuns observed;
+};
+
+class DownloadRun : public HandsetBench {
+ protected:
+  DownloadRun();
+
+  // The operator's choices through the Code and Font buttons and the file dialog.
+  void AnswerFileDialog(const std::string& path);
+  void SelectCode(const std::string& path);
+  void SelectFont(const std::string& path, const char* address);
+  void PressDownload();
+
+  // Runs the main dialog with `operate` as the operator, and closes it afterwards.
+  void RunDialog(const std::function<void()>& operate);
+  // Requests `first` to `last` go unanswered, each waited out on the retry timer; the operator
+  // answers the reconnection question that follows the last with OK. False if a request never came.
+  bool SilenceUntilReconnection(std::uint64_t first, std::uint64_t last);
+
+  std::vector<LogLine> Log() const;
+  bool LogHas(const LogLine& line) const;
+  bool LogIsBoldTenPoint() const;
+  bool Enabled(int id) const;
+  bool Visible(int id) const;
+  CString Title() const;
+
+  CDownloaderDlg dialog;
   CWinApp app;  // with the dialog as its main window, as the program has it
 };
 

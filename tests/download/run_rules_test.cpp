@@ -3,6 +3,7 @@
 // and the Change Boot Area confirmation.
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
+#include "tests/download/run_probe.h"
 
 namespace testing_support {
 namespace {
@@ -13,7 +14,6 @@ struct FontAddress {
 };
 
 TEST_F(DownloadRun, TheFontAddressIsReadAsStrtoulReadsItAfterItsOwnPrefix) {
-  const std::string font = WriteImage("font.bin", MakeImage({"STRS", 8192}));
   const FontAddress cases[] = {
       {"1A0000", 0x1A0000},
       {"abc", 0xABC},
@@ -23,17 +23,21 @@ TEST_F(DownloadRun, TheFontAddressIsReadAsStrtoulReadsItAfterItsOwnPrefix) {
       {"123456789", 0xFFFFFFFF},  // too large: the largest value
       {"00000000000000000000000001", 1},
   };
+  for (const FontAddress& entry : cases) EXPECT_EQ(ParseFontAddress(entry.text), entry.address) << entry.text;
   RunDialog([&] {
-    for (const FontAddress& entry : cases) {
-      SelectFont(font, entry.text);
-      EXPECT_TRUE(dialog.ValidateFontAddress()) << entry.text;
-      EXPECT_EQ(dialog.m_dwFontAddress, entry.address) << entry.text;
-    }
+    RunProbe probe(dialog.m_run);
+    RunChoices choices;
+    choices.fontSelected = true;
+    choices.fontAddress = "1";
+    probe.Choose(choices);
+    EXPECT_TRUE(dialog.m_run.ValidateFontAddress());
+    EXPECT_EQ(probe.FontAddress(), 1u);
     // Without a font image the text is not looked at.
-    dialog.m_bFontSelected = 0;
-    dialog.GetDlgItem(IDC_FONT_ADDRESS)->SetWindowText("");
-    EXPECT_TRUE(dialog.ValidateFontAddress());
-    EXPECT_EQ(dialog.m_dwFontAddress, 1u);
+    choices.fontSelected = false;
+    choices.fontAddress = "";
+    probe.Choose(choices);
+    EXPECT_TRUE(dialog.m_run.ValidateFontAddress());
+    EXPECT_EQ(probe.FontAddress(), 1u);
     EXPECT_TRUE(boxes.boxes.empty());
   });
 }
@@ -58,10 +62,12 @@ TEST_P(CodeKinds, PlanWhatIsSent) {
   const CodeKind& kind = GetParam();
   RunDialog([&] {
     SelectCode(WriteImage("code.bin", MakeImage(kind.image)));
-    dialog.m_bBootArea = kind.bootArea;
-    dialog.m_run.currentImage = IMAGE_CODE;
-    EXPECT_EQ(dialog.ClassifyImage(), kind.accepted);
-    EXPECT_EQ(dialog.m_strRefusal, kind.refusal);
+    RunProbe probe(dialog.m_run);
+    RunChoices choices = dialog.Choices();
+    choices.bootArea = kind.bootArea;
+    probe.Choose(choices);
+    EXPECT_EQ(dialog.m_run.ClassifyImage(), kind.accepted);
+    EXPECT_EQ(dialog.m_run.Refusal(), kind.refusal);
     if (!kind.accepted) {
       EXPECT_EQ(BoxTexts(), std::vector<std::string>{kind.line});
       if (*kind.refusal) {
@@ -70,10 +76,11 @@ TEST_P(CodeKinds, PlanWhatIsSent) {
       return;
     }
     EXPECT_EQ(Log().back(), (LogLine{kind.line, COLOR_RUN, false}));
-    EXPECT_EQ(dialog.m_run.plan.areaBase, kind.areaBase);
-    EXPECT_EQ(dialog.m_run.plan.areaLength, kind.areaLength);
-    EXPECT_EQ(dialog.m_run.bootFirst, kind.bootFirst);
-    EXPECT_EQ(dialog.m_run.step, STEP_START);
+    const RunState& run = dialog.m_run.State();
+    EXPECT_EQ(run.plan.areaBase, kind.areaBase);
+    EXPECT_EQ(run.plan.areaLength, kind.areaLength);
+    EXPECT_EQ(run.bootFirst, kind.bootFirst);
+    EXPECT_EQ(run.step, STEP_START);
   });
 }
 
@@ -139,13 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DownloadRun, BarAndTitleChangeOnlyWithTheWholePercentage) {
   RunDialog([&] {
+    RunProbe probe(dialog.m_run);
     const auto update = [&](int index, int count) {
       dialog.SetWindowText("untouched");
-      dialog.m_run.plan.blockIndex = index;
-      dialog.m_run.plan.blockCount = count;
-      dialog.UpdateProgress();
+      probe.State().plan.blockIndex = index;
+      probe.State().plan.blockCount = count;
+      probe.UpdateProgress();
     };
-    dialog.ResetProgress();
+    probe.ResetProgress();
     update(2, 3);
     EXPECT_EQ(Title(), "66% Completed. - Flashgate");
     EXPECT_EQ(dialog.m_runBar.GetPosition(), 66);
@@ -154,7 +162,7 @@ TEST_F(DownloadRun, BarAndTitleChangeOnlyWithTheWholePercentage) {
     EXPECT_EQ(Title(), "100% Completed. - Flashgate");
 
     // A new area starting at the percentage the last one ended with leaves the bar at rest.
-    dialog.ResetProgress();
+    probe.ResetProgress();
     update(3, 3);
     EXPECT_EQ(Title(), "untouched");
     EXPECT_EQ(dialog.m_runBar.GetPosition(), 0);
@@ -176,12 +184,13 @@ TEST_F(DownloadRun, BarAndTitleChangeOnlyWithTheWholePercentage) {
 
 TEST_F(DownloadRun, TheElapsedTimeIsWholeMinutesAndSeconds) {
   RunDialog([&] {
+    RunProbe probe(dialog.m_run);
     for (const auto& [ms, text] : {std::pair<DWORD, const char*>{125000, "Elapsed time : 2 min 5 sec"},
                                    {59999, "Elapsed time : 0 min 59 sec"},
                                    {3600000, "Elapsed time : 60 min 0 sec"}}) {
-      dialog.m_run.startTime = GetTickCount();
+      probe.State().startTime = GetTickCount();
       clock.Advance(ms);
-      dialog.UpdateElapsed();
+      probe.UpdateElapsed();
       EXPECT_EQ(dialog.m_strElapsed, text);
     }
   });
@@ -189,9 +198,9 @@ TEST_F(DownloadRun, TheElapsedTimeIsWholeMinutesAndSeconds) {
 
 TEST_F(DownloadRun, ANewLineLeavesTextTheOperatorSelectedInItsColour) {
   RunDialog([&] {
-    dialog.AppendLogLine(COLOR_ERROR, "old error");
+    dialog.m_run.AppendLogLine(COLOR_ERROR, "old error");
     dialog.m_log.SetSel(1, 10);
-    dialog.AppendLogLine(COLOR_RUN, "new line");
+    dialog.m_run.AppendLogLine(COLOR_RUN, "new line");
     EXPECT_EQ(Log(), (std::vector<LogLine>{
                          {"", COLOR_INFO, false}, {"old error", COLOR_ERROR, false}, {"new line", COLOR_RUN, false}}));
   });

@@ -8,13 +8,11 @@
 #include <vector>
 
 #include "tests/support/images.h"
-#include "tests/support/message_box_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/thread_probe.h"
 
 namespace {
 
-using testing_support::MessageBoxRecorder;
 using testing_support::TempDir;
 
 std::vector<BYTE> Image(const char* tag, std::size_t size, DWORD firstAreaLength = 0, DWORD loadAddress = 0,
@@ -30,7 +28,6 @@ std::string Write(const TempDir& dir, const std::string& name, const std::vector
 class ImageFileTest : public ::testing::Test {
  protected:
   TempDir dir;
-  MessageBoxRecorder boxes;
   CImageFile image;
 };
 
@@ -38,14 +35,14 @@ TEST_F(ImageFileTest, AcceptsEachOfTheFourTags) {
   for (const char* tag : {"CODE", "ADLL", "RESC", "STRS"}) {
     EXPECT_TRUE(image.Open(CString(Write(dir, std::string(tag) + ".bin", Image(tag, 100)).c_str()))) << tag;
   }
-  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(image.Problem().IsEmpty());
 }
 
 TEST_F(ImageFileTest, RefusesOtherTagsSilently) {
   for (const char* tag : {"strs", "code", "CODX", "ADL ", "RESc", "\0ODE"}) {
     EXPECT_FALSE(image.Open(CString(Write(dir, "x.bin", Image(tag, 100)).c_str()))) << tag;
   }
-  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(image.Problem().IsEmpty());
 }
 
 TEST_F(ImageFileTest, RefusesFilesShorterThanTheHeaderSilently) {
@@ -55,7 +52,7 @@ TEST_F(ImageFileTest, RefusesFilesShorterThanTheHeaderSilently) {
     EXPECT_FALSE(image.Open(CString(Write(dir, "short.bin", cut).c_str()))) << length;
   }
   EXPECT_TRUE(image.Open(CString(Write(dir, "header.bin", whole).c_str())));
-  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_TRUE(image.Problem().IsEmpty());
 }
 
 TEST_F(ImageFileTest, OpenTakesTheHeaderFieldsAndTheFileSize) {
@@ -82,12 +79,8 @@ TEST_F(ImageFileTest, AMissingFileAFolderOrAFifoTellsTheOperator) {
   ASSERT_EQ(mkfifo(dir.File("fifo.bin").c_str(), 0600), 0);
   ASSERT_EQ(mkdir(dir.File("folder.bin").c_str(), 0700), 0);
   for (const std::string& path : {dir.File("nowhere.bin"), dir.File("folder.bin"), dir.File("fifo.bin")}) {
-    boxes.boxes.clear();
     EXPECT_FALSE(image.Open(CString(path.c_str())));
-    ASSERT_EQ(boxes.boxes.size(), 1u) << path;
-    EXPECT_EQ(boxes.boxes[0].text, (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
-    EXPECT_EQ(boxes.boxes[0].type & MB_ICONMASK, MB_ICONINFORMATION);
-    EXPECT_EQ(boxes.boxes[0].caption, AfxGetAppName());
+    EXPECT_EQ(image.Problem(), (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
   }
 }
 
@@ -127,10 +120,10 @@ TEST_F(ImageFileTest, ReadBlockChecksTheHeaderAgain) {
   Write(dir, "code.bin", Image("OOPS", 9000));
   ImageBlock block{};
   EXPECT_FALSE(image.ReadBlock(0, 0, &block));
+  EXPECT_TRUE(image.Problem().IsEmpty()) << "refused, not unreadable";
   std::remove(path.c_str());
   EXPECT_FALSE(image.ReadBlock(0, 0, &block));
-  ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
+  EXPECT_EQ(image.Problem(), (" Fail to read from " + path + "\n Please Check bin_file !").c_str());
 }
 
 TEST_F(ImageFileTest, NoDescriptorStaysOpenWhateverTheOutcome) {

@@ -36,7 +36,7 @@ TEST_F(DownloadRun, TwoHundredRunsUnpluggedAtRandomBlocksEachEndIdle) {
       ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_DOWNLOAD); })) << "run " << run;
       EXPECT_EQ(Title(), kWindowTitle) << "run " << run;
       EXPECT_TRUE(Visible(IDC_IDLE_BAR)) << "run " << run;
-      EXPECT_EQ(dialog.m_run.step, STEP_START) << "run " << run;
+      EXPECT_EQ(dialog.m_run.State().step, STEP_START) << "run " << run;
       ASSERT_FALSE(g_bThreadActive) << "run " << run;
       ASSERT_FALSE(g_bPortOpen) << "run " << run;
     }

@@ -52,9 +52,9 @@ class LogMenu : public DownloadRun {
 
 TEST_F(LogMenu, CopiesSelectsAndSavesTheLogAsText) {
   RunDialog([&] {
-    dialog.AppendLogLine(COLOR_RUN, "Code Only Binary.");
-    dialog.AppendLogLine(COLOR_RUN, "Flash Programming 중");
-    dialog.AppendTick();
+    dialog.m_run.AppendLogLine(COLOR_RUN, "Code Only Binary.");
+    dialog.m_run.AppendLogLine(COLOR_RUN, "Flash Programming 중");
+    dialog.m_run.AppendTick();
 
     RightClick("Select All");
     EXPECT_EQ(shown, (std::vector<std::string>{"Copy (grayed)", "Select All", "Save log as…", "Run report… (grayed)"}));

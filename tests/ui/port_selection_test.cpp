@@ -7,6 +7,7 @@
 #include "platform/user/device_change.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
+#include "tests/download/run_probe.h"
 #include "tests/support/widgets.h"
 #include "ui/settings.h"
 
@@ -42,7 +43,7 @@ class PortDetection : public DownloadRun, public ::testing::WithParamInterface<P
 TEST_P(PortDetection, FollowsTheAnnouncements) {
   const PortCase& port = GetParam();
   RunDialog([&] {
-    dialog.m_run.reconnecting = port.reconnecting;
+    RunProbe(dialog.m_run).State().reconnecting = port.reconnecting;
     for (const Announcement& announcement : port.announcements) {
       DEV_BROADCAST_PORT record{sizeof record, announcement.deviceType, 0, {}};
       std::snprintf(record.dbcp_name, sizeof record.dbcp_name, "%s", announcement.name);
