@@ -139,5 +139,31 @@ TEST(FileDialog, TheWindowSystemsDialogListsTheFolderAndAddsTheExtension) {
   EXPECT_EQ(dialog.GetFileExt(), "bin");
 }
 
+TEST_F(DownloadRun, ChangeBootAreaNeedsTheConfirmation) {
+  const auto answer = [this](bool yes) {
+    script.Then([yes](CDialog& confirm) {
+      if (yes) confirm.GetDlgItem(IDC_CONFIRM_TEXT)->SetWindowText("YES");
+      confirm.GetDlgItem(yes ? IDOK : IDCANCEL)->SendMessage(BM_CLICK);
+      return 0;
+    });
+  };
+  RunDialog([&] {
+    SelectCode(WriteImage("code.bin", MakeImage({"CODE", 8192})));
+    CWnd* box = dialog.GetDlgItem(IDC_CHANGE_BOOT_AREA);
+    answer(false);
+    box->SendMessage(BM_CLICK);
+    EXPECT_EQ(box->SendMessage(BM_GETCHECK), BST_UNCHECKED);
+    EXPECT_EQ(dialog.m_bBootArea, 0);
+
+    answer(true);
+    box->SendMessage(BM_CLICK);
+    EXPECT_EQ(box->SendMessage(BM_GETCHECK), BST_CHECKED);
+    EXPECT_EQ(dialog.m_bBootArea, 1);
+
+    box->SendMessage(BM_CLICK);  // unticked: no question
+    EXPECT_EQ(dialog.m_bBootArea, 0);
+  });
+}
+
 }  // namespace
 }  // namespace testing_support

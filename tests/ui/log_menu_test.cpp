@@ -122,5 +122,15 @@ TEST_F(LogMenu, OpensTheLastRunsReportWithTheDesktopsOpener) {
   dialog.RemoveRunObserver(&recorder);
 }
 
+TEST_F(DownloadRun, ANewLineLeavesTextTheOperatorSelectedInItsColour) {
+  RunDialog([&] {
+    dialog.m_run.AppendLogLine(COLOR_ERROR, "old error");
+    dialog.m_log.SetSel(1, 10);
+    dialog.m_run.AppendLogLine(COLOR_RUN, "new line");
+    EXPECT_EQ(Log(), (std::vector<LogLine>{
+                         {"", COLOR_INFO, false}, {"old error", COLOR_ERROR, false}, {"new line", COLOR_RUN, false}}));
+  });
+}
+
 }  // namespace
 }  // namespace testing_support
