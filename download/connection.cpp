@@ -4,6 +4,7 @@
 #include "link/link_messages.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/com_port.h"
+#include "platform/kernel/comm.h"
 #include "platform/kernel/thread.h"
 #include "serial/serial_port.h"
 
@@ -19,13 +20,7 @@ bool CDownloadRun::ConnectHandset() {
   m_serialPort.SetPortNumber(static_cast<BYTE>(m_choices.portNumber));
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
   m_serialPort.Release();
-  m_serialPort.Attach(&m_host, &m_logQueue);
-  if (!m_serialPort.Open()) {
-    AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
-    ExplainOpenFailure();
-    m_serialPort.Release();
-    return false;
-  }
+  if (!OpenPort()) return false;
   g_bKeepRunning = TRUE;
   if (!m_pThreadRX) {
     m_pThreadRX = StartReceiveThread(&m_host, &m_serialPort, &m_logQueue);
@@ -37,9 +32,20 @@ bool CDownloadRun::ConnectHandset() {
   return false;
 }
 
-void CDownloadRun::ExplainOpenFailure() {
-  const CString why = platform::DescribeCommOpenFailure(platform::ComPortName(m_choices.portNumber).c_str());
-  if (!why.IsEmpty()) AppendLogLine(COLOR_ERROR, why);
+bool CDownloadRun::OpenPort() {
+  const std::string name = platform::ComPortName(m_choices.portNumber);
+  m_serialPort.Attach(&m_host, &m_logQueue);
+  // Two readers of one port lose answers, whichever reads first taking the handset's; and an
+  // open does not fail for a holder that took no lock.
+  m_strPortProblem = platform::DescribePortHolders(name.c_str());
+  if (m_strPortProblem.IsEmpty()) {
+    if (m_serialPort.Open()) return true;
+    m_strPortProblem = platform::DescribeCommOpenFailure(name.c_str());
+  }
+  AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
+  if (!m_strPortProblem.IsEmpty()) AppendLogLine(COLOR_ERROR, m_strPortProblem);
+  m_serialPort.Release();
+  return false;
 }
 
 void CDownloadRun::StopRun() {
@@ -68,8 +74,8 @@ void CDownloadRun::ResetRun() {
 void CDownloadRun::OnRxThreadEnded() {
   // A reconnection ends the thread itself and carries on.
   if (m_run.reconnecting) return;
-  // So does every other stop of the dialog's own: the thread it stopped is forgotten by then,
-  // and its end must not stop what the dialog went on to do (a NORMAL download's mode change).
+  // So does every other stop of the run's own: the thread it stopped is forgotten by then, and
+  // its end must not stop what the run went on to do (a NORMAL download's mode change).
   if (!m_pThreadRX) return;
   // The final reset asks the handset to restart, and one that does so at once leaves the bus
   // without answering it: that is the end of the download, not a lost handset.

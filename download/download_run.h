@@ -37,8 +37,6 @@ struct RunChoices {
 // a "0X" prefix of its own, held to 32 bits. Reading stops at the first character that is no
 // digit, and a larger value is 0xFFFFFFFF.
 DWORD ParseFontAddress(const CString& text);
-// The share of an area sent once `blockIndex` of its `blockCount` blocks are out, in whole percent.
-int ProgressPercent(int blockIndex, int blockCount);
 // "Elapsed time : M min S sec".
 CString ElapsedText(DWORD elapsedMs);
 
@@ -79,13 +77,14 @@ class CDownloadRun {
   // What others may look at.
   const RunState& State() const { return m_run; }
   bool Reconnecting() const { return m_run.reconnecting; }
-  // Why the last image was refused, for those who cannot see its box.
+  // Why the last image was refused, and what kept the port closed when it could not be opened,
+  // for those who cannot see the box or the log.
   const CString& Refusal() const { return m_strRefusal; }
+  const CString& PortProblem() const { return m_strPortProblem; }
   // The number the last image read carries; 0 before any.
   DWORD ImageDisplayNumber() const { return m_imageFile.m_dwDisplayNumber; }
   // The code of the answer waiting to be handled, if one is.
   bool PeekResponse(BYTE* code) { return m_serialPort.PeekResponse(code); }
-  HANDLE PortHandle() const { return m_serialPort.GetHandle(); }
 
   // The plan (run_plan.cpp).
   bool ValidateFontAddress();
@@ -138,8 +137,9 @@ class CDownloadRun {
   bool PlanInsideFile();
   void RefuseHeader(DWORD offset, DWORD length);
   bool PrepareRun();
-  // Beneath "USB 연결 상태를 확인하세요.": what keeps the port closed, when that is known.
-  void ExplainOpenFailure();
+  // Opens the chosen port; otherwise the log says "USB 연결 상태를 확인하세요." and, when it is
+  // known, what keeps the port closed: a process that holds it, or why the open failed.
+  bool OpenPort();
   void OnModeChangeOver();
   void SetTimer(UINT id, UINT intervalMs);
   void KillTimer(UINT id);
@@ -163,5 +163,6 @@ class CDownloadRun {
   CSerialPort m_serialPort;
   RunState m_run;
   CString m_strRefusal;
+  CString m_strPortProblem;
   std::vector<RunObserver*> m_runObservers;
 };

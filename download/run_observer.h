@@ -1,4 +1,4 @@
-// Who follows a run from outside the dialog (the service records, a batch run): its start, its
+// Who follows a run from outside it (the service records, a batch station): its start, its
 // log as it is written, and each way it ends.
 #pragma once
 

@@ -8,11 +8,12 @@ namespace {
 // The percentage last put into the bar and the title; it outlives a run.
 int g_nLastShownPercent = 0;
 
-}  // namespace
-
+// The share of an area sent once `blockIndex` of its `blockCount` blocks are out, in whole percent.
 int ProgressPercent(int blockIndex, int blockCount) {
   return static_cast<int>(static_cast<double>(blockIndex) / static_cast<double>(blockCount) * 100.0);
 }
+
+}  // namespace
 
 CString ElapsedText(DWORD elapsedMs) {
   const DWORD seconds = elapsedMs / 1000;

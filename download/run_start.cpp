@@ -55,12 +55,8 @@ void CDownloadRun::StartNormalDownload() {
   m_serialPort.SetPortNumber(static_cast<BYTE>(m_choices.portNumber));
   m_serialPort.Release();
   Sleep(100);
-  m_serialPort.Attach(&m_host, &m_logQueue);
-  if (!m_serialPort.Open()) {
-    m_serialPort.Release();
+  if (!OpenPort()) {
     View().EnableControls(true);
-    AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
-    ExplainOpenFailure();
     NotifyRunEnded(RunEnd::PortNotOpened);
     return;
   }

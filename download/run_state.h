@@ -35,11 +35,11 @@ inline int BlockCount(DWORD areaLength) {
   return static_cast<int>((std::uint64_t{areaLength} + kImageBlockDataSize - 1) / kImageBlockDataSize);
 }
 
-// The images a run can send: the value of the dialog's current image.
+// The images a run can send: the value of the run's current image.
 constexpr int IMAGE_CODE = 0;
 constexpr int IMAGE_FONT = 1;
 
-// The run's timers on the main dialog; at most one runs at a time.
+// The run's timers on its host window; at most one runs at a time.
 constexpr UINT TIMER_ANSWER = 0;       // waits for the answer to a request
 constexpr UINT TIMER_RETRY = 2;        // waits for the answer to a request resent after a NAK
 constexpr UINT TIMER_MODE_CHANGE = 5;  // waits for a NORMAL handset to restart in download mode
@@ -56,7 +56,7 @@ constexpr COLORREF COLOR_ERROR = RGB(255, 0, 0);
 constexpr COLORREF COLOR_INFO = RGB(0, 0, 0);
 constexpr COLORREF COLOR_TICK = RGB(46, 82, 180);
 
-// The run of the main dialog, on the user-interface thread only.
+// The state of a run, on the user-interface thread only.
 struct RunState {
   RunStep step = STEP_START;
   int currentImage = IMAGE_CODE;  // the image being sent

@@ -1,6 +1,7 @@
 // What a download run asks of a screen: its log, its progress, the operator's controls, the
 // window's title, the notice shown while a handset restarts into download mode, message boxes
-// and the reconnection question. The main dialog shows them to the operator.
+// and the reconnection question. The main dialog shows them to the operator; a batch station
+// prints them and answers.
 #pragma once
 
 #include "platform/kernel/text.h"

@@ -1,4 +1,4 @@
-// Window messages the receive side posts to the main dialog, always with wParam 0 and lParam 0.
+// Window messages the receive side posts to the run's host window, always with wParam 0 and lParam 0.
 #pragma once
 
 #include "platform/kernel/types.h"

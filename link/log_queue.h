@@ -1,4 +1,4 @@
-// The log queue: lines produced on either thread, shown by the dialog on the user-interface
+// The log queue: lines produced on either thread, shown by the run on the user-interface
 // thread. A ring of 101 slots holds at most 100 lines; one slot always stays free.
 #pragma once
 
@@ -46,6 +46,6 @@ class CLogQueue {
   CCriticalSection m_lock;
 };
 
-// Queues a line for the dialog and, if the queue took it, posts one WM_LOG_QUEUED to `owner`.
+// Queues a line for the run and, if the queue took it, posts one WM_LOG_QUEUED to `owner`.
 // Empty text queues nothing; a full queue drops the line.
 void QueueLogLine(CLogQueue* queue, CWnd* owner, int kind, const CString& text);

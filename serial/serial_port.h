@@ -64,7 +64,7 @@ class CSerialPort : public CObject {
   bool SendRawBlock(const ImageBlock* block);
   bool SendDownloadAtCommand();
 
-  // Hand-over to the dialog: every response waits until the run takes it up.
+  // Hand-over to the run: every response waits until the run takes it up.
   void DeliverResponse(const BYTE* payload, WORD length);
   void LogLine(int kind, const CString& text);
   // The oldest response waiting, now in the response buffer; null when none waits (its message

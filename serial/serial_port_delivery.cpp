@@ -1,4 +1,4 @@
-// Hand-over to the dialog: responses through the response queue, lines through the log queue,
+// Hand-over to the run: responses through the response queue, lines through the log queue,
 // each followed by one posted message.
 #include "link/link_messages.h"
 #include "platform/user/messages.h"

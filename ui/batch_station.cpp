@@ -46,6 +46,8 @@ CBatchStation::CBatchStation(int stallSeconds, int eraseSeconds, std::FILE* out,
 
 CBatchStation::~CBatchStation() {
   Close();
+  // Whatever a handler did after the close, no receive thread outlives the run it reads for.
+  m_run.StopRun();
   m_run.RemoveRunObserver(this);
 }
 
@@ -62,26 +64,26 @@ void CBatchStation::Start(const Preselection& pick) {
   if (!failure.empty()) {
     m_run.AppendLogLine(COLOR_ERROR, failure.c_str());
     EndBeforeRun(failure.c_str());
-    return;
   }
 
-  CString path;
-  if (!pick.codePath.empty()) {
-    m_choices.codeSelected = TakeImagePath(pick.codePath, &path);
-    m_choices.codePath = path;
+  if (!pick.codePath.empty() && TakeImage(pick.codePath, &m_choices.codePath)) {
+    m_choices.codeSelected = true;
     m_choices.bootArea = pick.bootArea;
   }
-  if (!pick.fontPath.empty()) {
-    m_choices.fontSelected = TakeImagePath(pick.fontPath, &path);
-    m_choices.fontPath = path;
+  if (!pick.fontPath.empty() && TakeImage(pick.fontPath, &m_choices.fontPath)) {
+    m_choices.fontSelected = true;
     m_choices.fontAddress = pick.fontAddress.c_str();
   }
-  // Half of what was asked for is not sent: a refused image refuses the run as a whole.
-  m_bRefused =
-      (!pick.codePath.empty() && !m_choices.codeSelected) || (!pick.fontPath.empty() && !m_choices.fontSelected);
-  if (m_bRefused) AnswerBox(kNotAnImage);
   if (pick.demo) m_run.AppendLogLine(COLOR_INFO, DemoNote(m_choices.portNumber));
   PostMessage(WM_START_RUN);
+}
+
+bool CBatchStation::TakeImage(const std::string& given, CString* path) {
+  if (TakeImagePath(given, path)) return true;
+  // Half of what was asked for is not sent: a refused image refuses the run as a whole.
+  AnswerBox(kNotAnImage);
+  m_bRefused = true;
+  return false;
 }
 
 void CBatchStation::RunToTheEnd() {
@@ -97,11 +99,11 @@ void CBatchStation::Close() {
 LRESULT CBatchStation::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_START_RUN:
-      // What the run refuses, it refuses with its own boxes.
-      if (m_bEnded) return 0;
+      // Those who follow the runs learn of a refused one even where the station has already
+      // ended; what the run refuses, it refuses with its own boxes.
       if (m_bRefused) {
         m_run.RefuseStart(m_choices);
-      } else {
+      } else if (!m_bEnded) {
         m_run.OnDownload(m_choices);
       }
       return 0;
@@ -144,8 +146,10 @@ void CBatchStation::AnswerBox(const CString& text) {
 
 bool CBatchStation::AskReconnect() {
   // As while the question is on a screen, what has arrived meanwhile is handled first: the end
-  // of the old receive thread among it, which the reconnection expects.
+  // of the old receive thread among it, which the reconnection expects. A station closed
+  // meanwhile (its stall guard ended it) reconnects to nothing.
   platform::PumpPostedMessages();
+  if (m_bClosed) return false;
   // A handset that said nothing at all since the last reconnection is not coming back: one more
   // would send the next block into the silence, and the next, to the end of the image.
   if (m_nReconnections > 0 && !m_bAnsweredSinceReconnection) {
@@ -260,6 +264,7 @@ CString CBatchStation::WhyItEnded(RunEnd end, const RunAccount& account) const {
   if (end == RunEnd::CompletedUnconfirmed) return account.Summary();
   if (!m_strEndReason.IsEmpty()) return m_strEndReason;
   if (end == RunEnd::Refused && !m_run.Refusal().IsEmpty()) return m_run.Refusal();
+  if (end == RunEnd::PortNotOpened && !m_run.PortProblem().IsEmpty()) return m_run.PortProblem();
   return m_strLastBox;
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "download/download_run.h"
 #include "platform/user/wnd.h"
@@ -61,7 +62,8 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   void OnLogText(const CString&, COLORREF, bool) override {}
   void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) override;
 
-  RunChoices ChoicesFrom(const Preselection& pick, bool* refused);
+  // The image file the command line names, as the window takes it; told and refused otherwise.
+  bool TakeImage(const std::string& given, CString* path);
   void AnswerBox(const CString& text);
   void NoteAnswer();
   void OnPortChange(WPARAM event, LPARAM record);

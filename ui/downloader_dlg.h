@@ -67,7 +67,6 @@ class CDownloaderDlg : public CDialog, private RunView {
   CString m_strCodePath;
   CString m_strFontPath;
   BYTE m_bBootArea = 0;
-  DWORD m_dwFontAddress = 0;
   int m_nPortNumber = 0;
   // The notice shown while a handset restarts into download mode, and the run itself.
   CModeChangeDlg m_modeChangeDlg;

@@ -59,6 +59,12 @@ CString platform::DescribeCommOpenFailure(LPCSTR portName) {
   return CString(platform::posix::DescribeLastOpenFailure(portName ? portName : ""));
 }
 
+CString platform::DescribePortHolders(LPCSTR portName) {
+  const unsigned port = portName ? PortNumberFromName((std::string("\\\\.\\") + portName).c_str()) : 0;
+  const std::string device = port ? platform::posix::PortTarget(port) : std::string();
+  return CString(device.empty() ? std::string() : platform::posix::DescribeHolders(portName, device));
+}
+
 DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length) {
   // A device name is the port's name without the device-path prefix, for any number.
   const unsigned port = deviceName ? PortNumberFromName((std::string("\\\\.\\") + deviceName).c_str()) : 0;

@@ -107,5 +107,10 @@ CString DescribeCommOpenFailure(LPCSTR portName);
 // same when the device comes back under another identity. Empty when the port leads to no
 // device or the socket has no name.
 CString QueryPortLocation(LPCSTR portName);
+// Who else has the device behind the port name "COMn" open, in a sentence for the operator:
+// "COM3 (/dev/ttyACM0) is held by minicom (pid 4242)". Empty when no other process this user
+// can see holds it, or the port leads to no device. Two readers of one port lose data, and an open does
+// not fail for a holder that took no lock.
+CString DescribePortHolders(LPCSTR portName);
 
 }  // namespace platform

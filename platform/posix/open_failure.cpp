@@ -58,21 +58,35 @@ bool IsPid(const char* name) {
   return true;
 }
 
-// The processes that have `device` open, as "name (pid N)", found in /proc.
-std::vector<std::string> ProcessesHolding(const std::string& device) {
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> ProcessesHolding(const std::string& device, const std::string& exceptPid) {
   const std::string real = Resolved(device);
   std::vector<std::string> holders;
   DIR* proc = opendir("/proc");
   if (!proc) return holders;
   while (const dirent* entry = readdir(proc)) {
-    if (!IsPid(entry->d_name) || !HasOpen(entry->d_name, real)) continue;
+    if (!IsPid(entry->d_name) || entry->d_name == exceptPid || !HasOpen(entry->d_name, real)) continue;
     holders.push_back(ProcessName(entry->d_name) + " (pid " + entry->d_name + ")");
   }
   closedir(proc);
   return holders;
 }
 
-}  // namespace
+std::string DescribeHolders(const std::string& portName, const std::string& device) {
+  // This process's own descriptors are its run's, whose last reader may still be letting go.
+  const std::vector<std::string> holders = ProcessesHolding(device, std::to_string(getpid()));
+  if (holders.empty()) return {};
+  return portName + " (" + Resolved(device) + ") is held by " + Joined(holders);
+}
 
 void NoteOpenFailure(const std::string& path, int error) { t_lastFailure = OpenFailure{path, error}; }
 
@@ -99,9 +113,10 @@ std::string ExplainOpenFailure(const std::string& portName, const std::string& d
     }
     case EBUSY:
     case EWOULDBLOCK: {
-      std::string holders;
-      for (const std::string& holder : ProcessesHolding(real)) holders += (holders.empty() ? "" : ", ") + holder;
-      return port + " is in use by " + (holders.empty() ? std::string("another program") : holders) + ".";
+      const std::vector<std::string> holders = ProcessesHolding(real);
+      // Another user's processes keep their descriptors to themselves.
+      if (holders.empty()) return port + " is in use by a program this user cannot see (perhaps another user's).";
+      return port + " is in use by " + Joined(holders) + ".";
     }
     default: return {};
   }

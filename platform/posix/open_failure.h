@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform::posix {
 
@@ -14,5 +15,12 @@ void ClearOpenFailure();
 std::string DescribeLastOpenFailure(const std::string& portName);
 
 std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error);
+
+// The processes that have `device` open, as "name (pid N)": those whose descriptors this user
+// may see in /proc, but for the one numbered `exceptPid`.
+std::vector<std::string> ProcessesHolding(const std::string& device, const std::string& exceptPid = {});
+// "NAME (DEVICE) is held by HOLDERS" when processes other than this one have the device open;
+// empty otherwise.
+std::string DescribeHolders(const std::string& portName, const std::string& device);
 
 }  // namespace platform::posix

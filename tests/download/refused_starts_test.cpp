@@ -1,14 +1,15 @@
 // Download pressed when a run cannot start: the operator is told why, nothing reaches the
 // handset, and the controls come back for the next try.
 #include <fcntl.h>
-#include <sys/file.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
-
-#include <fstream>
 
 #include "link/commands.h"
 #include "resources/resource.h"
 #include "serial/serial_port.h"
+#include "tests/download/hosted_run.h"
 #include "tests/download/run_fixture.h"
 #include "tests/download/run_probe.h"
 #include "ui/settings.h"
@@ -115,26 +116,59 @@ INSTANTIATE_TEST_SUITE_P(
                                    "Can't start Downloader\n", "", RunEnd::PortNotOpened}),
     [](const ::testing::TestParamInfo<RefusedStart>& info) { return std::string(info.param.name); });
 
-TEST_F(DownloadRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {
-  const std::string path = WriteImage("code.bin", MakeImage(LayoutOf(Image::Good)));
+// Another program holding `device` open, plainly, with no lock: `sleep` with the device as its
+// descriptor 3, for as long as the object lives.
+class Holder {
+ public:
+  explicit Holder(const std::string& device) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 3, device.c_str(), O_RDWR | O_NOCTTY, 0);
+    char* const argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+    // Answers once sleep has taken the child's place.
+    if (posix_spawnp(&m_pid, "sleep", &actions, nullptr, argv, environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Holder() { Stop(); }
+  Holder(const Holder&) = delete;
+  Holder& operator=(const Holder&) = delete;
+
+  pid_t Pid() const { return m_pid; }
+  void Stop() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+// Two readers of one port lose the handset's answers, and the open does not fail for a holder
+// that took no lock: the run does not start, and says who holds the port; with the holder gone,
+// the next run goes.
+TEST_F(HostedRun, APortAnotherProgramHoldsIsNamedWithItsHolder) {
   StartHandset();
-  const int held = open(handset->SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-  std::string self;
-  std::getline(std::ifstream("/proc/self/comm"), self);
-  RunDialog([&] {
-    SelectCode(path);
-    PressDownload();
-    const std::vector<LogLine> log = Log();
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2], (LogLine{"USB 연결 상태를 확인하세요.", COLOR_RUN, false}));
-    EXPECT_EQ(log.back(), (LogLine{"COM3 (" + handset->SlavePath() + ") is in use by " + self + " (pid " +
-                                       std::to_string(getpid()) + ").",
-                                   COLOR_ERROR, false}));
-    EXPECT_TRUE(Enabled(IDC_DOWNLOAD));
-  });
-  close(held);
+  const RunChoices choices = CodeChoices(WriteImage("code.bin", MakeImage(LayoutOf(Image::Good))));
+  Holder holder(handset->SlavePath());
+  ASSERT_GT(holder.Pid(), 0);
+  run.OnDownload(choices);
+  const std::string held =
+      "COM3 (" + handset->SlavePath() + ") is held by sleep (pid " + std::to_string(holder.Pid()) + ")";
+  ASSERT_GE(view.log.size(), 2u);
+  EXPECT_EQ(view.log[view.log.size() - 2], (LogLine{"USB 연결 상태를 확인하세요.", COLOR_RUN, false}));
+  EXPECT_EQ(view.log.back(), (LogLine{held, COLOR_ERROR, false}));
+  EXPECT_EQ(run.PortProblem(), held.c_str());
+  EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::PortNotOpened});
+  EXPECT_TRUE(view.controlsEnabled);
+  EXPECT_TRUE(handset->Log().empty());
+
+  holder.Stop();
+  run.OnDownload(choices);
+  EXPECT_TRUE(PumpUntil([&] { return observed.ends.size() == 2; }));
+  EXPECT_EQ(observed.ends.back(), RunEnd::Completed);
+  EXPECT_TRUE(run.PortProblem().IsEmpty());
 }
 
 TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
@@ -145,10 +179,10 @@ TEST_F(DownloadRun, ARefusedImageKeepsTheConnectionForTheNextTry) {
     SelectCode(boot);
     PressDownload();
     ASSERT_TRUE(g_bPortOpen);
-    const HANDLE port = dialog.m_run.PortHandle();
+    const HANDLE port = RunProbe(dialog.m_run).PortHandle();
     SelectCode(code);
     PressDownload();
-    EXPECT_EQ(dialog.m_run.PortHandle(), port) << "connected once";
+    EXPECT_EQ(RunProbe(dialog.m_run).PortHandle(), port) << "connected once";
     ASSERT_TRUE(PumpUntilBox("Downloading completed\n"));
   });
 }

@@ -11,6 +11,7 @@ class RunProbe {
   RunState& State() { return m_run.m_run; }
   void Choose(const RunChoices& choices) { m_run.m_choices = choices; }
   DWORD FontAddress() const { return m_run.m_dwFontAddress; }
+  HANDLE PortHandle() const { return m_run.m_serialPort.GetHandle(); }
   // A receive thread that was never stopped, as far as the run can tell.
   void LeaveReceiveThread(CThreadRX* thread) { m_run.m_pThreadRX = thread; }
 

@@ -2,6 +2,7 @@
 // plays the handset, the code under test opens the slave side by its COM name.
 #include "platform/kernel/comm.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -159,6 +160,17 @@ TEST(CommOpenFailure, APermissionMissingNamesTheGroupThatHasIt) {
   ASSERT_EQ(chmod(device.c_str(), 0600), 0);
   EXPECT_EQ(platform::posix::ExplainOpenFailure("COM3", device, EACCES),
             "COM3 (" + device + "): permission denied. The user may not read and write the device.");
+}
+
+TEST(CommOpenFailure, APortInUseWhoseHolderCannotBeSeenSaysSo) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  char slave[128] = {};
+  ASSERT_EQ(ptsname_r(master, slave, sizeof slave), 0);
+  // Nobody has the slave open: a lock held by another user's process looks the same.
+  EXPECT_EQ(platform::posix::ExplainOpenFailure("COM9", slave, EBUSY),
+            std::string("COM9 (") + slave + ") is in use by a program this user cannot see (perhaps another user's).");
+  close(master);
 }
 
 TEST_F(CommExclusiveTest, ClosedPortOpensAgainAtOnce) {

@@ -1,7 +1,9 @@
 #include "tools/handset-sim/pty_link.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
@@ -12,6 +14,9 @@
 
 namespace handset_sim {
 namespace {
+
+// Bounds a wait for a host, though the stand-in's own wake ends it sooner.
+constexpr int kLongestWaitMs = 1000;
 
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -49,25 +54,46 @@ std::unique_ptr<PtyLink> PtyLink::Open(const std::string& linkPath, std::string*
   // A handset line carries bytes, not text: no echo, no line editing, no translation.
   cfmakeraw(&settings);
   tcsetattr(slave, TCSANOW, &settings);
+  close(slave);
   fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
   if (!PublishLink(name, linkPath, error)) {
-    close(slave);
     close(master);
     return nullptr;
   }
-  return std::unique_ptr<PtyLink>(new PtyLink(master, slave, name, linkPath));
+  return std::unique_ptr<PtyLink>(new PtyLink(master, name, linkPath));
 }
 
-PtyLink::PtyLink(int master, int slave, std::string slavePath, std::string linkPath)
-    : m_master(master), m_slave(slave), m_slavePath(std::move(slavePath)), m_linkPath(std::move(linkPath)) {}
+PtyLink::PtyLink(int master, std::string slavePath, std::string linkPath)
+    : m_master(master),
+      m_opens(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)),
+      m_slavePath(std::move(slavePath)),
+      m_linkPath(std::move(linkPath)) {
+  if (m_opens >= 0 && inotify_add_watch(m_opens, m_slavePath.c_str(), IN_OPEN) < 0) {
+    close(m_opens);
+    m_opens = -1;
+  }
+}
+
+bool PtyLink::AwaitHost(int wakeFd) {
+  if (m_opens < 0) return false;
+  char events[4096];
+  while (read(m_opens, events, sizeof events) > 0) {
+  }
+  // A host that opened the slave before the drain has ended the hang-up already.
+  pollfd master{m_master, POLLIN, 0};
+  if (poll(&master, 1, 0) > 0 && !(master.revents & POLLHUP)) return true;
+  pollfd fds[2] = {{m_opens, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+  poll(fds, 2, kLongestWaitMs);
+  return true;
+}
 
 ssize_t PtyLink::Write(const void* data, std::size_t count) { return write(m_master, data, count); }
 
 PtyLink::~PtyLink() {
   RemoveLinkIfOurs(m_linkPath, m_slavePath);
+  if (m_opens >= 0) close(m_opens);
   close(m_master);
-  close(m_slave);
 }
 
 }  // namespace handset_sim

@@ -26,13 +26,16 @@ class PtyLink : public Line {
   ssize_t Write(const void* data, std::size_t count) override;
   std::string Device() const override { return m_slavePath; }
   std::string Shown() const override { return m_linkPath + " -> " + m_slavePath; }
+  // Until the slave is opened: its opens are watched.
+  bool AwaitHost(int wakeFd) override;
 
  private:
-  PtyLink(int master, int slave, std::string slavePath, std::string linkPath);
+  PtyLink(int master, std::string slavePath, std::string linkPath);
 
+  // The slave is not held open: like a real handset, the stand-in is no holder of the host's
+  // device. While no host has it open, the master reads EIO.
   int m_master;
-  // Held open so that the master never reads EIO while no host has the port open.
-  int m_slave;
+  int m_opens;  // inotify of the slave's opens; -1 when it cannot be watched
   std::string m_slavePath;
   std::string m_linkPath;
 };

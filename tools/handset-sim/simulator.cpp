@@ -14,6 +14,8 @@ namespace handset_sim {
 namespace {
 
 constexpr int kLinePollMs = 1000;
+// How often a pseudo-terminal that no host has open is looked at again.
+constexpr int kNoHostPollMs = 5;
 constexpr int kWriteStallMs = 2000;
 constexpr std::chrono::milliseconds kRestartPause{500};
 
@@ -129,14 +131,19 @@ void Simulator::ReadLine() {
   const std::size_t step = std::min(sizeof buffer, m_input.StepBytes());
   const ssize_t n = read(m_link->Fd(), buffer, step);
   // The end of the line: the machine behind a socket took the device away (a pseudo-terminal's
-  // slave is held open, so its master never reads it).
+  // master reads EIO instead).
   if (n == 0) {
     DropOffBus(DropOff::Unplug);
     return;
   }
   if (n < 0) {
-    // Not the usual "no host yet": wait a little rather than spin on a line that keeps failing.
-    if (errno != EAGAIN && errno != EINTR) Doze(Clock::now() + std::chrono::milliseconds(50));
+    // No host has the pseudo-terminal open (EIO, a hang-up the poll keeps reporting), or the line
+    // keeps failing: wait rather than spin.
+    if (errno == EIO) {
+      if (!m_link->AwaitHost(m_wakeRead)) Doze(Clock::now() + std::chrono::milliseconds(kNoHostPollMs));
+    } else if (errno != EAGAIN && errno != EINTR) {
+      Doze(Clock::now() + std::chrono::milliseconds(50));
+    }
     return;
   }
   m_input.Book(static_cast<std::size_t>(n), Clock::now());
