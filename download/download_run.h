@@ -31,6 +31,8 @@ struct RunChoices {
   CString fontPath;
   CString fontAddress;  // as typed
   bool bootArea = false;
+  // How long a handset that restarts into download mode may take at most.
+  UINT modeChangeMs = kModeChangeMs;
 };
 
 // The start address of the font image as typed: hexadecimal digits as strtoul reads them after
@@ -57,6 +59,8 @@ class CDownloadRun {
   void RefuseStart(const RunChoices& choices);
   // The handset's port arrived under another number: the run opens that one from now on.
   void FollowPort(int portNumber) { m_choices.portNumber = portNumber; }
+  // While the handset restarts into download mode: its port is back, and the run goes on at once.
+  void EndModeChange();
   // The window closes: the run stops, and its observers hear it.
   void OnClose();
   // The run ended for a reason of its driver's own (a station's deadline): its observers hear

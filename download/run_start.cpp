@@ -68,7 +68,13 @@ void CDownloadRun::StartNormalDownload() {
   View().EnableControls(false);
 
   View().ShowModeChange();
-  ArmTimer(TIMER_MODE_CHANGE, kModeChangeMs);
+  ArmTimer(TIMER_MODE_CHANGE, m_choices.modeChangeMs);
+}
+
+void CDownloadRun::EndModeChange() {
+  if (m_run.timerId != TIMER_MODE_CHANGE) return;
+  KillTimer(TIMER_MODE_CHANGE);
+  OnModeChangeOver();
 }
 
 void CDownloadRun::OnModeChangeOver() {

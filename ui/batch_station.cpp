@@ -1,7 +1,10 @@
 #include "ui/batch_station.h"
 
+#include <algorithm>
+
 #include "link/commands.h"
 #include "link/link_messages.h"
+#include "platform/kernel/clock.h"
 #include "platform/kernel/com_port.h"
 #include "platform/user/device_change.h"
 #include "platform/user/messages.h"
@@ -13,6 +16,7 @@ namespace {
 // Apart from the run's own timers (0, 2 and 5).
 constexpr UINT TIMER_STALL = 0x5741;
 constexpr UINT TIMER_ERASE = 0x5742;
+constexpr UINT TIMER_MODE_WAIT = 0x5743;
 
 // Download pressed, once messages are dispatched.
 constexpr UINT WM_START_RUN = WM_APP + 1;
@@ -36,9 +40,10 @@ int ExitCodeOf(RunEnd end) {
 
 }  // namespace
 
-CBatchStation::CBatchStation(int stallSeconds, int eraseSeconds, std::FILE* out, std::FILE* err)
-    : m_nStallMs(static_cast<UINT>(stallSeconds) * 1000),
-      m_nEraseMs(static_cast<UINT>(eraseSeconds) * 1000),
+CBatchStation::CBatchStation(const CommandLine& line, std::FILE* out, std::FILE* err)
+    : m_nStallMs(static_cast<UINT>(line.stallSeconds) * 1000),
+      m_nEraseMs(static_cast<UINT>(line.eraseSeconds) * 1000),
+      m_nModeWaitMs(static_cast<UINT>(line.modeWaitSeconds) * 1000),
       m_out(out),
       m_err(err) {
   m_run.AddRunObserver(this);
@@ -58,6 +63,8 @@ void CBatchStation::Start(const Preselection& pick) {
   if (!why.IsEmpty()) m_run.AppendLogLine(COLOR_ERROR, why);
   m_choices.portNumber = pick.port ? pick.port : storedPort;
   m_choices.downloadType = pick.downloadType ? pick.downloadType : StoredDownloadType();
+  // A handset slower than the window's wait has as long as the station waits at least.
+  m_choices.modeChangeMs = std::max(m_nModeWaitMs, kModeChangeMs);
 
   // Without them a NORMAL run cannot follow its handset, and a handset plugged in gets no port.
   const std::string failure = platform::DeviceNotificationsFailure();
@@ -171,7 +178,28 @@ void CBatchStation::OnPortChange(WPARAM event, LPARAM record) {
   const bool takes = m_follower.Takes(static_cast<int>(number));
   const std::string name = platform::ComPortName(number);
   std::fprintf(m_err, takes ? "[following the handset to %s]\n" : "[%s arrived: not taken]\n", name.c_str());
-  if (takes) m_run.FollowPort(static_cast<int>(number));
+  if (!takes) return;
+  m_run.FollowPort(static_cast<int>(number));
+  GoOnWhenWaited();
+}
+
+void CBatchStation::ShowModeChange() {
+  m_bRestarting = true;
+  m_dwRestartedAt = GetTickCount();
+}
+
+void CBatchStation::HideModeChange() {
+  m_bRestarting = false;
+  KillTimer(TIMER_MODE_WAIT);
+}
+
+void CBatchStation::GoOnWhenWaited() {
+  const DWORD waited = GetTickCount() - m_dwRestartedAt;
+  if (waited >= m_nModeWaitMs) {
+    m_run.EndModeChange();
+  } else {
+    SetTimer(TIMER_MODE_WAIT, m_nModeWaitMs - waited);
+  }
 }
 
 void CBatchStation::FollowErase() {
@@ -205,6 +233,12 @@ void CBatchStation::OnTimer(UINT id) {
     m_bRestarting = false;
     m_strEndReason = m_follower.Ambiguity();
     m_run.NotifyRunEnded(RunEnd::PortNotOpened);
+    return;
+  }
+  if (id == TIMER_MODE_WAIT) {
+    KillTimer(id);
+    // Two arrivals, and it cannot tell which is its own: the run's own wait ends it.
+    if (m_bRestarting && m_follower.Ambiguity().IsEmpty()) m_run.EndModeChange();
     return;
   }
   if (id == TIMER_ERASE) {

@@ -17,7 +17,9 @@
 
 class CBatchStation : public CWnd, private RunView, private RunObserver {
  public:
-  CBatchStation(int stallSeconds, int eraseSeconds, std::FILE* out, std::FILE* err);
+  // With the command line's limits: the stall guard, the erase's deadline and the wait for a
+  // restarting handset.
+  CBatchStation(const CommandLine& line, std::FILE* out, std::FILE* err);
   ~CBatchStation() override;
 
   void AddRunObserver(RunObserver* observer) { m_run.AddRunObserver(observer); }
@@ -50,8 +52,8 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   void ShowElapsed(const CString&) override {}
   void ShowIdleTitle() override {}
   void EnableControls(bool) override {}
-  void ShowModeChange() override { m_bRestarting = true; }
-  void HideModeChange() override { m_bRestarting = false; }
+  void ShowModeChange() override;
+  void HideModeChange() override;
   void ShowBox(const CString& text) override { AnswerBox(text); }
   void ShowAlert(const CString& text) override { AnswerBox(text); }
   void ShowNotice(const CString& text) override { AnswerBox(text); }
@@ -68,6 +70,8 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   void NoteAnswer();
   void OnPortChange(WPARAM event, LPARAM record);
   void OnTimer(UINT id);
+  // The handset's port is back: the run goes on once the least wait has passed.
+  void GoOnWhenWaited();
   void EndBeforeRun(const CString& why);
   // The erase has a deadline of its own, in place of the stall guard.
   void FollowErase();
@@ -77,6 +81,7 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
 
   const UINT m_nStallMs;
   const UINT m_nEraseMs;
+  const UINT m_nModeWaitMs;
   std::FILE* const m_out;
   std::FILE* const m_err;
   CDownloadRun m_run{*this, *this};
@@ -86,6 +91,7 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   bool m_bEnded = false;
   bool m_bClosed = false;
   bool m_bRestarting = false;  // the handset restarts into download mode
+  DWORD m_dwRestartedAt = 0;   // since when, on the platform clock
   bool m_bErasing = false;
   int m_nReconnections = 0;
   bool m_bAnsweredSinceReconnection = false;

@@ -152,6 +152,14 @@ const std::vector<Option>& Options() {
                      [](CommandLine& line, const std::string& value) {
                        return TakeSeconds(value, &line.eraseSeconds, "--erase-timeout");
                      }),
+      Option::Valued(Section::Running, "--mode-wait", "SEC",
+                     "with --batch and the NORMAL type: go on once the handset's port\n"
+                     "is back and SEC seconds have passed since its restart (default\n"
+                     "10, as the window waits); a port that does not come back ends\n"
+                     "the run after SEC seconds or 10, whichever is longer",
+                     [](CommandLine& line, const std::string& value) {
+                       return TakeSeconds(value, &line.modeWaitSeconds, "--mode-wait");
+                     }),
       Option::Valued(
           Section::Running, "--report", "FILE.html",
           "with --batch: also write the run's report (its block map, the\n"

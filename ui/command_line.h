@@ -24,10 +24,11 @@ struct Preselection {
 struct CommandLine {
   Preselection preselection;
   bool batch = false;
-  int stallSeconds = 60;   // batch: silence from the handset that ends the run
-  int eraseSeconds = 300;  // batch: how long the handset may take to erase an area
-  std::string reportPath;  // batch: where the run's report is written too; empty: only beside its record
-  std::string tracePath;   // where every frame both ways is written; empty: no trace
+  int stallSeconds = 60;     // batch: silence from the handset that ends the run
+  int eraseSeconds = 300;    // batch: how long the handset may take to erase an area
+  int modeWaitSeconds = 10;  // batch: the least wait for a NORMAL handset to restart, as the window waits
+  std::string reportPath;    // batch: where the run's report is written too; empty: only beside its record
+  std::string tracePath;     // where every frame both ways is written; empty: no trace
   bool help = false;
   bool version = false;
 };

@@ -69,7 +69,7 @@ void CDownloaderApp::RunWindow(CRunRecorder& recorder) {
 }
 
 void CDownloaderApp::RunStation(CRunRecorder& recorder) {
-  CBatchStation station(m_commandLine.stallSeconds, m_commandLine.eraseSeconds, stdout, stderr);
+  CBatchStation station(m_commandLine, stdout, stderr);
   station.AddRunObserver(&recorder);
   if (!m_commandLine.tracePath.empty()) station.TraceFrames(&m_trace);
   station.Start(m_commandLine.preselection);

@@ -93,7 +93,7 @@ class BatchRun : protected BatchOutput, public HandsetBench {
     return ended();
   }
 
-  CBatchStation station{60, 300, out.File(), err.File()};
+  CBatchStation station{CommandLine{}, out.File(), err.File()};
 };
 
 // The handset refuses block 1 and then says nothing more, its port still open. The station
@@ -414,6 +414,32 @@ TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
       << err.Text();
   EXPECT_EQ(handset->Log().size(), 1u) << "the AT command, nothing after it";
   EXPECT_TRUE(other.Log().empty());
+}
+
+// A NORMAL handset that is back at once: a station told to wait two seconds for it goes on then,
+// not after the window's ten, and the run's own answers carry it to the end.
+TEST_F(BatchRun, AStationGoesOnOnceItsHandsetIsBackAndItsWaitIsOver) {
+  StartNormalHandsetReturningOn(7);
+  TempDir devices;
+  ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  CommandLine line;
+  line.modeWaitSeconds = 2;
+  CBatchStation quick(line, out.File(), err.File());
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", MakeImage({"CODE", 2 * kBlock}));
+  const DWORD started = GetTickCount();
+
+  quick.Start(pick);
+  ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[following the handset to COM7]") != std::string::npos; }));
+  Elapse(1000);
+  EXPECT_EQ(handset->Log().size(), 1u) << "the AT command, and the station still waits";
+  Elapse(1000);
+  ASSERT_TRUE(PumpUntil([&] { return quick.ExitCode() != EXIT_FAILED; })) << err.Text();
+  quick.Close();
+  platform::StopDeviceNotifications();
+
+  EXPECT_EQ(quick.ExitCode(), EXIT_COMPLETED) << err.Text();
+  EXPECT_LT(GetTickCount() - started, kModeChangeMs) << "the whole run took less than the window's wait";
 }
 
 // A mix of faults for the run: drawn from a seed, or chosen for a case the draws may miss.

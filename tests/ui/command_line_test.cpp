@@ -23,6 +23,7 @@ struct Accepted {
   std::string report = "";
   std::string trace = "";
   int eraseSeconds = 300;
+  int modeWaitSeconds = 10;
 };
 
 TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
@@ -33,8 +34,8 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
       {Words({"--port=255", "--font=fonts/KOR.bin", "--font-address=0x1A0000", "--type=emergency"}), 255, "",
        "fonts/KOR.bin", "1A0000", "EMERGENCY", false, false, false, 60, false},
       {Words({"--batch", "--font", "f.bin", "--font-address", "ffffffff", "--stall-timeout", "5", "--erase-timeout",
-              "900", "--report", "run.html", "--trace=frames.txt"}),
-       0, "", "f.bin", "ffffffff", nullptr, false, true, true, 5, false, "run.html", "frames.txt", 900},
+              "900", "--report", "run.html", "--trace=frames.txt", "--mode-wait", "3"}),
+       0, "", "f.bin", "ffffffff", nullptr, false, true, true, 5, false, "run.html", "frames.txt", 900, 3},
       // The window sends the code image of such a pair.
       {Words({"--start", "--code", "a.bin", "--font", "f.bin"}), 0, "a.bin", "f.bin", "", nullptr, false, true, false,
        60, false},
@@ -54,6 +55,7 @@ TEST(CommandLine, TakesWhatTheOperatorWouldPick) {
     EXPECT_EQ(line.batch, c.batch);
     EXPECT_EQ(line.stallSeconds, c.stallSeconds);
     EXPECT_EQ(line.eraseSeconds, c.eraseSeconds);
+    EXPECT_EQ(line.modeWaitSeconds, c.modeWaitSeconds);
     EXPECT_EQ(pick.demo, c.demo);
     EXPECT_EQ(line.reportPath, c.report);
     EXPECT_EQ(line.tracePath, c.trace);
