@@ -172,6 +172,12 @@ const std::vector<Option>& Options() {
           [](CommandLine& line, const std::string& value) { return TakePath(value, &line.tracePath, "--trace"); }),
       Option::Flag(Section::Running, "--demo", "say in the log that the handset is the bundled simulator",
                    [](CommandLine& line) { line.preselection.demo = true; }),
+      Option::Flag(Section::Running, "--list-ports",
+                   "list the ports: each COM number with its device, the names\n"
+                   "udev gives it and the programs that hold it open, then exit",
+                   [](CommandLine& line) { line.listPorts = true; }),
+      Option::Flag(Section::Running, "--json", "with --list-ports: one JSON object a line",
+                   [](CommandLine& line) { line.json = true; }),
       Option::Flag(Section::Running, "--help", "this text, then exit", [](CommandLine& line) { line.help = true; }),
       Option::Flag(Section::Running, "--version", "the program's version, then exit",
                    [](CommandLine& line) { line.version = true; }),
@@ -246,6 +252,7 @@ class Parser {
     if (pick.bootArea && pick.codePath.empty()) return Fail("--boot-area needs --code");
     if (!pick.fontAddress.empty() && pick.fontPath.empty()) return Fail("--font-address needs --font");
     if (!m_line.reportPath.empty() && !m_line.batch) return Fail("--report needs --batch");
+    if (m_line.json && !m_line.listPorts) return Fail("--json needs --list-ports");
     return true;
   }
 

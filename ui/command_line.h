@@ -29,6 +29,8 @@ struct CommandLine {
   int modeWaitSeconds = 10;  // batch: the least wait for a NORMAL handset to restart, as the window waits
   std::string reportPath;    // batch: where the run's report is written too; empty: only beside its record
   std::string tracePath;     // where every frame both ways is written; empty: no trace
+  bool listPorts = false;    // list the ports and exit
+  bool json = false;         // what is listed, as JSON Lines
   bool help = false;
   bool version = false;
 };

@@ -5,6 +5,7 @@
 #include "resources/resources.h"
 #include "ui/batch_station.h"
 #include "ui/downloader_dlg.h"
+#include "ui/port_list.h"
 #include "ui/run_recorder.h"
 
 #ifndef FLASHGATE_VERSION
@@ -29,7 +30,8 @@ BOOL CDownloaderApp::InitApplication() {
     m_nExitCode = EXIT_USAGE;
     return FALSE;
   }
-  if (m_commandLine.batch) platform::UseOffscreenDisplay();
+  // Neither shows a window, and a script may run them where there is no display.
+  if (m_commandLine.batch || m_commandLine.listPorts) platform::UseOffscreenDisplay();
   return TRUE;
 }
 
@@ -37,6 +39,15 @@ BOOL CDownloaderApp::InitInstance() {
   // The window system hosts every control of the templates, the 3-D look and the rich edit
   // included, without being asked; what the program brings is its resources.
   resources::RegisterResources();
+  if (m_commandLine.listPorts) {
+    const std::vector<platform::PortDescription> ports = platform::ListPorts();
+    if (m_commandLine.json) {
+      PrintPortsJson(ports, stdout);
+    } else {
+      PrintPorts(ports, stdout);
+    }
+    return FALSE;
+  }
   CRunRecorder recorder{RecordStore(RecordStore::DefaultFolder())};
   // A station that asked for the report where it wants it learns at once that it cannot have it.
   std::string error;

@@ -65,6 +65,26 @@ CString platform::DescribePortHolders(LPCSTR portName) {
   return CString(device.empty() ? std::string() : platform::posix::DescribeHolders(portName, device));
 }
 
+std::vector<platform::PortDescription> platform::ListPorts() {
+  namespace posix = platform::posix;
+  std::vector<PortDescription> ports;
+  for (const auto& link : posix::PortLinks(posix::PortMapDirectory())) {
+    const unsigned number = link.first;
+    PortDescription port{number, {}, {}, {}, {}};
+    const std::string node = posix::RealPath(posix::PortPath(number));
+    port.device = node.c_str();
+    if (!node.empty()) {
+      port.identity = posix::SerialLinkTo(posix::DeviceDirectory(), "by-id", node).c_str();
+      port.location = posix::SerialLinkTo(posix::DeviceDirectory(), "by-path", node).c_str();
+      for (const posix::Holder& holder : posix::ProcessesHolding(node)) {
+        port.holders.push_back(PortHolder{static_cast<DWORD>(holder.pid), holder.name.c_str()});
+      }
+    }
+    ports.push_back(port);
+  }
+  return ports;
+}
+
 DWORD QueryDosDeviceA(LPCSTR deviceName, char* target, DWORD length) {
   // A device name is the port's name without the device-path prefix, for any number.
   const unsigned port = deviceName ? PortNumberFromName((std::string("\\\\.\\") + deviceName).c_str()) : 0;

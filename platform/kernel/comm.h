@@ -9,6 +9,8 @@
 // what went out within the write time-out. GetOverlappedResult reports the finished write.
 #pragma once
 
+#include <vector>
+
 #include "platform/kernel/text.h"
 #include "platform/kernel/types.h"
 
@@ -112,5 +114,21 @@ CString QueryPortLocation(LPCSTR portName);
 // can see holds it, or the port leads to no device. Two readers of one port lose data, and an open does
 // not fail for a holder that took no lock.
 CString DescribePortHolders(LPCSTR portName);
+
+// What is known of a port of the system, as Windows keeps it of a device with its hardware id,
+// location path and the handles open on it.
+struct PortHolder {
+  DWORD processId;
+  CString name;
+};
+struct PortDescription {
+  unsigned number;                  // COMn
+  CString device;                   // the device node it leads to; empty when it leads nowhere now
+  CString identity;                 // the name the device gives itself (udev's by-id name); empty when none
+  CString location;                 // the socket it is plugged into (udev's by-path name); empty when none
+  std::vector<PortHolder> holders;  // the processes this user can see that have it open
+};
+// Every port, in number order.
+std::vector<PortDescription> ListPorts();
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
@@ -58,24 +59,28 @@ bool IsPid(const char* name) {
   return true;
 }
 
-std::string Joined(const std::vector<std::string>& parts) {
+// "minicom (pid 4242)", "a (pid 1) and b (pid 2)", "a (pid 1), b (pid 2) and c (pid 3)".
+std::string Joined(const std::vector<Holder>& holders) {
   std::string text;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  for (std::size_t i = 0; i < holders.size(); ++i) {
+    text += (i == 0                    ? ""
+             : i + 1 == holders.size() ? " and "
+                                       : ", ") +
+            holders[i].name + " (pid " + std::to_string(holders[i].pid) + ")";
   }
   return text;
 }
 
 }  // namespace
 
-std::vector<std::string> ProcessesHolding(const std::string& device, const std::string& exceptPid) {
+std::vector<Holder> ProcessesHolding(const std::string& device, int exceptPid) {
   const std::string real = Resolved(device);
-  std::vector<std::string> holders;
+  std::vector<Holder> holders;
   DIR* proc = opendir("/proc");
   if (!proc) return holders;
   while (const dirent* entry = readdir(proc)) {
-    if (!IsPid(entry->d_name) || entry->d_name == exceptPid || !HasOpen(entry->d_name, real)) continue;
-    holders.push_back(ProcessName(entry->d_name) + " (pid " + entry->d_name + ")");
+    if (!IsPid(entry->d_name) || std::atoi(entry->d_name) == exceptPid || !HasOpen(entry->d_name, real)) continue;
+    holders.push_back(Holder{std::atoi(entry->d_name), ProcessName(entry->d_name)});
   }
   closedir(proc);
   return holders;
@@ -83,7 +88,7 @@ std::vector<std::string> ProcessesHolding(const std::string& device, const std::
 
 std::string DescribeHolders(const std::string& portName, const std::string& device) {
   // This process's own descriptors are its run's, whose last reader may still be letting go.
-  const std::vector<std::string> holders = ProcessesHolding(device, std::to_string(getpid()));
+  const std::vector<Holder> holders = ProcessesHolding(device, getpid());
   if (holders.empty()) return {};
   return portName + " (" + Resolved(device) + ") is held by " + Joined(holders);
 }
@@ -113,7 +118,7 @@ std::string ExplainOpenFailure(const std::string& portName, const std::string& d
     }
     case EBUSY:
     case EWOULDBLOCK: {
-      const std::vector<std::string> holders = ProcessesHolding(real);
+      const std::vector<Holder> holders = ProcessesHolding(real);
       // Another user's processes keep their descriptors to themselves.
       if (holders.empty()) return port + " is in use by a program this user cannot see (perhaps another user's).";
       return port + " is in use by " + Joined(holders) + ".";

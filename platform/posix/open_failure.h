@@ -16,9 +16,14 @@ std::string DescribeLastOpenFailure(const std::string& portName);
 
 std::string ExplainOpenFailure(const std::string& portName, const std::string& device, int error);
 
-// The processes that have `device` open, as "name (pid N)": those whose descriptors this user
-// may see in /proc, but for the one numbered `exceptPid`.
-std::vector<std::string> ProcessesHolding(const std::string& device, const std::string& exceptPid = {});
+struct Holder {
+  int pid;
+  std::string name;  // as /proc names the process
+};
+
+// The processes that have `device` open: those whose descriptors this user may see in /proc,
+// but for the one numbered `exceptPid`.
+std::vector<Holder> ProcessesHolding(const std::string& device, int exceptPid = 0);
 // "NAME (DEVICE) is held by HOLDERS" when processes other than this one have the device open;
 // empty otherwise.
 std::string DescribeHolders(const std::string& portName, const std::string& device);

@@ -26,9 +26,11 @@ DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
 installed=$(cd "$scratch/root" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 [ "$installed" = "$expected" ] || fail "installed files differ:"$'\n'"$(diff <(echo "$expected") <(echo "$installed"))"
 
-"$scratch/root/usr/bin/flashgate" --help | grep -q '^Usage: flashgate' || fail "flashgate --help"
-"$scratch/root/usr/bin/flashgate" --version | grep -q '^flashgate [0-9]' || fail "flashgate --version"
-"$scratch/root/usr/bin/flashgate-handset-sim" --help | grep -q '^Usage: flashgate-handset-sim' ||
+# Each program's whole output first: grep -q leaves at its first match, and a program still
+# writing then dies of SIGPIPE, which pipefail would count as a failure.
+grep -q '^Usage: flashgate' <<<"$("$scratch/root/usr/bin/flashgate" --help)" || fail "flashgate --help"
+grep -q '^flashgate [0-9]' <<<"$("$scratch/root/usr/bin/flashgate" --version)" || fail "flashgate --version"
+grep -q '^Usage: flashgate-handset-sim' <<<"$("$scratch/root/usr/bin/flashgate-handset-sim" --help)" ||
   fail "flashgate-handset-sim --help"
 for page in flashgate flashgate-handset-sim; do
   zcat "$scratch/root/usr/share/man/man1/$page.1.gz" | grep -q '^\.SH NAME' || fail "manual page $page"

@@ -2,6 +2,7 @@
 // it: against handset stand-ins on pseudo-terminals, each a program of its own. Every wait is
 // bounded; the handsets need real time to answer, so nothing here moves a clock.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <grp.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "tests/support/bytes.h"
@@ -450,6 +452,48 @@ TEST_F(Station, TheNormalTypeFollowsItsHandsetToItsNewPort) {
   const Outcome outcome = Run({"--batch", "--type", "normal", "--port", "3", "--code", WriteImage("PHONE.bin", image)});
   EXPECT_EQ(outcome.code, 0) << outcome.err << outcome.out;
   EXPECT_EQ(FlashOf(*handsets.back(), 3), image);
+}
+
+// What a script learns of the ports: a handset in a socket udev names, one on a port of the map
+// alone, and a program that holds the first open.
+TEST_F(Station, ListPortsTellsEachPortsDeviceNamesAndHolders) {
+  const std::string socket = "pci-0000:00:14.0-usb-0:1:1.0";
+  handsets.push_back(std::make_unique<ChildProcess>(
+      std::vector<std::string>{HANDSET_SIM_PROGRAM, "--dev-dir", dir.File("dev"), "--node", "ttyACM0", "--by-id",
+                               "usb-Korvant_Handset_a-if00", "--by-path", socket, "--quiet"},
+      Environment(), dir.File("a.out"), dir.File("a.err")));
+  ASSERT_TRUE(Appears(dir.File("dev/serial/by-path/" + socket)));
+  StartHandset(9);
+  const std::string device = std::filesystem::canonical(dir.File("dev/ttyACM0")).string();
+  ChildProcess holder({"/bin/sh", "-c", "exec sleep 60 3<>" + device}, {}, dir.File("holder.out"),
+                      dir.File("holder.err"));
+  ASSERT_TRUE(Appears("/proc/" + std::to_string(holder.Pid()) + "/fd/3")) << "the holder never opened the port";
+
+  const Outcome listed = Run({"--list-ports", "--json"});
+  ASSERT_EQ(listed.code, 0) << listed.err;
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(listed.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  const nlohmann::json held = {{{"pid", holder.Pid()}, {"name", "sleep"}}};
+  EXPECT_EQ(lines,
+            (std::vector<nlohmann::json>{{{"v", 1},
+                                          {"port", "COM3"},
+                                          {"number", 3},
+                                          {"device", device},
+                                          {"byId", "usb-Korvant_Handset_a-if00"},
+                                          {"byPath", socket},
+                                          {"holders", held}},
+                                         {{"v", 1},
+                                          {"port", "COM9"},
+                                          {"number", 9},
+                                          {"device", std::filesystem::canonical(dir.File("ports/com9")).string()},
+                                          {"byId", nullptr},
+                                          {"byPath", nullptr},
+                                          {"holders", nlohmann::json::array()}}}));
+  const Outcome shown = Run({"--list-ports"});
+  EXPECT_TRUE(Has(shown.out, "COM3  " + device + "\n  by-id    usb-Korvant_Handset_a-if00\n  by-path  " + socket +
+                                 "\n  held by  sleep (pid " + std::to_string(holder.Pid()) + ")\nCOM9  "))
+      << shown.out;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool Started() const { return m_pid > 0; }
+  pid_t Pid() const { return m_pid; }
   // The exit code, or -signal for a child ended by a signal; nothing if it is still running
   // after `timeout`.
   std::optional<int> Wait(std::chrono::milliseconds timeout);
