@@ -65,6 +65,7 @@ void CDownloadRun::ResetRun() {
   m_run.naksInARow = 0;
   m_run.rawData = false;
   m_run.account.Clear();
+  m_settledBlocksTold = 0;
   m_run.reported = false;
   m_logQueue.Reset();
   View().ClearLog();

@@ -58,7 +58,7 @@ class CDownloadRun {
   // A run asked for whose images were refused before it could start.
   void RefuseStart(const RunChoices& choices);
   // The handset's port arrived under another number: the run opens that one from now on.
-  void FollowPort(int portNumber) { m_choices.portNumber = portNumber; }
+  void FollowPort(int portNumber);
   // While the handset restarts into download mode: its port is back, and the run goes on at once.
   void EndModeChange();
   // The window closes: the run stops, and its observers hear it.
@@ -118,6 +118,8 @@ class CDownloadRun {
   void UpdateElapsed();
   // Where the operator is shown the area being sent begins.
   DWORD ShownBase() const;
+  // The blocks of the area planned, in the account too.
+  void BeginArea();
 
   bool HandleResponse();
   void WriteBanner();
@@ -156,6 +158,12 @@ class CDownloadRun {
   void ShowAlert(const CString& text);
   void ShowNotice(const CString& text);
   void NotifyMessageBox(const CString& text);
+  void NotifyEvent(const RunEvent& event);
+  void NotifyRequest(const char* request);
+  void NotifyResend(BYTE nakCode);
+  void NotifyLineEvent(RunEvent::Kind kind);
+  // Each block whose fate is known now and was not told yet.
+  void NotifySettledBlocks();
 
   CWnd& m_host;
   RunView& m_view;
@@ -168,5 +176,6 @@ class CDownloadRun {
   RunState m_run;
   CString m_strRefusal;
   CString m_strPortProblem;
+  std::size_t m_settledBlocksTold = 0;  // of the last area
   std::vector<RunObserver*> m_runObservers;
 };

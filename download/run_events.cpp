@@ -51,6 +51,60 @@ void CDownloadRun::ShowNotice(const CString& text) {
   View().ShowNotice(text);
 }
 
+void CDownloadRun::NotifyEvent(const RunEvent& event) {
+  for (RunObserver* observer : m_runObservers) observer->OnRunEvent(event);
+}
+
+void CDownloadRun::NotifyRequest(const char* request) {
+  RunEvent event;
+  event.request = request;
+  // The hello after a restart into download mode comes before the first area is planned.
+  event.area = std::max(0, static_cast<int>(m_run.account.Areas().size()) - 1);
+  NotifyEvent(event);
+}
+
+void CDownloadRun::NotifyResend(BYTE nakCode) {
+  RunEvent event;
+  event.kind = RunEvent::Kind::Resend;
+  event.nakCode = nakCode;
+  NotifyEvent(event);
+}
+
+void CDownloadRun::NotifyLineEvent(RunEvent::Kind kind) {
+  RunEvent event;
+  event.kind = kind;
+  NotifyEvent(event);
+}
+
+void CDownloadRun::NotifySettledBlocks() {
+  const std::vector<RunAccount::Area>& areas = m_run.account.Areas();
+  if (areas.empty()) return;
+  const RunAccount::Area& area = areas.back();
+  // Blocks go one at a time, so they are settled in order.
+  for (; m_settledBlocksTold < area.blocks.size(); ++m_settledBlocksTold) {
+    const RunAccount::Block& block = area.blocks[m_settledBlocksTold];
+    if (block.fate != RunAccount::Fate::Confirmed && block.fate != RunAccount::Fate::Unconfirmed) return;
+    RunEvent event;
+    event.kind = RunEvent::Kind::Block;
+    event.area = static_cast<int>(areas.size()) - 1;
+    event.block = static_cast<int>(m_settledBlocksTold);
+    event.address = area.shownBase + static_cast<DWORD>(m_settledBlocksTold) * kImageBlockDataSize;
+    event.confirmed = block.fate == RunAccount::Fate::Confirmed;
+    event.roundTripUs = block.roundTripUs;
+    NotifyEvent(event);
+  }
+}
+
+void CDownloadRun::FollowPort(int portNumber) {
+  const bool followed = m_run.underWay && portNumber != m_choices.portNumber;
+  m_choices.portNumber = portNumber;
+  if (!followed) return;
+  RunEvent event;
+  event.kind = RunEvent::Kind::PortFollowed;
+  event.portNumber = portNumber;
+  NotifyEvent(event);
+}
+
 void CDownloadRun::NotifyMessageBox(const CString& text) {
   for (RunObserver* observer : m_runObservers) observer->OnMessageBox(text);
 }

@@ -4,6 +4,7 @@
 
 #include "download/download_type.h"
 #include "download/run_account.h"
+#include "download/run_event.h"
 #include "platform/kernel/text.h"
 #include "records/run_end.h"
 
@@ -27,6 +28,8 @@ class RunObserver {
   virtual void OnLogText(const CString& text, COLORREF color, bool newLine) = 0;
   // The text of a box the run shows, before it is shown.
   virtual void OnMessageBox(const CString& text) { (void)text; }
+  // What happens on the line, as it happens.
+  virtual void OnRunEvent(const RunEvent& event) { (void)event; }
   // `portNumber` is the port the run used last: a NORMAL run may have followed its handset.
   // `account` is what the handset confirmed of the run so far.
   virtual void OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) = 0;

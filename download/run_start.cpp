@@ -63,6 +63,7 @@ void CDownloadRun::StartNormalDownload() {
   // Nothing is read back: the normal software does not answer, it restarts.
   Sleep(500);
   m_serialPort.SendDownloadAtCommand();
+  NotifyLineEvent(RunEvent::Kind::ModeChange);
   Sleep(500);
   StopRun();
   View().EnableControls(false);

@@ -31,6 +31,7 @@ bool CDownloadRun::HandleResponse() {
     case ACK:
       m_run.naksInARow = 0;
       m_run.account.Acknowledged();
+      NotifySettledBlocks();
       return AdvanceRun();
     case NAK_BAD_CRC: return ResendAfterNak(NAK_BAD_CRC, "NAK_BAD_CRC. Retry");
     case NAK_TOO_LARGE: return ResendAfterNak(NAK_TOO_LARGE, "NAK_TOO_LARGE. Retry");
@@ -53,6 +54,7 @@ bool CDownloadRun::ResendAfterNak(BYTE code, const char* text) {
   }
   m_serialPort.ResendLastPacket();
   m_run.account.Resent();
+  NotifyResend(code);
   ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
   return false;
 }
@@ -62,38 +64,43 @@ bool CDownloadRun::AdvanceRun() {
     case STEP_START:
       WriteBanner();
       ResetProgress();
-      m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
-      m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
+      BeginArea();
       m_serialPort.SendHello();
       m_run.account.SentHello();
+      NotifyRequest("hello");
       m_run.step = STEP_COPY;
       break;
     case STEP_COPY:
       m_serialPort.SendCopyModule();
       m_run.account.SentOtherRequest();
+      NotifyRequest("copy");
       m_run.step = STEP_BAUD;
       break;
     case STEP_BAUD:
       m_serialPort.SendSetBaud(1);
       m_run.account.SentOtherRequest();
+      NotifyRequest("baud");
       m_run.step = STEP_RESET;
       break;
     case STEP_RESET:
       AppendTick();
       m_serialPort.SendReset();
       m_run.account.SentOtherRequest();
+      NotifyRequest("reset");
       ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
       m_run.step = STEP_HELLO;
       break;
     case STEP_HELLO:
       m_serialPort.SendHello();
       m_run.account.SentHello();
+      NotifyRequest("hello");
       m_run.step = STEP_ERASE;
       break;
     case STEP_ERASE:
       UpdateElapsed();
       m_serialPort.SendErase(m_run.plan.areaBase, m_run.plan.areaLength);
       m_run.account.SentErase();
+      NotifyRequest("erase");
       m_run.step = STEP_FIRST_BLOCK;
       break;
     case STEP_FIRST_BLOCK:
@@ -148,6 +155,8 @@ bool CDownloadRun::SendBlock() {
     m_serialPort.SendWriteBlock(&m_run.block);
   }
   m_run.account.SentBlock(m_run.plan.blockIndex, m_run.rawData);
+  // The block before it may have been left without its answer.
+  NotifySettledBlocks();
   ++m_run.plan.blockIndex;
   return true;
 }
@@ -163,16 +172,17 @@ void CDownloadRun::StopForUnreadableImage(DWORD offset) {
 void CDownloadRun::EndArea() {
   // The last block's answer did not come if the run ends the area after silence.
   m_run.account.MovedOn();
+  NotifySettledBlocks();
   if (m_run.bootFirst) {
     // The boot area is in; the code area goes through the whole sequence again.
     AppendLogLine(COLOR_RUN, "Boot Downloaded. Code Downloading..");
     m_run.bootFirst = false;
     PlanCodeArea();
     m_run.plan.blockIndex = 0;
-    m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
-    m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
+    BeginArea();
     m_serialPort.SendHello();
     m_run.account.SentHello();
+    NotifyRequest("hello");
     m_run.step = STEP_COPY;
     return;
   }
@@ -181,6 +191,7 @@ void CDownloadRun::EndArea() {
     m_run.retryCount = 0;
     m_serialPort.SendReset();
     m_run.account.SentOtherRequest();
+    NotifyRequest("final reset");
     ArmTimer(TIMER_ANSWER, kFinalResetTimeoutMs);
   }
   // Modal: the answer to the reset, or its time-out, may bring the final report meanwhile.
@@ -212,6 +223,12 @@ void CDownloadRun::ArmTimer(UINT id, UINT intervalMs) {
   m_run.timerId = id;
   m_run.timerInterval = intervalMs;
   SetTimer(id, intervalMs);
+}
+
+void CDownloadRun::BeginArea() {
+  m_run.plan.blockCount = BlockCount(m_run.plan.areaLength);
+  m_run.account.BeginArea(ShownBase(), m_run.plan.areaLength, m_run.plan.blockCount);
+  m_settledBlocksTold = 0;
 }
 
 DWORD CDownloadRun::ShownBase() const {

@@ -22,6 +22,7 @@ void CDownloadRun::OnTimer(UINT id) {
   // under the box: then the run is over and nothing is awaited any more.
   if (m_run.reported) return;
   m_run.account.NoAnswer();
+  NotifyLineEvent(RunEvent::Kind::Silence);
   ++m_run.retryCount;
   if (m_run.retryCount < kGiveUpCount) {
     RetryAfterSilence();
@@ -48,6 +49,7 @@ void CDownloadRun::RetryAfterSilence() {
     default:
       m_serialPort.ResendLastPacket();
       m_run.account.Resent();
+      NotifyResend(0);
       ArmTimer(m_run.timerId, m_run.timerInterval);
       break;
   }
@@ -81,6 +83,7 @@ void CDownloadRun::Reconnect() {
     if (ConnectHandset()) {
       AppendLogLine(COLOR_ERROR, "다시 시작!!!!!");
       m_run.account.Reconnected();
+      NotifyLineEvent(RunEvent::Kind::Reconnection);
       m_run.rawData = true;
       if (AdvanceRun()) ArmTimer(TIMER_RETRY, kRetryTimeoutMs);
     } else {

@@ -221,7 +221,8 @@ void CBatchStation::EndBeforeRun(const CString& why) {
   m_bEnded = true;
   EndLine();
   m_nExitCode = EXIT_PORT_NOT_OPENED;
-  std::fprintf(m_err, "flashgate: %s: %s\n", RunEndText(RunEnd::PortNotOpened), why.GetString());
+  m_strEndText.Format("%s: %s", RunEndText(RunEnd::PortNotOpened), why.GetString());
+  std::fprintf(m_err, "flashgate: %s\n", m_strEndText.GetString());
   PostMessage(WM_CLOSE);
 }
 
@@ -285,10 +286,10 @@ void CBatchStation::OnRunEnded(RunEnd end, int, const RunAccount& account) {
   EndLine();
   m_nExitCode = ExitCodeOf(end);
   if (end != RunEnd::Completed) {
-    CString reason = RunEndText(end);
+    m_strEndText = RunEndText(end);
     const CString why = WhyItEnded(end, account);
-    if (!why.IsEmpty()) reason += ": " + why;
-    std::fprintf(m_err, "flashgate: %s\n", reason.GetString());
+    if (!why.IsEmpty()) m_strEndText += ": " + why;
+    std::fprintf(m_err, "flashgate: %s\n", m_strEndText.GetString());
   }
   // Closing stops the run as the window's close button does; the program then exits.
   PostMessage(WM_CLOSE);

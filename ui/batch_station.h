@@ -35,8 +35,9 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   void Close();
 
   bool Closed() const { return m_bClosed; }
-  // EXIT_FAILED until a run has ended.
+  // EXIT_FAILED until a run has ended; and why it ended, when that was no success.
   int ExitCode() const { return m_nExitCode; }
+  const CString& EndReason() const { return m_strEndText; }
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
@@ -99,4 +100,5 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   CString m_strEndReason;  // said instead of the last box when the run ends
   int m_nExitCode = EXIT_FAILED;
   CString m_strLastBox;
+  CString m_strEndText;  // what standard error was told of the end
 };

@@ -176,7 +176,9 @@ const std::vector<Option>& Options() {
                    "list the ports: each COM number with its device, the names\n"
                    "udev gives it and the programs that hold it open, then exit",
                    [](CommandLine& line) { line.listPorts = true; }),
-      Option::Flag(Section::Running, "--json", "with --list-ports: one JSON object a line",
+      Option::Flag(Section::Running, "--json",
+                   "with --list-ports or --batch: one JSON object a line on standard\n"
+                   "output (a batch run's log then goes to standard error)",
                    [](CommandLine& line) { line.json = true; }),
       Option::Flag(Section::Running, "--help", "this text, then exit", [](CommandLine& line) { line.help = true; }),
       Option::Flag(Section::Running, "--version", "the program's version, then exit",
@@ -252,7 +254,7 @@ class Parser {
     if (pick.bootArea && pick.codePath.empty()) return Fail("--boot-area needs --code");
     if (!pick.fontAddress.empty() && pick.fontPath.empty()) return Fail("--font-address needs --font");
     if (!m_line.reportPath.empty() && !m_line.batch) return Fail("--report needs --batch");
-    if (m_line.json && !m_line.listPorts) return Fail("--json needs --list-ports");
+    if (m_line.json && !m_line.listPorts && !m_line.batch) return Fail("--json needs --batch or --list-ports");
     return true;
   }
 

@@ -5,6 +5,7 @@
 #include "resources/resources.h"
 #include "ui/batch_station.h"
 #include "ui/downloader_dlg.h"
+#include "ui/json_events.h"
 #include "ui/port_list.h"
 #include "ui/run_recorder.h"
 
@@ -80,11 +81,19 @@ void CDownloaderApp::RunWindow(CRunRecorder& recorder) {
 }
 
 void CDownloaderApp::RunStation(CRunRecorder& recorder) {
-  CBatchStation station(m_commandLine, stdout, stderr);
+  // With --json, standard output carries the events alone and the log goes with the prose.
+  const bool json = m_commandLine.json;
+  CBatchStation station(m_commandLine, json ? stderr : stdout, stderr);
+  CJsonEvents events(stdout, station, recorder);
   station.AddRunObserver(&recorder);
+  if (json) station.AddRunObserver(&events);
   if (!m_commandLine.tracePath.empty()) station.TraceFrames(&m_trace);
   station.Start(m_commandLine.preselection);
   station.RunToTheEnd();
+  if (json) {
+    station.RemoveRunObserver(&events);
+    events.Finish();
+  }
   station.RemoveRunObserver(&recorder);
   m_nExitCode = station.ExitCode();
 }

@@ -7,16 +7,20 @@
 #include <optional>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "link/commands.h"
 #include "platform/kernel/clock.h"
 #include "platform/user/device_change.h"
 #include "platform/user/ui_system.h"
+#include "records/sha256.h"
 #include "resources/resource.h"
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
 #include "tests/support/sanitized.h"
 #include "tools/handset-sim/fault_schedule.h"
 #include "ui/batch_station.h"
+#include "ui/json_events.h"
 #include "ui/run_recorder.h"
 #include "ui/settings.h"
 
@@ -92,6 +96,28 @@ class BatchRun : protected BatchOutput, public HandsetBench {
     }
     return ended();
   }
+
+  // Lets the handset answer and the run take up every answer; then moves the clock to the next
+  // timer due. False if the run never ended.
+  bool DriveToTheEnd() {
+    const auto ended = [this] { return station.ExitCode() != EXIT_FAILED; };
+    for (int step = 0; step < 400 && !ended(); ++step) {
+      if (handset) handset->WaitForInputTaken(std::chrono::seconds(2));
+      if (platform::WaitForPostedMessage(kQuietMs)) {
+        platform::PumpPostedMessages();
+        continue;
+      }
+      const std::optional<std::uint64_t> due = platform::NextTimerDue();
+      if (!due) return false;
+      const std::uint64_t now = platform::ActiveClock().NowUs() / 1000;
+      Elapse(static_cast<DWORD>(*due > now ? *due - now : 0));
+    }
+    return ended();
+  }
+
+  // Real time in which nothing arriving means nothing is on its way: an answer in pieces has
+  // gaps of a few milliseconds.
+  static constexpr DWORD kQuietMs = kSanitized ? 100 : 25;
 
   CBatchStation station{CommandLine{}, out.File(), err.File()};
 };
@@ -442,6 +468,100 @@ TEST_F(BatchRun, AStationGoesOnOnceItsHandsetIsBackAndItsWaitIsOver) {
   EXPECT_LT(GetTickCount() - started, kModeChangeMs) << "the whole run took less than the window's wait";
 }
 
+struct StreamedRun {
+  const char* name;
+  std::vector<FaultRule> faults;
+  const char* outcome;
+  int exitCode;
+  const char* unconfirmed;  // the end's list, as JSON
+};
+
+void PrintTo(const StreamedRun& run, std::ostream* out) { *out << run.name; }
+
+class EventStream : public BatchRun, public ::testing::WithParamInterface<StreamedRun> {};
+
+// A station's script reads the run as JSON Lines: the stream agrees with what the handset logged,
+// request by request (a resend after a refusal as a resend, a block once its fate is known), and
+// ends as the station and its record do. A request still awaiting its answer at the end is in
+// the end's unconfirmed list instead.
+TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
+  const StreamedRun& run = GetParam();
+  handset_sim::Config config;
+  config.faults = run.faults;
+  StartHandset(config);
+  const Bytes image = MakeImage({"CODE", 4 * kBlock});
+  CRunRecorder recorder{RecordStore(files.File("records"))};
+  Captured json;
+  CJsonEvents events(json.File(), station, recorder);
+  station.AddRunObserver(&recorder);
+  station.AddRunObserver(&events);
+  Preselection pick;
+  pick.codePath = WriteImage("PHONE.bin", image);
+
+  RunBatch(pick, [&] { ASSERT_TRUE(DriveToTheEnd()) << err.Text(); });
+  station.RemoveRunObserver(&events);
+  station.RemoveRunObserver(&recorder);
+
+  std::vector<nlohmann::json> lines;
+  std::istringstream stream(json.Text());
+  for (std::string line; std::getline(stream, line);) lines.push_back(nlohmann::json::parse(line));
+  ASSERT_GE(lines.size(), 2u) << json.Text();
+  Sha256 digest;
+  digest.Update(image.data(), image.size());
+  EXPECT_EQ(lines.front()["event"], "start");
+  EXPECT_EQ(lines.front()["sha256"], digest.HexDigest());
+  EXPECT_EQ(lines.front()["size"], image.size());
+
+  std::vector<std::string> told;
+  for (const nlohmann::json& line : lines) {
+    if (line["event"] == "request") told.push_back(line["request"].get<std::string>());
+    if (line["event"] == "resend") told.push_back("resend " + std::to_string(line["nak"].get<int>()));
+    if (line["event"] == "block") {
+      told.push_back("block " + std::to_string(line["address"].get<DWORD>()) +
+                     (line["confirmed"].get<bool>() ? " confirmed" : " unconfirmed"));
+    }
+  }
+  const std::map<BYTE, std::string> names = {{CMD_HELLO, "hello"},
+                                             {CMD_COPY_MODULE, "copy"},
+                                             {CMD_SET_BAUD, "baud"},
+                                             {CMD_RESET, "reset"},
+                                             {CMD_ERASE, "erase"}};
+  std::vector<std::string> logged;
+  const std::vector<handset_sim::LogEntry> log = handset->Log();
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const handset_sim::LogEntry& entry = log[i];
+    if (entry.code != CMD_WRITE) {
+      logged.push_back(names.at(entry.code));
+    } else if (i + 1 < log.size() && log[i + 1].code == CMD_WRITE && log[i + 1].offset == entry.offset) {
+      logged.push_back("resend " + std::to_string(*entry.answer));
+    } else if (entry.answer) {
+      logged.push_back("block " + std::to_string(entry.offset) +
+                       (*entry.answer == ACK ? " confirmed" : " unconfirmed"));
+    }
+  }
+  if (station.ExitCode() == EXIT_COMPLETED) logged.back() = "final reset";
+  EXPECT_EQ(told, logged) << json.Text() << handset_sim::FormatLog(log);
+
+  const nlohmann::json& end = lines.back();
+  EXPECT_EQ(end["event"], "end");
+  EXPECT_EQ(end["outcome"], run.outcome);
+  EXPECT_EQ(end["exitCode"], run.exitCode);
+  EXPECT_EQ(station.ExitCode(), run.exitCode);
+  EXPECT_EQ(end["unconfirmed"], nlohmann::json::parse(run.unconfirmed));
+  EXPECT_EQ(end["record"], recorder.LastRecordPath());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BatchRun, EventStream,
+    ::testing::Values(StreamedRun{"ARefusedBlock", {Nak(kFirstBlockRequest + 1)}, "completed", EXIT_COMPLETED, "[]"},
+                      // The handset says nothing to block 2: the stall guard ends the run.
+                      StreamedRun{"ARefusedBlockThenSilence",
+                                  {Nak(kFirstBlockRequest + 1), Silence(kFirstBlockRequest + 3)},
+                                  "no-answer",
+                                  EXIT_NO_ANSWER,
+                                  R"([{"address":16384,"blocks":1}])"}),
+    [](const ::testing::TestParamInfo<StreamedRun>& info) { return std::string(info.param.name); });
+
 // A mix of faults for the run: drawn from a seed, or chosen for a case the draws may miss.
 struct Schedule {
   std::string name;
@@ -501,27 +621,6 @@ class RunInvariant : public BatchRun, public ::testing::WithParamInterface<Sched
   }
 
  protected:
-  // Lets the handset answer and the run take up every answer; then moves the clock to the next
-  // timer due. False if the run never ended.
-  bool DriveToTheEnd() {
-    const auto ended = [this] { return station.ExitCode() != EXIT_FAILED; };
-    for (int step = 0; step < 400 && !ended(); ++step) {
-      if (handset) handset->WaitForInputTaken(std::chrono::seconds(2));
-      if (platform::WaitForPostedMessage(kQuietMs)) {
-        platform::PumpPostedMessages();
-        continue;
-      }
-      const std::optional<std::uint64_t> due = platform::NextTimerDue();
-      if (!due) return false;
-      const std::uint64_t now = platform::ActiveClock().NowUs() / 1000;
-      Elapse(static_cast<DWORD>(*due > now ? *due - now : 0));
-    }
-    return ended();
-  }
-
-  // Real time in which nothing arriving means nothing is on its way: an answer in pieces has
-  // gaps of a few milliseconds.
-  static constexpr DWORD kQuietMs = kSanitized ? 100 : 25;
 };
 
 TEST_P(RunInvariant, ExitZeroOnlyForWhatTheHandsetConfirmedAndForEveryCleanRun) {

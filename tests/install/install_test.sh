@@ -13,6 +13,8 @@ usr/share/applications/flashgate.desktop
 usr/share/doc/flashgate/changelog.gz
 usr/share/doc/flashgate/copyright
 usr/share/doc/flashgate/examples/70-flashgate-handset.rules
+usr/share/doc/flashgate/examples/stations.py
+usr/share/doc/flashgate/json-events.md
 usr/share/icons/hicolor/16x16/apps/flashgate.png
 usr/share/icons/hicolor/256x256/apps/flashgate.png
 usr/share/icons/hicolor/32x32/apps/flashgate.png

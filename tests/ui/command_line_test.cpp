@@ -87,6 +87,7 @@ TEST(CommandLine, RefusesWhatItCannotUseAndSaysWhy) {
       {Words({"--code", "a.bin", "--stall-timeout", "0"}), "--stall-timeout takes seconds, 1 or more"},
       {Words({"--code", "a.bin", "--erase-timeout", "x"}), "--erase-timeout takes seconds, 1 or more"},
       {Words({"--code", "a.bin", "--report", "run.html"}), "--report needs --batch"},
+      {Words({"--code", "a.bin", "--json"}), "--json needs --batch or --list-ports"},
       {Words({"--trace"}), "--trace needs a value"},
   };
   for (const auto& [arguments, reason] : cases) {
