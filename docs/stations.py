@@ -25,17 +25,25 @@ def ports_by_socket(flashgate):
 def station(flashgate, socket, port, args, results):
     command = [flashgate, "--batch", "--json", "--port", str(port["number"]), "--code", args.code,
                "--type", args.type, "--mode-wait", str(args.mode_wait)]
-    blocks = confirmed = 0
+    confirmed = 0
     end = None
-    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True) as run:
-        for line in run.stdout:
-            event = json.loads(line)
-            if event["event"] == "block":
-                blocks += 1
-                confirmed += event["confirmed"]
-            elif event["event"] == "end":
-                end = event
-    results[socket] = (port["port"], blocks, confirmed, end)
+    exit_code = None
+    try:
+        with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True) as run:
+            # Read to the end whatever comes, so that the station is never cut off mid-run.
+            for line in run.stdout:
+                try:
+                    event = json.loads(line)
+                except json.JSONDecodeError:
+                    continue
+                if event["event"] == "block":
+                    confirmed += event["confirmed"]
+                elif event["event"] == "end":
+                    end = event
+        exit_code = run.returncode
+    except OSError as error:
+        end = {"outcome": "not started", "reason": str(error), "exitCode": None}
+    results[socket] = (port["port"], confirmed, end, exit_code)
 
 
 def main():
@@ -61,12 +69,11 @@ def main():
 
     flashed = 0
     for socket in args.sockets:
-        port, blocks, confirmed, end = results[socket]
+        port, confirmed, end, exit_code = results[socket]
         outcome = end["outcome"] if end else "no end"
         flashed += outcome == "completed"
         reason = f" ({end['reason']})" if end and end["reason"] else ""
-        print(f"{socket}  {port}  {outcome}{reason}  {confirmed}/{blocks} blocks confirmed  "
-              f"exit {end['exitCode'] if end else '-'}")
+        print(f"{socket}  {port}  {outcome}{reason}  {confirmed} blocks confirmed  exit {exit_code}")
     sys.exit(0 if flashed == len(args.sockets) else 1)
 
 

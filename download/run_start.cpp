@@ -91,5 +91,6 @@ void CDownloadRun::OnModeChangeOver() {
   // The step stays at its start: the first answer writes the banner and says hello again.
   m_serialPort.SendHello();
   m_run.account.SentHello();
+  NotifyRequest("hello");
   ArmTimer(TIMER_ANSWER, kAnswerTimeoutMs);
 }

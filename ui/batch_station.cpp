@@ -194,6 +194,9 @@ void CBatchStation::HideModeChange() {
 }
 
 void CBatchStation::GoOnWhenWaited() {
+  // Without a socket, only the whole wait shows whether a second port arrives, which would make
+  // this one a guess.
+  if (!m_follower.KnowsSocket()) return;
   const DWORD waited = GetTickCount() - m_dwRestartedAt;
   if (waited >= m_nModeWaitMs) {
     m_run.EndModeChange();

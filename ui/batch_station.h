@@ -35,6 +35,8 @@ class CBatchStation : public CWnd, private RunView, private RunObserver {
   void Close();
 
   bool Closed() const { return m_bClosed; }
+  // Its run has ended, or it ended before its run could begin.
+  bool HasEnded() const { return m_bEnded; }
   // EXIT_FAILED until a run has ended; and why it ended, when that was no success.
   int ExitCode() const { return m_nExitCode; }
   const CString& EndReason() const { return m_strEndText; }

@@ -154,9 +154,10 @@ const std::vector<Option>& Options() {
                      }),
       Option::Valued(Section::Running, "--mode-wait", "SEC",
                      "with --batch and the NORMAL type: go on once the handset's port\n"
-                     "is back and SEC seconds have passed since its restart (default\n"
-                     "10, as the window waits); a port that does not come back ends\n"
-                     "the run after SEC seconds or 10, whichever is longer",
+                     "is back in its socket and SEC seconds have passed since its\n"
+                     "restart (default 10, as the window waits); a port that does not\n"
+                     "come back ends the run after SEC seconds or 10, whichever is\n"
+                     "longer",
                      [](CommandLine& line, const std::string& value) {
                        return TakeSeconds(value, &line.modeWaitSeconds, "--mode-wait");
                      }),

@@ -30,7 +30,7 @@ struct CommandLine {
   std::string reportPath;    // batch: where the run's report is written too; empty: only beside its record
   std::string tracePath;     // where every frame both ways is written; empty: no trace
   bool listPorts = false;    // list the ports and exit
-  bool json = false;         // what is listed, as JSON Lines
+  bool json = false;         // the ports, or a batch run, as JSON Lines
   bool help = false;
   bool version = false;
 };

@@ -17,6 +17,8 @@ class CHandsetFollower {
   bool Takes(int portNumber);
   // Why the station cannot tell its handset's port; empty when it can.
   CString Ambiguity() const;
+  // The system names the socket the handset is plugged into: an arrival elsewhere is no doubt.
+  bool KnowsSocket() const { return !m_socket.IsEmpty(); }
 
  private:
   CString m_socket;  // empty: the system names none

@@ -1,6 +1,5 @@
 #include "ui/json_events.h"
 
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -8,11 +7,14 @@
 #include "platform/kernel/comm.h"
 #include "records/service_record.h"
 #include "ui/batch_station.h"
+#include "ui/json_lines.h"
 #include "ui/run_recorder.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using json_lines::Json;
+using json_lines::TextOrNull;
+using json_lines::Write;
 
 // The words a script matches on; the prose of RunEndText may change.
 const char* OutcomeWord(RunEnd end) {
@@ -45,21 +47,7 @@ const char* EventWord(RunEvent::Kind kind) {
   return "request";
 }
 
-Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); }
-
-// "/dev/serial/by-id/usb-X" as "usb-X".
-std::string LinkName(const CString& path) {
-  const std::string text = path.str();
-  return text.substr(text.rfind('/') + 1);
-}
-
 Json Event(const char* name) { return Json{{"v", 1}, {"event", name}}; }
-
-void Write(std::FILE* out, const Json& line) {
-  // Names from the system are not always UTF-8: such bytes are replaced rather than refused.
-  std::fprintf(out, "%s\n", line.dump(-1, ' ', false, Json::error_handler_t::replace).c_str());
-  std::fflush(out);
-}
 
 }  // namespace
 
@@ -67,6 +55,10 @@ CJsonEvents::CJsonEvents(std::FILE* out, const CBatchStation& station, const CRu
     : m_out(out), m_station(station), m_recorder(recorder) {}
 
 void CJsonEvents::OnRunStarted(const RunStart& start) {
+  // A station that could not begin still tells its observers of a refused image; its own end
+  // (Finish) is the stream's.
+  m_bIgnored = m_station.HasEnded();
+  if (m_bIgnored) return;
   Json line = Event("start");
   line["port"] = platform::ComPortName(static_cast<unsigned>(start.portNumber));
   platform::PortDescription port{};
@@ -74,20 +66,23 @@ void CJsonEvents::OnRunStarted(const RunStart& start) {
     if (static_cast<int>(each.number) == start.portNumber) port = each;
   }
   line["device"] = TextOrNull(port.device.str());
-  line["byId"] = TextOrNull(LinkName(port.identity));
-  line["byPath"] = TextOrNull(LinkName(port.location));
+  line["byId"] = TextOrNull(port.identity.str());
+  line["byPath"] = TextOrNull(port.location.str());
   const bool code = !start.codePath.IsEmpty();
+  const bool font = !start.fontPath.IsEmpty();
   const ImageFacts image = ReadImageFacts((code ? start.codePath : start.fontPath).str());
-  line["image"] = code ? "code" : "font";
+  line["image"] = code ? Json("code") : font ? Json("font") : Json(nullptr);
   line["path"] = TextOrNull(image.path);
   line["size"] = image.readable ? Json(image.size) : Json(nullptr);
   line["sha256"] = TextOrNull(image.sha256);
   line["type"] = start.downloadType ? Json(start.downloadType->commandWord) : Json(nullptr);
-  if (!code) line["fontAddress"] = start.fontAddress.str();
+  if (font) line["fontAddress"] = start.fontAddress.str();
   Write(m_out, line);
 }
 
 void CJsonEvents::OnRunEvent(const RunEvent& event) {
+  // What the run still does between its end and the station's close is not the station's.
+  if (m_bEnded || m_bIgnored) return;
   Json line = Event(EventWord(event.kind));
   switch (event.kind) {
     case RunEvent::Kind::Request:
@@ -126,7 +121,7 @@ void CJsonEvents::Finish() {
 
 void CJsonEvents::OnRunEnded(RunEnd end, int portNumber, const RunAccount& account) {
   // The station ends with the first end; a late answer does not bring it back.
-  if (m_bEnded) return;
+  if (m_bEnded || m_bIgnored) return;
   m_bEnded = true;
   Json line = Event("end");
   line["outcome"] = OutcomeWord(end);

@@ -29,4 +29,5 @@ class CJsonEvents : public RunObserver {
   const CBatchStation& m_station;
   const CRunRecorder& m_recorder;
   bool m_bEnded = false;
+  bool m_bIgnored = false;  // the run of a station that had ended before it began
 };

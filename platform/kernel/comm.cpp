@@ -25,6 +25,9 @@ unsigned PortNumberFromName(const char* name) {
   return devicePath || number <= 9 ? number : 0;
 }
 
+// ".../serial/by-id/usb-X" as "usb-X": the kind of name is the member's.
+std::string LinkName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 std::shared_ptr<SerialDevice> FindDevice(HANDLE file) {
   auto device = platform::LookupHandleAs<SerialDevice>(file);
   if (!device) SetLastError(ERROR_INVALID_HANDLE);
@@ -74,8 +77,8 @@ std::vector<platform::PortDescription> platform::ListPorts() {
     const std::string node = posix::RealPath(posix::PortPath(number));
     port.device = node.c_str();
     if (!node.empty()) {
-      port.identity = posix::SerialLinkTo(posix::DeviceDirectory(), "by-id", node).c_str();
-      port.location = posix::SerialLinkTo(posix::DeviceDirectory(), "by-path", node).c_str();
+      port.identity = LinkName(posix::SerialLinkTo(posix::DeviceDirectory(), "by-id", node)).c_str();
+      port.location = LinkName(posix::SerialLinkTo(posix::DeviceDirectory(), "by-path", node)).c_str();
       for (const posix::Holder& holder : posix::ProcessesHolding(node)) {
         port.holders.push_back(PortHolder{static_cast<DWORD>(holder.pid), holder.name.c_str()});
       }

@@ -122,10 +122,10 @@ struct PortHolder {
   CString name;
 };
 struct PortDescription {
-  unsigned number;                  // COMn
-  CString device;                   // the device node it leads to; empty when it leads nowhere now
-  CString identity;                 // the name the device gives itself (udev's by-id name); empty when none
-  CString location;                 // the socket it is plugged into (udev's by-path name); empty when none
+  unsigned number;   // COMn
+  CString device;    // the device node it leads to; empty when it leads nowhere now
+  CString identity;  // the name the device gives itself ("usb-Maker_Handset-if00"); empty when none
+  CString location;  // the name of the socket it is plugged into ("pci-0000:00:14.0-usb-0:1:1.0"); or empty
   std::vector<PortHolder> holders;  // the processes this user can see that have it open
 };
 // Every port, in number order.

@@ -18,6 +18,7 @@
 #include "tests/download/run_fixture.h"
 #include "tests/support/read_file.h"
 #include "tests/support/sanitized.h"
+#include "tests/support/scoped_env.h"
 #include "tools/handset-sim/fault_schedule.h"
 #include "ui/batch_station.h"
 #include "ui/json_events.h"
@@ -442,12 +443,25 @@ TEST_F(BatchRun, AStationThatCannotTellItsHandsetAmongTwoArrivalsTakesNeither) {
   EXPECT_TRUE(other.Log().empty());
 }
 
-// A NORMAL handset that is back at once: a station told to wait two seconds for it goes on then,
-// not after the window's ten, and the run's own answers carry it to the end.
+// A NORMAL handset back at once in its socket: a station told to wait two seconds for it goes on
+// then, not after the window's ten, and the run's own answers carry it to the end.
 TEST_F(BatchRun, AStationGoesOnOnceItsHandsetIsBackAndItsWaitIsOver) {
-  StartNormalHandsetReturningOn(7);
   TempDir devices;
+  ScopedEnv deviceDir("FLASHGATE_DEV_DIR", devices.Path());
   ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  UseNormalType();
+  handset_sim::Config config;
+  config.mode = handset_sim::Mode::Normal;
+  config.devDir = devices.Path();
+  config.node = "ttyACM0";
+  config.returnNode = "ttyACM1";
+  config.byId = "usb-Korvant_Handset-if00";
+  config.returnById = "usb-Korvant_Download-if00";
+  config.byPath = "pci-0000:00:14.0-usb-0:1:1.0";
+  config.udevDelay = std::chrono::milliseconds(0);
+  config.returnDelay = std::chrono::milliseconds(0);
+  StartHandset(config);
+  ASSERT_TRUE(PumpUntil([&] { return access((ports.Directory() + "/com3").c_str(), F_OK) == 0; }));
   CommandLine line;
   line.modeWaitSeconds = 2;
   CBatchStation quick(line, out.File(), err.File());
@@ -456,9 +470,9 @@ TEST_F(BatchRun, AStationGoesOnOnceItsHandsetIsBackAndItsWaitIsOver) {
   const DWORD started = GetTickCount();
 
   quick.Start(pick);
-  ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[following the handset to COM7]") != std::string::npos; }));
+  ASSERT_TRUE(PumpUntil([&] { return err.Text().find("[following the handset to COM4]") != std::string::npos; }));
   Elapse(1000);
-  EXPECT_EQ(handset->Log().size(), 1u) << "the AT command, and the station still waits";
+  EXPECT_FALSE(handset->WaitForRequests(2, std::chrono::milliseconds(200))) << "the station still waits";
   Elapse(1000);
   ASSERT_TRUE(PumpUntil([&] { return quick.ExitCode() != EXIT_FAILED; })) << err.Text();
   quick.Close();
@@ -470,6 +484,7 @@ TEST_F(BatchRun, AStationGoesOnOnceItsHandsetIsBackAndItsWaitIsOver) {
 
 struct StreamedRun {
   const char* name;
+  bool normal;  // the handset restarts into download mode, on COM7
   std::vector<FaultRule> faults;
   const char* outcome;
   int exitCode;
@@ -488,7 +503,18 @@ TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
   const StreamedRun& run = GetParam();
   handset_sim::Config config;
   config.faults = run.faults;
+  if (run.normal) {
+    UseNormalType();
+    config.mode = handset_sim::Mode::Normal;
+    config.returnPort = 7;
+    config.returnDelay = std::chrono::milliseconds(0);
+  }
   StartHandset(config);
+  // Once the handset is on COM3: its own arrival would be a second one during the restart.
+  TempDir devices;
+  if (run.normal) {
+    ASSERT_TRUE(platform::StartDeviceNotifications(devices.Path(), ports.Directory()));
+  }
   const Bytes image = MakeImage({"CODE", 4 * kBlock});
   CRunRecorder recorder{RecordStore(files.File("records"))};
   Captured json;
@@ -501,6 +527,7 @@ TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
   RunBatch(pick, [&] { ASSERT_TRUE(DriveToTheEnd()) << err.Text(); });
   station.RemoveRunObserver(&events);
   station.RemoveRunObserver(&recorder);
+  if (run.normal) platform::StopDeviceNotifications();
 
   std::vector<nlohmann::json> lines;
   std::istringstream stream(json.Text());
@@ -515,6 +542,8 @@ TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
   std::vector<std::string> told;
   for (const nlohmann::json& line : lines) {
     if (line["event"] == "request") told.push_back(line["request"].get<std::string>());
+    if (line["event"] == "mode-change") told.emplace_back("mode-change");
+    if (line["event"] == "port-followed") told.push_back("port-followed " + line["port"].get<std::string>());
     if (line["event"] == "resend") told.push_back("resend " + std::to_string(line["nak"].get<int>()));
     if (line["event"] == "block") {
       told.push_back("block " + std::to_string(line["address"].get<DWORD>()) +
@@ -530,7 +559,10 @@ TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
   const std::vector<handset_sim::LogEntry> log = handset->Log();
   for (std::size_t i = 0; i < log.size(); ++i) {
     const handset_sim::LogEntry& entry = log[i];
-    if (entry.code != CMD_WRITE) {
+    if (entry.kind == handset_sim::LogEntry::Kind::AtCommand) {
+      // It comes back on another port, which the station follows.
+      logged.insert(logged.end(), {"mode-change", "port-followed COM7"});
+    } else if (entry.code != CMD_WRITE) {
       logged.push_back(names.at(entry.code));
     } else if (i + 1 < log.size() && log[i + 1].code == CMD_WRITE && log[i + 1].offset == entry.offset) {
       logged.push_back("resend " + std::to_string(*entry.answer));
@@ -553,13 +585,17 @@ TEST_P(EventStream, TellsTheRunAsTheHandsetSawIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     BatchRun, EventStream,
-    ::testing::Values(StreamedRun{"ARefusedBlock", {Nak(kFirstBlockRequest + 1)}, "completed", EXIT_COMPLETED, "[]"},
-                      // The handset says nothing to block 2: the stall guard ends the run.
-                      StreamedRun{"ARefusedBlockThenSilence",
-                                  {Nak(kFirstBlockRequest + 1), Silence(kFirstBlockRequest + 3)},
-                                  "no-answer",
-                                  EXIT_NO_ANSWER,
-                                  R"([{"address":16384,"blocks":1}])"}),
+    ::testing::Values(
+        StreamedRun{"ARefusedBlock", false, {Nak(kFirstBlockRequest + 1)}, "completed", EXIT_COMPLETED, "[]"},
+        StreamedRun{
+            "ANormalRunWithARefusedBlock", true, {Nak(kFirstBlockRequest + 2)}, "completed", EXIT_COMPLETED, "[]"},
+        // The handset says nothing to block 2: the stall guard ends the run.
+        StreamedRun{"ARefusedBlockThenSilence",
+                    false,
+                    {Nak(kFirstBlockRequest + 1), Silence(kFirstBlockRequest + 3)},
+                    "no-answer",
+                    EXIT_NO_ANSWER,
+                    R"([{"address":16384,"blocks":1}])"}),
     [](const ::testing::TestParamInfo<StreamedRun>& info) { return std::string(info.param.name); });
 
 // A mix of faults for the run: drawn from a seed, or chosen for a case the draws may miss.
