@@ -21,10 +21,11 @@ class Line {
   virtual std::string Device() const = 0;
   // How the line shows itself in the handset's messages.
   virtual std::string Shown() const = 0;
-  // After a read found no host at the other end: waits until one may have come, or `wakeFd` is
-  // readable. False where the line cannot tell, for the caller to wait a little itself.
-  virtual bool AwaitHost(int wakeFd) {
-    (void)wakeFd;
+  // After a read found no host at the other end: waits until one may have come, `wakeFd` is
+  // readable or `timeoutMs` have passed. False where the line cannot tell, for the caller to
+  // wait a little itself.
+  virtual bool AwaitHost(int wakeFd, int timeoutMs) {
+    (void)wakeFd, (void)timeoutMs;
     return false;
   }
 };

@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -15,8 +16,8 @@
 namespace handset_sim {
 namespace {
 
-// Bounds a wait for a host, though the stand-in's own wake ends it sooner.
-constexpr int kLongestWaitMs = 1000;
+// While no host has the slave open: how often the hang-up is looked at again.
+constexpr int kLookAgainMs = 10;
 
 std::string HomeDirectory() {
   if (const char* home = std::getenv("HOME"); home && *home) return home;
@@ -75,16 +76,19 @@ PtyLink::PtyLink(int master, std::string slavePath, std::string linkPath)
   }
 }
 
-bool PtyLink::AwaitHost(int wakeFd) {
+bool PtyLink::AwaitHost(int wakeFd, int timeoutMs) {
   if (m_opens < 0) return false;
   char events[4096];
   while (read(m_opens, events, sizeof events) > 0) {
   }
-  // A host that opened the slave before the drain has ended the hang-up already.
+  // A host that opened the slave before the drain has ended the hang-up already, whether or not
+  // it has written yet.
   pollfd master{m_master, POLLIN, 0};
-  if (poll(&master, 1, 0) > 0 && !(master.revents & POLLHUP)) return true;
+  if (poll(&master, 1, 0) == 0 || !(master.revents & POLLHUP)) return true;
+  // An open is not the only way back: the host may also have been there all along between two
+  // looks, so the hang-up is looked at again soon whatever the watch says.
   pollfd fds[2] = {{m_opens, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-  poll(fds, 2, kLongestWaitMs);
+  poll(fds, 2, std::min(timeoutMs, kLookAgainMs));
   return true;
 }
 

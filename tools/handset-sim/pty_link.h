@@ -27,7 +27,7 @@ class PtyLink : public Line {
   std::string Device() const override { return m_slavePath; }
   std::string Shown() const override { return m_linkPath + " -> " + m_slavePath; }
   // Until the slave is opened: its opens are watched.
-  bool AwaitHost(int wakeFd) override;
+  bool AwaitHost(int wakeFd, int timeoutMs) override;
 
  private:
   PtyLink(int master, std::string slavePath, std::string linkPath);

@@ -140,7 +140,9 @@ void Simulator::ReadLine() {
     // No host has the pseudo-terminal open (EIO, a hang-up the poll keeps reporting), or the line
     // keeps failing: wait rather than spin.
     if (errno == EIO) {
-      if (!m_link->AwaitHost(m_wakeRead)) Doze(Clock::now() + std::chrono::milliseconds(kNoHostPollMs));
+      if (!m_link->AwaitHost(m_wakeRead, MsUntil(until))) {
+        Doze(Clock::now() + std::chrono::milliseconds(kNoHostPollMs));
+      }
     } else if (errno != EAGAIN && errno != EINTR) {
       Doze(Clock::now() + std::chrono::milliseconds(50));
     }
