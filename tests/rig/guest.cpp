@@ -24,7 +24,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Under emulation on a loaded machine the guest takes about 15 s; this is its limit.
-constexpr std::chrono::seconds kBootLimit{180};
+constexpr std::chrono::seconds kBootLimit{120};
 
 // The program's path on $PATH or in the system's folders, which a user's $PATH may lack;
 // empty when it is nowhere.
