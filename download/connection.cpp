@@ -8,6 +8,14 @@
 #include "platform/kernel/thread.h"
 #include "serial/serial_port.h"
 
+namespace {
+
+// What keeps the modem manager off the handset for good, where it will not be asked.
+const char kModemManagerRemedy[] =
+    ". The udev rule 70-flashgate-handset.rules (in " FLASHGATE_EXAMPLES_DIR ") keeps it off the handset for good.";
+
+}  // namespace
+
 CDownloadRun::CDownloadRun(CWnd& host, RunView& view) : m_host(host), m_view(view) { g_bKeepRunning = FALSE; }
 
 bool CDownloadRun::EnsureConnected() {
@@ -35,6 +43,11 @@ bool CDownloadRun::ConnectHandset() {
 bool CDownloadRun::OpenPort() {
   const std::string name = platform::ComPortName(m_choices.portNumber);
   m_serialPort.Attach(&m_host, &m_logQueue);
+  // The modem manager holds a modem's port open while it probes and polls it: it lets go
+  // before the port is looked at, and stays off it until the run is over.
+  // A refusal is logged once the run's log is set up (a connection that fails logs it at once).
+  m_strModemRefusal = m_modems.Inhibit(name.c_str());
+  if (!m_strModemRefusal.IsEmpty()) m_strModemRefusal += kModemManagerRemedy;
   // Two readers of one port lose answers, whichever reads first taking the handset's; and an
   // open does not fail for a holder that took no lock.
   m_strPortProblem = platform::DescribePortHolders(name.c_str());
@@ -42,10 +55,16 @@ bool CDownloadRun::OpenPort() {
     if (m_serialPort.Open()) return true;
     m_strPortProblem = platform::DescribeCommOpenFailure(name.c_str());
   }
+  LogModemRefusal();
   AppendLogLine(COLOR_RUN, "USB 연결 상태를 확인하세요.");
   if (!m_strPortProblem.IsEmpty()) AppendLogLine(COLOR_ERROR, m_strPortProblem);
   m_serialPort.Release();
+  m_modems.ReleaseAll();
   return false;
+}
+
+void CDownloadRun::LogModemRefusal() {
+  if (!m_strModemRefusal.IsEmpty()) AppendLogLine(COLOR_ERROR, m_strModemRefusal);
 }
 
 void CDownloadRun::StopRun() {
@@ -56,6 +75,8 @@ void CDownloadRun::StopRun() {
   m_run.step = STEP_START;
   m_run.response = nullptr;
   if (g_bKeepRunning) StopReceiveThread(m_serialPort, m_pThreadRX);
+  // A run under way closes its port only to follow its handset through a restart.
+  if (!m_run.underWay) m_modems.ReleaseAll();
   View().ShowIdleBar();
 }
 

@@ -15,6 +15,7 @@
 #include "download/run_view.h"
 #include "image/image_file.h"
 #include "link/log_queue.h"
+#include "platform/kernel/modem_manager.h"
 #include "platform/user/wnd.h"
 #include "serial/serial_port.h"
 #include "serial/thread_rx.h"
@@ -146,6 +147,8 @@ class CDownloadRun {
   // Opens the chosen port; otherwise the log says "USB 연결 상태를 확인하세요." and, when it is
   // known, what keeps the port closed: a process that holds it, or why the open failed.
   bool OpenPort();
+  // ModemManager's refusal to let go of the handset, if it gave one at the last open.
+  void LogModemRefusal();
   void OnModeChangeOver();
   void SetTimer(UINT id, UINT intervalMs);
   void KillTimer(UINT id);
@@ -170,12 +173,15 @@ class CDownloadRun {
   RunChoices m_choices;
   DWORD m_dwFontAddress = 0;
   CThreadRX* m_pThreadRX = nullptr;  // the receive thread while connected; it deletes its own object
+  // Before the port: what the modem manager is kept off is given back after the port closes.
+  platform::ModemInhibitions m_modems;
   CLogQueue m_logQueue;
   CImageFile m_imageFile;
   CSerialPort m_serialPort;
   RunState m_run;
   CString m_strRefusal;
   CString m_strPortProblem;
+  CString m_strModemRefusal;            // ModemManager's, at the last open of the port
   std::size_t m_settledBlocksTold = 0;  // of the last area
   std::vector<RunObserver*> m_runObservers;
 };

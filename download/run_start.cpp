@@ -35,6 +35,7 @@ void CDownloadRun::StartEmergencyDownload() {
 bool CDownloadRun::PrepareRun() {
   View().EnableControls(false);
   ResetRun();
+  LogModemRefusal();
   View().ShowElapsed("");
   m_run.retryCount = 0;
   m_run.currentImage = IMAGE_CODE;

@@ -4,7 +4,8 @@
 namespace platform::qt {
 
 // Creates the application object if there is none yet and installs the dialogs, the real
-// message boxes, the message pump and the keyboard and mouse hooks of the windows.
+// message boxes, the message pump, the keyboard and mouse hooks of the windows, and the
+// modem manager's client.
 void StartUi(int& argc, char** argv);
 // Runs the program's application object: its InitApplication with the command line, StartUi,
 // its InitInstance, and answers its ExitInstance's code.

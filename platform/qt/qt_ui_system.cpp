@@ -12,6 +12,7 @@
 #include "platform/qt/qt_dialog.h"
 #include "platform/qt/qt_gdi.h"
 #include "platform/qt/qt_input.h"
+#include "platform/qt/qt_modem_manager.h"
 #include "platform/qt/qt_pump.h"
 #include "platform/qt/qt_session.h"
 #include "platform/user/app.h"
@@ -290,6 +291,7 @@ void StartUi(int& argc, char** argv) {
   SetQueueWakeHook([] { pump->Wake(); });
   QApplication::instance()->installEventFilter(hook);
   SetMessageBoxHandler(ShowMessageBox);
+  InstallModemManagerClient(MakeModemManagerClient());
   pump->Wake();
 }
 
