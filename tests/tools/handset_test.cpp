@@ -297,9 +297,16 @@ TEST(Handset, AHungHandsetUnpluggedAtABlockWritesNothing) {
   EXPECT_EQ(handset.Flash().Bytes(), std::vector<Byte>(2 * kBlock, 0xFF));
 }
 
-TEST(Handset, NormalSoftwareListensOnlyForTheAtCommand) {
+// The normal software is a modem: it answers a modem manager's probes "OK", ignores the download
+// protocol, and restarts in download mode on the AT command.
+TEST(Handset, NormalSoftwareIsAModemThatTheAtCommandRestarts) {
   Handset handset(Mode::Normal, FaultPlan());
   EXPECT_TRUE(Send(handset, kHelloFrame).empty());
+  const std::string probe = "AT\r\nATI\r";
+  const std::vector<Outcome> probed = Send(handset, Bytes(probe.begin(), probe.end()));
+  ASSERT_EQ(probed.size(), 2u);
+  EXPECT_EQ(probed[1].entry.ToString(), "- ATI -> OK");
+  EXPECT_EQ(std::string(probed[1].answer.begin(), probed[1].answer.end()), "\r\nOK\r\n");
   Bytes at(handset_sim::kAtCommand, handset_sim::kAtCommand + handset_sim::kAtCommandLength);
   at.insert(at.begin(), {'A', 'T', '$'});  // a false start
   const std::vector<Outcome> outcomes = Send(handset, at);

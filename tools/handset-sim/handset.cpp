@@ -48,6 +48,7 @@ void Handset::Reattach(DropOff after) {
   m_hung = false;
   m_parser.Reset();
   m_atMatched = 0;
+  m_modemLine.clear();
   // The host may have timed out on the block that was lost with the line.
   if (after == DropOff::Unplug && BlockDue()) m_rawArmed = true;
   UpdateExpectation();
@@ -60,11 +61,32 @@ std::optional<Outcome> Handset::PushNormal(Byte byte) {
   } else {
     m_atMatched = byte == 'A' ? 1 : 0;
   }
-  if (m_atMatched < kAtCommandLength) return std::nullopt;
+  if (m_atMatched < kAtCommandLength) return PushModemLine(byte);
   m_atMatched = 0;
+  m_modemLine.clear();
   Outcome outcome = HandleAtCommand();
   outcome.entry.droppedOff = true;
   outcome.dropOff = DropOff::AtCommand;
+  return Record(std::move(outcome));
+}
+
+std::optional<Outcome> Handset::PushModemLine(Byte byte) {
+  // Whatever else comes is a modem command line, answered as modems do: a line begins at its
+  // "AT", and what comes before (a download frame, say) means nothing here.
+  constexpr std::size_t kLongestLine = 256;
+  if (byte != '\r') {
+    if (byte != '\n' && m_modemLine.size() < kLongestLine) m_modemLine += static_cast<char>(byte);
+    return std::nullopt;
+  }
+  std::string line;
+  line.swap(m_modemLine);
+  const std::size_t start = std::min(line.find("AT"), line.find("at"));
+  if (start == std::string::npos) return std::nullopt;
+  Outcome outcome;
+  outcome.entry.kind = LogEntry::Kind::ModemCommand;
+  outcome.entry.command = line.substr(start);
+  const char ok[] = "\r\nOK\r\n";
+  outcome.answer.assign(ok, ok + sizeof ok - 1);
   return Record(std::move(outcome));
 }
 

@@ -27,7 +27,7 @@ namespace handset_sim {
 
 enum class Mode {
   Download,  // the download program answers every request
-  Normal,    // the normal software: only the AT command means anything
+  Normal,    // the normal software: a modem, which the AT command restarts in download mode
 };
 
 enum class DropOff { None, AtCommand, Unplug, Reset };
@@ -80,6 +80,7 @@ class Handset {
  private:
   std::optional<Outcome> PushNormal(Byte byte);
   Outcome HandleAtCommand();
+  std::optional<Outcome> PushModemLine(Byte byte);
   Outcome Handle(const Inbound& item);
   Outcome LeaveBus(Outcome outcome, DropOff reason);
   Byte Examine(const Inbound& item, LogEntry& entry);
@@ -95,6 +96,7 @@ class Handset {
   const Conduct m_conduct;
   InboundParser m_parser;
   std::size_t m_atMatched = 0;  // bytes of the AT command seen so far (normal mode)
+  std::string m_modemLine;      // the command line under way (normal mode)
 
   FlashImage m_flash;
   std::vector<LogEntry> m_log;

@@ -17,6 +17,7 @@ std::string Describe(const LogEntry& entry) {
     case LogEntry::Kind::BadFrame: return "BAD-FRAME";
     case LogEntry::Kind::TooLong: return "TOO-LONG";
     case LogEntry::Kind::AtCommand: return "AT$KVNUDG";
+    case LogEntry::Kind::ModemCommand: return entry.command;
     case LogEntry::Kind::Raw: return "RAW offset=" + Hex(entry.offset, 8) + " count=" + std::to_string(entry.count);
     case LogEntry::Kind::Frame: break;
   }
@@ -32,6 +33,7 @@ std::string Describe(const LogEntry& entry) {
 }
 
 std::string Answer(const LogEntry& entry) {
+  if (entry.kind == LogEntry::Kind::ModemCommand) return "OK";
   if (!entry.answer) return entry.kind == LogEntry::Kind::AtCommand ? "ignored" : "no answer";
   std::string text = ResponseName(*entry.answer);
   if (entry.badFcs) text += " (bad FCS)";

@@ -12,7 +12,9 @@
 namespace handset_sim {
 
 struct LogEntry {
-  enum class Kind { Frame, BadFrame, TooLong, Raw, AtCommand };
+  // ModemCommand: any other AT command line, which the normal software answers "OK", as a
+  // modem does to a modem manager's probe.
+  enum class Kind { Frame, BadFrame, TooLong, Raw, AtCommand, ModemCommand };
 
   std::uint64_t sequence = 0;  // request number from 1; 0 for the AT command, which is not numbered
   Kind kind = Kind::Frame;
@@ -23,6 +25,7 @@ struct LogEntry {
   std::uint32_t length = 0;
   std::uint16_t count = 0;
   Byte baudCode = 0;
+  std::string command;  // a modem command's line, without its carriage return
 
   std::optional<Byte> answer;  // nothing: no answer was sent
   bool badFcs = false;         // the answer carried a corrupted FCS
