@@ -45,6 +45,13 @@ Bytes CodeImage(std::size_t size, BYTE salt) { return MakeImage({"CODE", static_
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+// The last lines of a log, for a failure's message.
+std::string Tail(const std::string& text, std::size_t lines = 40) {
+  std::size_t at = text.size();
+  for (; lines > 0 && at != std::string::npos && at > 0; --lines) at = text.rfind('\n', at - 1);
+  return at == std::string::npos ? text : text.substr(at);
+}
+
 // udev's by-path name of USB device `device`: the xHCI port it is on.
 std::string ByPathPattern(int device) {
   return "/dev/serial/by-path/*-usb-0:" + std::to_string(device + 1) + ":1.0-port0";
@@ -209,6 +216,62 @@ TEST_F(KernelRig, ThePackagedRuleTagsTheHandsetsPort) {
       " && udevadm test --action=add \"$(udevadm info -q path -n /dev/ttyUSB0)\" 2>&1; rm -f " + rule);
   EXPECT_TRUE(Has(test.output, "ID_MM_DEVICE_IGNORE=1\n")) << test.output;
   EXPECT_TRUE(Has(test.output, "uaccess")) << test.output;
+}
+
+// ModemManager as a Debian desktop runs it, on the guest's own system bus with polkit, told to
+// probe the handset's USB device (no rule of ours keeps it off): it takes the handset in its
+// normal software for a modem and probes it. A NORMAL run by an administrator asks it to let go
+// of the modem before it opens the port, keeps it off while the handset restarts into the same
+// socket, and the download lands byte-exact. (Left alone, ModemManager takes the returning
+// handset too and probes it, and the run finds the port held.)
+TEST_F(KernelRig, ModemManagerLetsGoOfTheHandsetForTheRun) {
+  const std::string rule = "/etc/udev/rules.d/77-rig-modem-manager.rules";
+  const Guest::Result started =
+      guest.Run("echo 'ACTION!=\"remove\", ATTRS{idVendor}==\"0403\", ENV{ID_MM_DEVICE_PROCESS}=\"1\"' > " + rule +
+                " && udevadm control --reload && mkdir -p /run/dbus && dbus-daemon --system --fork && "
+                "(/usr/lib/polkit-1/polkitd --no-debug > " +
+                Path("polkitd.log") +
+                " 2>&1 &) && "
+                "(ModemManager --log-level=DEBUG > " +
+                Path("modem-manager.log") + " 2>&1 &)");
+  // However the test ends, the tests after it meet a guest without ModemManager.
+  struct Stop {
+    Guest& guest;
+    std::string rule;
+    ~Stop() {
+      guest.Run("pkill ModemManager; pkill polkitd; pkill dbus-daemon; rm -f " + rule + "; udevadm control --reload");
+    }
+  } stop{guest, rule};
+  ASSERT_EQ(started.code, 0) << started.output;
+  handset_sim::Config normal;
+  normal.mode = handset_sim::Mode::Normal;
+  normal.returnDelay = milliseconds(1000);
+  handset_sim::Simulator& handset = Plug(0, normal);
+  EXPECT_TRUE(guest.Until("mmcli -L 2>/dev/null | grep -q /Modem/", seconds(90)))
+      << Tail(ReadWholeFile(Path("modem-manager.log")));
+  std::size_t probes = 0;
+  for (const handset_sim::LogEntry& entry : handset.Log()) {
+    probes += entry.kind == handset_sim::LogEntry::Kind::ModemCommand;
+  }
+  EXPECT_GT(probes, 0u) << "ModemManager's probe never reached the handset";
+
+  const std::string home = Path("administrator");
+  mkdir(home.c_str(), 0700);
+  const Bytes image = CodeImage(4 * 8192, 0x5A);
+  const Guest::Result run =
+      guest.Run("cd / && env HOME=" + home + " XDG_RUNTIME_DIR=" + home + " " + Path("flashgate") +
+                    " --batch --type normal --port 3 --code " + WriteImage("managed.bin", image),
+                kRunLimit);
+  EXPECT_EQ(run.code, 0) << run.output << Tail(ReadWholeFile(Path("modem-manager.log")));
+  EXPECT_FALSE(Has(run.output, "ModemManager would not")) << run.output;
+  EXPECT_EQ(handset.Flash(), image);
+  const std::string managerLog = ReadWholeFile(Path("modem-manager.log"));
+  EXPECT_TRUE(Has(managerLog, "inhibit")) << Tail(managerLog);
+  std::cout << "ModemManager probed the handset with " << probes << " AT command lines; of the inhibition it says:\n";
+  for (std::size_t at = 0, end; (end = managerLog.find('\n', at)) != std::string::npos; at = end + 1) {
+    const std::string line = managerLog.substr(at, end - at);
+    if (Has(line, "inhibit")) std::cout << "  " << line << "\n";
+  }
 }
 
 // The window's auto-detect on the off-screen display: the kernel's port arrives in the dialog as
