@@ -8,14 +8,6 @@
 #include "platform/kernel/thread.h"
 #include "serial/serial_port.h"
 
-namespace {
-
-// What keeps the modem manager off the handset for good, where it will not be asked.
-const char kModemManagerRemedy[] =
-    ". The udev rule 70-flashgate-handset.rules (in " FLASHGATE_EXAMPLES_DIR ") keeps it off the handset for good.";
-
-}  // namespace
-
 CDownloadRun::CDownloadRun(CWnd& host, RunView& view) : m_host(host), m_view(view) { g_bKeepRunning = FALSE; }
 
 bool CDownloadRun::EnsureConnected() {
@@ -37,6 +29,7 @@ bool CDownloadRun::ConnectHandset() {
   // An earlier receive thread has not been stopped, or no new one could be made.
   ShowBox("Can't start Downloader\n");
   m_serialPort.Release();
+  m_modems.ReleaseAll();
   return false;
 }
 
@@ -44,10 +37,11 @@ bool CDownloadRun::OpenPort() {
   const std::string name = platform::ComPortName(m_choices.portNumber);
   m_serialPort.Attach(&m_host, &m_logQueue);
   // The modem manager holds a modem's port open while it probes and polls it: it lets go
-  // before the port is looked at, and stays off it until the run is over.
-  // A refusal is logged once the run's log is set up (a connection that fails logs it at once).
-  m_strModemRefusal = m_modems.Inhibit(name.c_str());
-  if (!m_strModemRefusal.IsEmpty()) m_strModemRefusal += kModemManagerRemedy;
+  // before the port is looked at, and stays off it until the run is over. Its refusal is
+  // logged once the run's log is set up (a connection that fails logs it at once); a later
+  // open that finds no modem to ask about (the handset back from a restart) keeps it.
+  const CString refusal = m_modems.Inhibit(name.c_str());
+  if (!refusal.IsEmpty()) m_strModemRefusal = refusal;
   // Two readers of one port lose answers, whichever reads first taking the handset's; and an
   // open does not fail for a holder that took no lock.
   m_strPortProblem = platform::DescribePortHolders(name.c_str());

@@ -147,7 +147,7 @@ class CDownloadRun {
   // Opens the chosen port; otherwise the log says "USB 연결 상태를 확인하세요." and, when it is
   // known, what keeps the port closed: a process that holds it, or why the open failed.
   bool OpenPort();
-  // ModemManager's refusal to let go of the handset, if it gave one at the last open.
+  // The modem manager's refusal to let go of the handset, if it gave one during this run.
   void LogModemRefusal();
   void OnModeChangeOver();
   void SetTimer(UINT id, UINT intervalMs);
@@ -181,7 +181,7 @@ class CDownloadRun {
   RunState m_run;
   CString m_strRefusal;
   CString m_strPortProblem;
-  CString m_strModemRefusal;            // ModemManager's, at the last open of the port
+  CString m_strModemRefusal;            // the modem manager's, during this run
   std::size_t m_settledBlocksTold = 0;  // of the last area
   std::vector<RunObserver*> m_runObservers;
 };

@@ -6,6 +6,7 @@
 
 void CDownloadRun::OnDownload(const RunChoices& choices) {
   m_choices = choices;
+  m_strModemRefusal.Empty();
   NotifyRunStarted();
   if (!ValidateFontAddress()) {
     NotifyRunEnded(RunEnd::Refused);

@@ -92,6 +92,8 @@ void CDownloadRun::Reconnect() {
       NotifyRunEnded(RunEnd::ReconnectFailed);
     }
   } else {
+    // The port closed with the old receive thread.
+    m_modems.ReleaseAll();
     View().EnableControls(true);
     NotifyRunEnded(RunEnd::ReconnectDeclined);
   }

@@ -5,6 +5,7 @@
 #include "platform/kernel/com_port.h"
 #include "platform/posix/device_names.h"
 #include "platform/posix/port_map.h"
+#include "platform/posix/program_files.h"
 
 namespace platform {
 namespace {
@@ -32,8 +33,12 @@ CString ModemInhibitions::Inhibit(LPCSTR portName) {
     m_uids.push_back(uid);
     return CString();
   }
-  return CString(
-      (std::string("ModemManager would not leave ") + portName + " (" + device + ") alone: " + refusal).c_str());
+  // The package's udev rule keeps the manager off the handset without asking it.
+  const std::string docs = posix::DocumentationFolder();
+  const std::string rule = docs.empty() ? "" : " (in " + docs + "/examples)";
+  return CString((std::string("ModemManager would not leave ") + portName + " (" + device + ") alone: " + refusal +
+                  ". The udev rule 70-flashgate-handset.rules" + rule + " keeps it off the handset for good.")
+                     .c_str());
 }
 
 void ModemInhibitions::ReleaseAll() {

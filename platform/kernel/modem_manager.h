@@ -42,7 +42,8 @@ class ModemInhibitions {
   ~ModemInhibitions() { ReleaseAll(); }
 
   // Keeps the manager off the device behind the port "COMn". Answers a sentence for the
-  // operator when the manager refuses; empty when the device is kept, or nobody manages it.
+  // operator when the manager refuses, which names what keeps it off for good; empty when the
+  // device is kept, or nobody manages it.
   CString Inhibit(LPCSTR portName);
   void ReleaseAll();
 

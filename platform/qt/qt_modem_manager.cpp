@@ -2,9 +2,9 @@
 
 #include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QVariantMap>
 #include <cstdlib>
@@ -19,20 +19,18 @@ const char kModemInterface[] = "org.freedesktop.ModemManager1.Modem";
 // when that connection closes: a connection of our own, closed when nothing is held, keeps
 // that in our hands (and takes the bus address from the environment at each first use).
 const char kConnectionName[] = "flashgate-modem-manager";
-// Inhibiting disables the modem first, which a slow modem takes seconds over.
-constexpr int kPatienceMs = 10000;
-
-// The system bus where DBUS_SYSTEM_BUS_ADDRESS says, else where the system keeps it: read at
-// each connection, where libdbus reads it once for the whole process.
-QDBusConnection SystemBus() {
-  const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-  return QDBusConnection::connectToBus(address && *address ? address : "unix:path=/var/run/dbus/system_bus_socket",
-                                       kConnectionName);
-}
+// Looking the modem up is quick; inhibiting disables the modem first, which a slow modem
+// takes seconds over.
+constexpr int kLookupPatienceMs = 3000;
+constexpr int kInhibitPatienceMs = 10000;
+// A bus that neither answers nor refuses keeps the first message, Hello, waiting for libdbus's
+// own 25 s; one that took this long to fail is not asked again.
+constexpr qint64 kHungBusMs = 2000;
 
 // Whether the modem's "Ports" (a(su): each port's name and type) include `node`.
 bool HasPort(const QVariant& ports, const QString& node) {
   const QDBusArgument list = ports.value<QDBusArgument>();
+  if (list.currentSignature() != "a(su)") return false;
   bool found = false;
   list.beginArray();
   while (!list.atEnd()) {
@@ -47,21 +45,32 @@ bool HasPort(const QVariant& ports, const QString& node) {
   return found;
 }
 
+// The device uid of the modem among the manager's objects (a{oa{sa{sv}}}: each object with its
+// interfaces and their properties) whose ports include `node`.
+std::string ModemAmong(const QDBusMessage& objects, const QString& node) {
+  if (objects.type() != QDBusMessage::ReplyMessage || objects.signature() != "a{oa{sa{sv}}}") return {};
+  const QDBusArgument map = objects.arguments().first().value<QDBusArgument>();
+  std::string uid;
+  map.beginMap();
+  while (!map.atEnd()) {
+    QDBusObjectPath path;
+    QMap<QString, QVariantMap> interfaces;
+    map.beginMapEntry();
+    map >> path >> interfaces;
+    map.endMapEntry();
+    const QVariantMap modem = interfaces.value(kModemInterface);
+    if (uid.empty() && HasPort(modem.value("Ports"), node)) uid = modem.value("Device").toString().toStdString();
+  }
+  map.endMap();
+  return uid;
+}
+
 class ModemManagerOnDBus : public ModemManagerClient {
  public:
-  ModemManagerOnDBus() {
-    // Qt drops a connection whose bus refused its Hello without closing it, which libdbus
-    // takes for a fatal misuse by default: a system bus that will not have us must not end
-    // the program. A value the user set stays.
-    setenv("DBUS_FATAL_WARNINGS", "0", 0);
-    // Qt's D-Bus thread starts now, with the program, rather than in the middle of its first run.
-    QDBusConnection::connectToBus(QString(), kConnectionName);
-    QDBusConnection::disconnectFromBus(kConnectionName);
-  }
-
   std::string ModemWithPort(const std::string& node) override {
-    const std::string uid = ModemOnBus(QString::fromStdString(node));
-    if (m_held == 0) QDBusConnection::disconnectFromBus(kConnectionName);
+    const std::string uid = LookUp(QString::fromStdString(node));
+    // The inhibition that follows asks on the same connection.
+    if (uid.empty()) LeaveBusIfIdle();
     return uid;
   }
 
@@ -73,53 +82,67 @@ class ModemManagerOnDBus : public ModemManagerClient {
     }
     *refusal = (reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage()).toStdString();
     if (refusal->empty()) *refusal = "no answer";
-    if (m_held == 0) QDBusConnection::disconnectFromBus(kConnectionName);
+    LeaveBusIfIdle();
     return false;
   }
 
   void Release(const std::string& uid) override {
     CallInhibitDevice(uid, false);
-    if (m_held > 0 && --m_held == 0) QDBusConnection::disconnectFromBus(kConnectionName);
+    if (m_held > 0) --m_held;
+    LeaveBusIfIdle();
   }
 
  private:
   int m_held = 0;
+  bool m_busHung = false;
 
-  static std::string ModemOnBus(const QString& node) {
-    QDBusConnection bus = SystemBus();
-    // Asking a manager that does not run would start it by bus activation.
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kService).value()) return {};
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, "org.freedesktop.DBus.ObjectManager",
-                                                       "GetManagedObjects");
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kPatienceMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
-    // a{oa{sa{sv}}}: each object with its interfaces and their properties.
-    const QDBusArgument objects = reply.arguments().first().value<QDBusArgument>();
-    std::string uid;
-    objects.beginMap();
-    while (!objects.atEnd()) {
-      QDBusObjectPath path;
-      QMap<QString, QVariantMap> interfaces;
-      objects.beginMapEntry();
-      objects >> path >> interfaces;
-      objects.endMapEntry();
-      const QVariantMap modem = interfaces.value(kModemInterface);
-      if (uid.empty() && HasPort(modem.value("Ports"), node)) uid = modem.value("Device").toString().toStdString();
-    }
-    objects.endMap();
-    return uid;
+  // The system bus where DBUS_SYSTEM_BUS_ADDRESS says, else where the system keeps it: read at
+  // each connection, where libdbus reads it once for the whole process.
+  QDBusConnection Bus() {
+    if (m_busHung) return QDBusConnection(kConnectionName);
+    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    QElapsedTimer connecting;
+    connecting.start();
+    QDBusConnection bus = QDBusConnection::connectToBus(
+        address && *address ? address : "unix:path=/var/run/dbus/system_bus_socket", kConnectionName);
+    m_busHung = !bus.isConnected() && connecting.elapsed() > kHungBusMs;
+    return bus;
   }
 
-  static QDBusMessage CallInhibitDevice(const std::string& uid, bool inhibit) {
-    QDBusConnection bus = SystemBus();
+  void LeaveBusIfIdle() const {
+    if (m_held == 0) QDBusConnection::disconnectFromBus(kConnectionName);
+  }
+
+  std::string LookUp(const QString& node) {
+    QDBusConnection bus = Bus();
+    if (!bus.isConnected()) return {};
+    // Asking a manager that does not run would start it by bus activation.
+    QDBusMessage owned = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                        "org.freedesktop.DBus", "NameHasOwner");
+    owned << QString(kService);
+    const QDBusMessage running = bus.call(owned, QDBus::Block, kLookupPatienceMs);
+    if (running.type() != QDBusMessage::ReplyMessage || running.arguments().value(0).toBool() != true) return {};
+    const QDBusMessage objects =
+        bus.call(QDBusMessage::createMethodCall(kService, kManagerPath, "org.freedesktop.DBus.ObjectManager",
+                                                "GetManagedObjects"),
+                 QDBus::Block, kLookupPatienceMs);
+    return ModemAmong(objects, node);
+  }
+
+  QDBusMessage CallInhibitDevice(const std::string& uid, bool inhibit) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kService, "InhibitDevice");
     call << QString::fromStdString(uid) << inhibit;
-    return bus.call(call, QDBus::Block, kPatienceMs);
+    return Bus().call(call, QDBus::Block, kInhibitPatienceMs);
   }
 };
 
 }  // namespace
 
-std::unique_ptr<ModemManagerClient> MakeModemManagerClient() { return std::make_unique<ModemManagerOnDBus>(); }
+std::unique_ptr<ModemManagerClient> MakeModemManagerClient() {
+  // Qt's D-Bus thread starts now, with the program, rather than in the middle of its first run.
+  QDBusConnection::connectToBus(QString(), kConnectionName);
+  QDBusConnection::disconnectFromBus(kConnectionName);
+  return std::make_unique<ModemManagerOnDBus>();
+}
 
 }  // namespace platform::qt

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -283,6 +284,11 @@ class QtUiSystem final : public UiSystem {
 }  // namespace
 
 void StartUi(int& argc, char** argv) {
+  // Qt drops a D-Bus connection whose bus refused its Hello without closing it, which libdbus
+  // takes for a fatal misuse by default: a system bus that will not have us must not end the
+  // program (the modem manager's client). Set before Qt starts threads that read the
+  // environment; a value the user set stays.
+  setenv("DBUS_FATAL_WARNINGS", "0", 0);
   if (!QApplication::instance()) new QApplication(argc, argv);
   static QtUiSystem* const system = new QtUiSystem;
   static Pump* const pump = new Pump;

@@ -15,7 +15,6 @@
 namespace testing_support {
 namespace {
 
-const char kHandsetUid[] = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3";
 constexpr DWORD kBlock = 8192;
 
 class ManagedHandset : public HostedRun {
@@ -44,34 +43,48 @@ class ManagedHandset : public HostedRun {
   std::unique_ptr<ChildProcess> manager;
 };
 
-const std::string kInhibit = std::string("inhibit ") + kHandsetUid + "\n";
-const std::string kRelease = std::string("release ") + kHandsetUid + "\n";
-const std::string kRefuse = std::string("refuse ") + kHandsetUid + "\n";
-
 struct ManagerCase {
   const char* name;
-  std::vector<std::string> manager;  // the stand-in's options; none: no manager on the bus
+  bool normal;  // a NORMAL run, whose handset comes back from its restart on COM4
+  // The stand-in's options, "COMn" standing for the port's link; none: no manager on the bus.
+  std::vector<std::string> manager;
   RunEnd end;
   std::string duringRun;  // what the manager was asked while the run had its port open
   std::string atEnd;      // what it was asked by the time the port is closed
-  bool refusalLogged;     // the log says the manager would not let go, and names the udev rule
+  bool refusalLogged;     // the log says the manager would not let go of COM3, and what keeps it off
 };
+
+void PrintTo(const ManagerCase& c, std::ostream* out) { *out << c.name; }
 
 class ManagerCases : public ManagedHandset, public ::testing::WithParamInterface<ManagerCase> {};
 
 TEST_P(ManagerCases, TheManagerLetsGoOfTheHandsetForTheRun) {
   const ManagerCase& c = GetParam();
-  StartHandset();
+  ASSERT_TRUE(bus.Running()) << bus.Problem();
+  if (c.normal) {
+    StartNormalHandsetReturningOn(4);
+  } else {
+    StartHandset();
+  }
   const std::string device = handset->SlavePath();
   if (!c.manager.empty()) {
     std::vector<std::string> options = c.manager;
     for (std::string& option : options) {
-      if (option == "HANDSET") option = std::string(kHandsetUid) + "=" + device;
+      const std::size_t port = option.find("=COM");
+      if (port != std::string::npos) option.replace(port + 1, 3, ports.Directory() + "/com");
     }
     StartManager(options);
   }
   const Bytes image = MakeImage({"CODE", 3 * kBlock});
-  run.OnDownload(CodeChoices(WriteImage("code.bin", image)));
+  RunChoices choices = CodeChoices(WriteImage("code.bin", image));
+  if (c.normal) choices.downloadType = DownloadTypeNamed("normal");
+  run.OnDownload(choices);
+  if (c.normal) {
+    ASSERT_TRUE(PumpUntil(
+        [&] { return !handset->SlavePath().empty() && access((ports.Directory() + "/com4").c_str(), F_OK) == 0; }));
+    run.FollowPort(4);
+    Elapse(choices.modeChangeMs);
+  }
   ASSERT_TRUE(PumpUntil([&] { return !observed.ends.empty(); }));
   EXPECT_EQ(observed.ends, std::vector<RunEnd>{c.end});
   if (c.end == RunEnd::Completed) {
@@ -81,60 +94,66 @@ TEST_P(ManagerCases, TheManagerLetsGoOfTheHandsetForTheRun) {
 
   run.OnClose();
   EXPECT_EQ(Record(), c.atEnd);
-  const std::vector<std::string> lines = ManagerLines();
-  if (c.refusalLogged) {
-    const std::string refused = "ModemManager would not leave COM3 (" + device +
-                                ") alone: Not authorized to control the device. The udev rule "
-                                "70-flashgate-handset.rules (in ";
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind(refused, 0), 0u) << lines[0];
-  } else {
-    EXPECT_TRUE(lines.empty()) << lines[0];
-  }
+  const std::vector<std::string> refusals =
+      c.refusalLogged ? std::vector<std::string>{"ModemManager would not leave COM3 (" + device +
+                                                 ") alone: Not authorized to control the "
+                                                 "device. The udev rule "
+                                                 "70-flashgate-handset.rules keeps it off "
+                                                 "the handset for good."}
+                      : std::vector<std::string>{};
+  EXPECT_EQ(ManagerLines(), refusals);
 }
 
-// A manager that refuses and holds the port on: the run does not share it, and says both.
+// h: the handset's modem, d: the modem it is back as after a restart, x: another modem.
 INSTANTIATE_TEST_SUITE_P(
     , ManagerCases,
     ::testing::Values(
-        ManagerCase{"NotRunning", {}, RunEnd::Completed, "", "", false},
+        ManagerCase{"NotRunning", false, {}, RunEnd::Completed, "", "", false},
         ManagerCase{
-            "ManagingAnotherModem", {"--hold", "--modem", "/sys/other=/dev/null"}, RunEnd::Completed, "", "", false},
+            "ManagingAnotherModem", false, {"--hold", "--modem", "x=/dev/null"}, RunEnd::Completed, "", "", false},
         ManagerCase{"ManagingTheHandset",
-                    {"--hold", "--modem", "HANDSET"},
+                    false,
+                    {"--hold", "--modem", "h=COM3"},
                     RunEnd::Completed,
-                    kInhibit,
-                    kInhibit + kRelease,
+                    "inhibit h\n",
+                    "inhibit h\nrelease h\n",
                     false},
-        ManagerCase{"Refusing", {"--refuse", "--modem", "HANDSET"}, RunEnd::Completed, kRefuse, kRefuse, true},
-        ManagerCase{"RefusingWhileHoldingThePort",
-                    {"--hold", "--refuse", "--modem", "HANDSET"},
+        // The port is held by another modem of the manager's too: the open fails, and the handset's
+        // modem goes back at once.
+        ManagerCase{"HeldBeyondTheHandsetsModem",
+                    false,
+                    {"--hold", "--modem", "h=COM3", "--modem", "x=COM3"},
                     RunEnd::PortNotOpened,
-                    kRefuse,
-                    kRefuse,
+                    "inhibit h\nrelease h\n",
+                    "inhibit h\nrelease h\n",
+                    false},
+        ManagerCase{
+            "Refusing", false, {"--refuse", "--modem", "h=COM3"}, RunEnd::Completed, "refuse h\n", "refuse h\n", true},
+        // The refusal and the port's holder are both told, and the run does not share the port.
+        ManagerCase{"RefusingWhileHoldingThePort",
+                    false,
+                    {"--hold", "--refuse", "--modem", "h=COM3"},
+                    RunEnd::PortNotOpened,
+                    "refuse h\n",
+                    "refuse h\n",
+                    true},
+        // Both modems are kept until the run is over, through the restart and the port followed.
+        ManagerCase{"NormalRunKeepingBothModems",
+                    true,
+                    {"--hold", "--modem", "h=COM3", "--modem", "d=COM4"},
+                    RunEnd::Completed,
+                    "inhibit h\ninhibit d\n",
+                    "inhibit h\ninhibit d\nrelease h\nrelease d\n",
+                    false},
+        // Refused before the restart, the line outlives the log's reset after it.
+        ManagerCase{"NormalRunRefused",
+                    true,
+                    {"--refuse", "--modem", "h=COM3"},
+                    RunEnd::Completed,
+                    "refuse h\n",
+                    "refuse h\n",
                     true}),
     [](const ::testing::TestParamInfo<ManagerCase>& info) { return info.param.name; });
-
-// A NORMAL handset comes back from its restart as a new modem on another port: the run keeps
-// the manager off both until it is over.
-TEST_F(ManagedHandset, ANormalRunKeepsTheManagerOffTheModemItFollows) {
-  StartNormalHandsetReturningOn(4);
-  StartManager({"--hold", "--modem", "normal=" + ports.Directory() + "/com3", "--modem",
-                "download=" + ports.Directory() + "/com4"});
-  RunChoices choices = CodeChoices(WriteImage("code.bin", MakeImage({"CODE", 3 * kBlock})));
-  choices.downloadType = DownloadTypeNamed("normal");
-  run.OnDownload(choices);
-  EXPECT_EQ(Record(), "inhibit normal\n");
-  ASSERT_TRUE(PumpUntil(
-      [&] { return !handset->SlavePath().empty() && access((ports.Directory() + "/com4").c_str(), F_OK) == 0; }));
-  run.FollowPort(4);
-  Elapse(choices.modeChangeMs);
-  ASSERT_TRUE(PumpUntil([&] { return !observed.ends.empty(); }));
-  EXPECT_EQ(observed.ends, std::vector<RunEnd>{RunEnd::Completed});
-  EXPECT_EQ(Record(), "inhibit normal\ninhibit download\n");
-  run.OnClose();
-  EXPECT_EQ(Record(), "inhibit normal\ninhibit download\nrelease normal\nrelease download\n");
-}
 
 }  // namespace
 }  // namespace testing_support
