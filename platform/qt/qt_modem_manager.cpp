@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMap>
 #include <QVariantMap>
 #include <cstdlib>
@@ -65,9 +66,17 @@ std::string ModemAmong(const QDBusMessage& objects, const QString& node) {
   return uid;
 }
 
+// Whether the bus at `address` may be there: a socket path that is missing is not (a machine
+// without a system bus, and the tests); other kinds of address are tried.
+bool MayBeThere(const QString& address) {
+  const QString kPath = "unix:path=";
+  return !address.startsWith(kPath) || QFileInfo::exists(address.mid(kPath.size()).section(',', 0, 0));
+}
+
 class ModemManagerOnDBus : public ModemManagerClient {
  public:
   std::string ModemWithPort(const std::string& node) override {
+    if (!Connect()) return {};
     const std::string uid = LookUp(QString::fromStdString(node));
     // The inhibition that follows asks on the same connection.
     if (uid.empty()) LeaveBusIfIdle();
@@ -87,35 +96,43 @@ class ModemManagerOnDBus : public ModemManagerClient {
   }
 
   void Release(const std::string& uid) override {
+    if (!m_connected) return;
     CallInhibitDevice(uid, false);
     if (m_held > 0) --m_held;
     LeaveBusIfIdle();
   }
 
  private:
+  bool m_connected = false;
   int m_held = 0;
   bool m_busHung = false;
 
-  // The system bus where DBUS_SYSTEM_BUS_ADDRESS says, else where the system keeps it: read at
-  // each connection, where libdbus reads it once for the whole process.
-  QDBusConnection Bus() {
-    if (m_busHung) return QDBusConnection(kConnectionName);
-    const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+  // Connects to the system bus where DBUS_SYSTEM_BUS_ADDRESS says, else where the system keeps
+  // it: read at each connection, where libdbus reads it once for the whole process. Qt's D-Bus
+  // thread starts with the first connection tried.
+  bool Connect() {
+    if (m_connected) return true;
+    const char* given = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    const QString address = given && *given ? given : "unix:path=/var/run/dbus/system_bus_socket";
+    if (m_busHung || !MayBeThere(address)) return false;
     QElapsedTimer connecting;
     connecting.start();
-    QDBusConnection bus = QDBusConnection::connectToBus(
-        address && *address ? address : "unix:path=/var/run/dbus/system_bus_socket", kConnectionName);
-    m_busHung = !bus.isConnected() && connecting.elapsed() > kHungBusMs;
-    return bus;
+    m_connected = QDBusConnection::connectToBus(address, kConnectionName).isConnected();
+    if (!m_connected) {
+      QDBusConnection::disconnectFromBus(kConnectionName);
+      m_busHung = connecting.elapsed() > kHungBusMs;
+    }
+    return m_connected;
   }
 
-  void LeaveBusIfIdle() const {
-    if (m_held == 0) QDBusConnection::disconnectFromBus(kConnectionName);
+  void LeaveBusIfIdle() {
+    if (m_held > 0 || !m_connected) return;
+    QDBusConnection::disconnectFromBus(kConnectionName);
+    m_connected = false;
   }
 
-  std::string LookUp(const QString& node) {
-    QDBusConnection bus = Bus();
-    if (!bus.isConnected()) return {};
+  static std::string LookUp(const QString& node) {
+    QDBusConnection bus(kConnectionName);
     // Asking a manager that does not run would start it by bus activation.
     QDBusMessage owned = QDBusMessage::createMethodCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                         "org.freedesktop.DBus", "NameHasOwner");
@@ -129,20 +146,15 @@ class ModemManagerOnDBus : public ModemManagerClient {
     return ModemAmong(objects, node);
   }
 
-  QDBusMessage CallInhibitDevice(const std::string& uid, bool inhibit) {
+  static QDBusMessage CallInhibitDevice(const std::string& uid, bool inhibit) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kManagerPath, kService, "InhibitDevice");
     call << QString::fromStdString(uid) << inhibit;
-    return Bus().call(call, QDBus::Block, kInhibitPatienceMs);
+    return QDBusConnection(kConnectionName).call(call, QDBus::Block, kInhibitPatienceMs);
   }
 };
 
 }  // namespace
 
-std::unique_ptr<ModemManagerClient> MakeModemManagerClient() {
-  // Qt's D-Bus thread starts now, with the program, rather than in the middle of its first run.
-  QDBusConnection::connectToBus(QString(), kConnectionName);
-  QDBusConnection::disconnectFromBus(kConnectionName);
-  return std::make_unique<ModemManagerOnDBus>();
-}
+std::unique_ptr<ModemManagerClient> MakeModemManagerClient() { return std::make_unique<ModemManagerOnDBus>(); }
 
 }  // namespace platform::qt
