@@ -73,6 +73,16 @@ bool MayBeThere(const QString& address) {
   return !address.startsWith(kPath) || QFileInfo::exists(address.mid(kPath.size()).section(',', 0, 0));
 }
 
+// Why the manager did not inhibit, in words for the operator. The system bus's own refusal
+// (Debian lets only root call InhibitDevice) says which rules matched and every party's ids.
+std::string Refusal(const QDBusMessage& reply) {
+  if (reply.errorName() == "org.freedesktop.DBus.Error.AccessDenied") {
+    return "the system bus's policy does not let this user ask it";
+  }
+  const QString said = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+  return said.isEmpty() ? "no answer" : said.toStdString();
+}
+
 class ModemManagerOnDBus : public ModemManagerClient {
  public:
   std::string ModemWithPort(const std::string& node) override {
@@ -89,8 +99,7 @@ class ModemManagerOnDBus : public ModemManagerClient {
       ++m_held;
       return true;
     }
-    *refusal = (reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage()).toStdString();
-    if (refusal->empty()) *refusal = "no answer";
+    *refusal = Refusal(reply);
     LeaveBusIfIdle();
     return false;
   }

@@ -43,6 +43,8 @@ class ManagedHandset : public HostedRun {
   std::unique_ptr<ChildProcess> manager;
 };
 
+const char kUnauthorized[] = "Not authorized to control the device";
+
 struct ManagerCase {
   const char* name;
   bool normal;  // a NORMAL run, whose handset comes back from its restart on COM4
@@ -51,7 +53,8 @@ struct ManagerCase {
   RunEnd end;
   std::string duringRun;  // what the manager was asked while the run had its port open
   std::string atEnd;      // what it was asked by the time the port is closed
-  bool refusalLogged;     // the log says the manager would not let go of COM3, and what keeps it off
+  // Why the log says the manager would not let go of COM3 (and what keeps it off); none: no line.
+  const char* refusal;
 };
 
 void PrintTo(const ManagerCase& c, std::ostream* out) { *out << c.name; }
@@ -95,12 +98,10 @@ TEST_P(ManagerCases, TheManagerLetsGoOfTheHandsetForTheRun) {
   run.OnClose();
   EXPECT_EQ(Record(), c.atEnd);
   const std::vector<std::string> refusals =
-      c.refusalLogged ? std::vector<std::string>{"ModemManager would not leave COM3 (" + device +
-                                                 ") alone: Not authorized to control the "
-                                                 "device. The udev rule "
-                                                 "70-flashgate-handset.rules keeps it off "
-                                                 "the handset for good."}
-                      : std::vector<std::string>{};
+      c.refusal ? std::vector<std::string>{"ModemManager would not leave COM3 (" + device + ") alone: " + c.refusal +
+                                           ". The udev rule 70-flashgate-handset.rules keeps it off the handset for "
+                                           "good."}
+                : std::vector<std::string>{};
   EXPECT_EQ(ManagerLines(), refusals);
 }
 
@@ -108,16 +109,16 @@ TEST_P(ManagerCases, TheManagerLetsGoOfTheHandsetForTheRun) {
 INSTANTIATE_TEST_SUITE_P(
     , ManagerCases,
     ::testing::Values(
-        ManagerCase{"NotRunning", false, {}, RunEnd::Completed, "", "", false},
+        ManagerCase{"NotRunning", false, {}, RunEnd::Completed, "", "", nullptr},
         ManagerCase{
-            "ManagingAnotherModem", false, {"--hold", "--modem", "x=/dev/null"}, RunEnd::Completed, "", "", false},
+            "ManagingAnotherModem", false, {"--hold", "--modem", "x=/dev/null"}, RunEnd::Completed, "", "", nullptr},
         ManagerCase{"ManagingTheHandset",
                     false,
                     {"--hold", "--modem", "h=COM3"},
                     RunEnd::Completed,
                     "inhibit h\n",
                     "inhibit h\nrelease h\n",
-                    false},
+                    nullptr},
         // The port is held by another modem of the manager's too: the open fails, and the handset's
         // modem goes back at once.
         ManagerCase{"HeldBeyondTheHandsetsModem",
@@ -126,9 +127,14 @@ INSTANTIATE_TEST_SUITE_P(
                     RunEnd::PortNotOpened,
                     "inhibit h\nrelease h\n",
                     "inhibit h\nrelease h\n",
-                    false},
-        ManagerCase{
-            "Refusing", false, {"--refuse", "--modem", "h=COM3"}, RunEnd::Completed, "refuse h\n", "refuse h\n", true},
+                    nullptr},
+        ManagerCase{"Refusing",
+                    false,
+                    {"--refuse", "--modem", "h=COM3"},
+                    RunEnd::Completed,
+                    "refuse h\n",
+                    "refuse h\n",
+                    kUnauthorized},
         // The refusal and the port's holder are both told, and the run does not share the port.
         ManagerCase{"RefusingWhileHoldingThePort",
                     false,
@@ -136,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RunEnd::PortNotOpened,
                     "refuse h\n",
                     "refuse h\n",
-                    true},
+                    kUnauthorized},
         // Both modems are kept until the run is over, through the restart and the port followed.
         ManagerCase{"NormalRunKeepingBothModems",
                     true,
@@ -144,7 +150,15 @@ INSTANTIATE_TEST_SUITE_P(
                     RunEnd::Completed,
                     "inhibit h\ninhibit d\n",
                     "inhibit h\ninhibit d\nrelease h\nrelease d\n",
-                    false},
+                    nullptr},
+        // Debian's system bus lets only root call InhibitDevice; its own refusal is told in plain words.
+        ManagerCase{"DeniedByTheBus",
+                    false,
+                    {"--bus-denies", "--modem", "h=COM3"},
+                    RunEnd::Completed,
+                    "refuse h\n",
+                    "refuse h\n",
+                    "the system bus's policy does not let this user ask it"},
         // Refused before the restart, the line outlives the log's reset after it.
         ManagerCase{"NormalRunRefused",
                     true,
@@ -152,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RunEnd::Completed,
                     "refuse h\n",
                     "refuse h\n",
-                    true}),
+                    kUnauthorized}),
     [](const ::testing::TestParamInfo<ManagerCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -4,10 +4,11 @@
 // own, with --hold (a run that opened the port then would share it), and lets go of it while
 // inhibited.
 //
-//   modem_manager_stand_in --record FILE [--hold] [--refuse] --modem UID=PATH...
+//   modem_manager_stand_in --record FILE [--hold] [--refuse|--bus-denies] --modem UID=PATH...
 //
 // PATH leads to the modem's port (a link is followed at each look, so a port that comes later
-// is a modem from then on); --refuse answers every InhibitDevice with an error. Prints "ready"
+// is a modem from then on); --refuse answers every InhibitDevice with the manager's error, and
+// --bus-denies with the one a system bus gives for a call its policy forbids. Prints "ready"
 // once it owns its name on the bus that DBUS_SYSTEM_BUS_ADDRESS names.
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,8 +71,9 @@ struct Modem {
 
 class StandIn : public QDBusVirtualObject {
  public:
-  StandIn(std::string record, bool hold, bool refuse, std::vector<Modem> modems)
-      : m_record(std::move(record)), m_hold(hold), m_refuse(refuse), m_modems(std::move(modems)) {
+  // `refusal`: the error name and message every InhibitDevice gets; none: it is done.
+  StandIn(std::string record, bool hold, QStringList refusal, std::vector<Modem> modems)
+      : m_record(std::move(record)), m_hold(hold), m_refusal(std::move(refusal)), m_modems(std::move(modems)) {
     for (Modem& modem : m_modems) Hold(modem);
   }
 
@@ -94,7 +96,7 @@ class StandIn : public QDBusVirtualObject {
  private:
   std::string m_record;
   bool m_hold;
-  bool m_refuse;
+  QStringList m_refusal;
   std::vector<Modem> m_modems;
 
   ManagedObjects ManagedModems() {
@@ -114,10 +116,9 @@ class StandIn : public QDBusVirtualObject {
   }
 
   QDBusMessage InhibitDevice(const QDBusMessage& message, const QString& uid, bool inhibit) {
-    if (m_refuse) {
+    if (!m_refusal.isEmpty()) {
       Record("refuse " + uid);
-      return message.createErrorReply("org.freedesktop.ModemManager1.Error.Core.Unauthorized",
-                                      "Not authorized to control the device");
+      return message.createErrorReply(m_refusal[0], m_refusal[1]);
     }
     for (Modem& modem : m_modems) {
       if (modem.uid != uid) continue;
@@ -158,26 +159,30 @@ int main(int argc, char** argv) {
 
   std::string record;
   bool hold = false;
-  bool refuse = false;
+  QStringList refusal;
   std::vector<Modem> modems;
   const QStringList arguments = app.arguments();
   for (int i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "--hold") {
       hold = true;
     } else if (arguments[i] == "--refuse") {
-      refuse = true;
+      refusal =
+          QStringList{"org.freedesktop.ModemManager1.Error.Core.Unauthorized", "Not authorized to control the device"};
+    } else if (arguments[i] == "--bus-denies") {
+      refusal = QStringList{"org.freedesktop.DBus.Error.AccessDenied",
+                            "Rejected send message, 2 matched rules; type=\"method_call\", member=\"InhibitDevice\""};
     } else if (arguments[i] == "--record" && i + 1 < arguments.size()) {
       record = arguments[++i].toStdString();
     } else if (arguments[i] == "--modem" && i + 1 < arguments.size() && arguments[i + 1].contains('=')) {
       const QString modem = arguments[++i];
       modems.push_back(Modem{modem.section('=', 0, 0), modem.section('=', 1), false, -1});
     } else {
-      std::cerr << "usage: modem_manager_stand_in --record FILE [--hold] [--refuse] --modem UID=PATH...\n";
+      std::cerr << "usage: modem_manager_stand_in --record FILE [--hold] [--refuse|--bus-denies] --modem UID=PATH...\n";
       return 2;
     }
   }
   QDBusConnection bus = QDBusConnection::systemBus();
-  StandIn standIn(record, hold, refuse, modems);
+  StandIn standIn(record, hold, refusal, modems);
   if (!bus.isConnected() || !bus.registerVirtualObject(kPath, &standIn) || !bus.registerService(kService)) {
     std::cerr << "cannot serve " << kService << " on the bus: " << bus.lastError().message().toStdString() << "\n";
     return 1;
