@@ -66,18 +66,6 @@ std::string ChooseAccelerator() {
   return virtualisation ? "kvm" : "tcg";
 }
 
-// The last `lines` lines of `text`.
-std::string Tail(const std::string& text, std::size_t lines) {
-  std::size_t at = text.size();
-  if (at > 0 && text[at - 1] == '\n') --at;
-  while (lines-- > 0) {
-    const std::size_t newline = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
-    if (newline == std::string::npos) return text;
-    at = newline;
-  }
-  return text.substr(at + 1);
-}
-
 // Whether the program at `path` stands alone: an ELF file without an interpreter.
 bool StaticallyLinked(const std::string& path) {
   const std::string elf = ReadWholeFile(path);
@@ -95,6 +83,17 @@ bool StaticallyLinked(const std::string& path) {
   return true;
 }
 }  // namespace
+
+std::string Tail(const std::string& text, std::size_t lines) {
+  std::size_t at = text.size();
+  if (at > 0 && text[at - 1] == '\n') --at;
+  while (lines-- > 0) {
+    const std::size_t newline = at == 0 ? std::string::npos : text.rfind('\n', at - 1);
+    if (newline == std::string::npos) return text;
+    at = newline;
+  }
+  return text.substr(at + 1);
+}
 
 std::string Guest::Quoted(const std::string& text) {
   std::string quoted = "'";

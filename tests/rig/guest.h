@@ -61,4 +61,7 @@ class Guest {
   int m_lastId = 0;
 };
 
+// The last `lines` lines of `text`, for a failure's message.
+std::string Tail(const std::string& text, std::size_t lines);
+
 }  // namespace testing_support

@@ -45,13 +45,6 @@ Bytes CodeImage(std::size_t size, BYTE salt) { return MakeImage({"CODE", static_
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// The last lines of a log, for a failure's message.
-std::string Tail(const std::string& text, std::size_t lines = 40) {
-  std::size_t at = text.size();
-  for (; lines > 0 && at != std::string::npos && at > 0; --lines) at = text.rfind('\n', at - 1);
-  return at == std::string::npos ? text : text.substr(at);
-}
-
 // udev's by-path name of USB device `device`: the xHCI port it is on.
 std::string ByPathPattern(int device) {
   return "/dev/serial/by-path/*-usb-0:" + std::to_string(device + 1) + ":1.0-port0";
@@ -248,7 +241,7 @@ TEST_F(KernelRig, ModemManagerLetsGoOfTheHandsetForTheRun) {
   normal.returnDelay = milliseconds(1000);
   handset_sim::Simulator& handset = Plug(0, normal);
   EXPECT_TRUE(guest.Until("mmcli -L 2>/dev/null | grep -q /Modem/", seconds(90)))
-      << Tail(ReadWholeFile(Path("modem-manager.log")));
+      << Tail(ReadWholeFile(Path("modem-manager.log")), 40);
   std::size_t probes = 0;
   for (const handset_sim::LogEntry& entry : handset.Log()) {
     probes += entry.kind == handset_sim::LogEntry::Kind::ModemCommand;
@@ -262,13 +255,13 @@ TEST_F(KernelRig, ModemManagerLetsGoOfTheHandsetForTheRun) {
       guest.Run("cd / && env HOME=" + home + " XDG_RUNTIME_DIR=" + home + " " + Path("flashgate") +
                     " --batch --type normal --port 3 --code " + WriteImage("managed.bin", image),
                 kRunLimit);
-  EXPECT_EQ(run.code, 0) << run.output << Tail(ReadWholeFile(Path("modem-manager.log")));
+  EXPECT_EQ(run.code, 0) << run.output << Tail(ReadWholeFile(Path("modem-manager.log")), 40);
   EXPECT_FALSE(Has(run.output, "ModemManager would not")) << run.output;
   EXPECT_EQ(handset.Flash(), image);
   // The run let the modem go back once it was done with the port.
   const std::string managerLog = ReadWholeFile(Path("modem-manager.log"));
-  EXPECT_TRUE(Has(managerLog, "device inhibition setup for uid")) << Tail(managerLog);
-  EXPECT_TRUE(Has(managerLog, "device inhibition teardown for uid")) << Tail(managerLog);
+  EXPECT_TRUE(Has(managerLog, "device inhibition setup for uid")) << Tail(managerLog, 40);
+  EXPECT_TRUE(Has(managerLog, "device inhibition teardown for uid")) << Tail(managerLog, 40);
   std::cout << "ModemManager probed the handset with " << probes << " AT command lines; of the inhibition it says:\n";
   for (std::size_t at = 0, end; (end = managerLog.find('\n', at)) != std::string::npos; at = end + 1) {
     const std::string line = managerLog.substr(at, end - at);
